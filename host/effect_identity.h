@@ -1,0 +1,52 @@
+// Who the effect is: the one source for its names, version word and global flag
+// words. Global setup reports them at run time and the registration resource is
+// generated from them at build time, so the two can never disagree.
+#pragma once
+
+#include "host/host_interface.h"
+
+namespace velkor {
+
+inline constexpr char kEffectName[] = "VelkorRamp";
+inline constexpr char kEffectCategory[] = "Velkor";
+inline constexpr char kEffectMatchName[] = "VelkorRamp";
+inline constexpr char kEntryPointName[] = "EntryPointFunc";
+inline constexpr char kMakerNotice[] = "A colour and alpha ramp by the VelkorRamp team.";
+
+// The name global setup registers with the host's utility suite.
+inline constexpr char kRegistrationName[] = "Error!";
+
+inline constexpr int kVersionMajor = 1;
+inline constexpr int kVersionMinor = 0;
+inline constexpr int kVersionBug = 0;
+inline constexpr int kVersionStage = PF_Stage_RELEASE;
+inline constexpr int kVersionBuild = 1;
+
+// The host's packed version word: build in bits 0-8, stage 9-10, bug 11-14,
+// subversion 15-18, version 19-21 and its high bits 26-29.
+constexpr A_u_long pack_version(A_u_long major, A_u_long minor, A_u_long bug, A_u_long stage,
+                                A_u_long build)
+{
+    return ((major >> 3 & 0xFu) << 26) | ((major & 0x7u) << 19) | ((minor & 0xFu) << 15) |
+           ((bug & 0xFu) << 11) | ((stage & 0x3u) << 9) | (build & 0x1FFu);
+}
+
+inline constexpr A_u_long kVersionWord =
+    pack_version(kVersionMajor, kVersionMinor, kVersionBug, kVersionStage, kVersionBuild);
+static_assert(kVersionWord == 0x00080601);
+
+inline constexpr A_long kGlobalOutFlags = PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;
+inline constexpr A_long kGlobalOutFlags2 =
+    PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE;
+static_assert(kGlobalOutFlags == 0x06000000);
+static_assert(kGlobalOutFlags2 == 0x00001400);
+
+// The registration resource's own numbers.
+inline constexpr A_short kPiplVersionMajor = 2;
+inline constexpr A_short kPiplVersionMinor = 0;
+inline constexpr A_short kEffectSpecVersionMajor = 13;
+inline constexpr A_short kEffectSpecVersionMinor = 0;
+inline constexpr A_short kEffectInfoFlags = 0;
+inline constexpr A_long kReservedInfo = 8;
+
+}  // namespace velkor
