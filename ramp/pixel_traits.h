@@ -1,0 +1,79 @@
+// The three pixel depths as one kernel sees them: channel type, maximum, and
+// the two conversions from float64 (a 0..1 colour channel, and an alpha already
+// on the channel's own scale).
+#pragma once
+
+#include <cstddef>
+
+#include "host/host_interface.h"
+#include "ramp/ramp_types.h"
+#include "ramp/world_view.h"
+
+namespace velkor {
+
+// value + 0.5, clamped to 0..max, truncated. Written as !(v >= 0) so that a NaN
+// becomes 0 instead of an undefined conversion.
+template <class Channel>
+inline Channel to_integer_channel(double v, double max)
+{
+    if (!(v >= 0.0)) return 0;
+    if (v > max) return static_cast<Channel>(max);
+    return static_cast<Channel>(v);
+}
+
+struct Pixel8Traits {
+    using Pixel = PF_Pixel;
+    using Channel = A_u_char;
+    static constexpr DepthClass depth = DepthClass::eight;
+    static constexpr double max = PF_MAX_CHAN8;
+
+    static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
+    static Channel from_scaled(double a) { return to_integer_channel<Channel>(a + 0.5, max); }
+    static double widen(Channel c) { return c; }
+};
+
+struct Pixel16Traits {
+    using Pixel = PF_Pixel16;
+    using Channel = A_u_short;
+    static constexpr DepthClass depth = DepthClass::sixteen;
+    static constexpr double max = PF_MAX_CHAN16;
+
+    static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
+    static Channel from_scaled(double a) { return to_integer_channel<Channel>(a + 0.5, max); }
+    static double widen(Channel c) { return c; }
+};
+
+struct PixelFloatTraits {
+    using Pixel = PF_PixelFloat;
+    using Channel = PF_FpShort;
+    static constexpr DepthClass depth = DepthClass::floating;
+
+    // Float channels are not limited: nearest float32, no clamp, no offset.
+    static Channel from_unit(double k) { return static_cast<Channel>(k); }
+    static Channel from_scaled(double a) { return static_cast<Channel>(a); }
+    static double widen(Channel c) { return c; }
+};
+
+template <class Traits>
+inline typename Traits::Pixel to_pixel(const Color4& c)
+{
+    return {Traits::from_unit(c.alpha), Traits::from_unit(c.red), Traits::from_unit(c.green),
+            Traits::from_unit(c.blue)};
+}
+
+inline PF_Pixel to_pixel8(const Color4& c) { return to_pixel<Pixel8Traits>(c); }
+inline PF_Pixel16 to_pixel16(const Color4& c) { return to_pixel<Pixel16Traits>(c); }
+inline PF_PixelFloat to_pixel_float(const Color4& c) { return to_pixel<PixelFloatTraits>(c); }
+
+// Bytes per pixel of a depth class; 0 for none.
+inline std::size_t pixel_size(DepthClass depth)
+{
+    switch (depth) {
+    case DepthClass::eight: return sizeof(PF_Pixel);
+    case DepthClass::sixteen: return sizeof(PF_Pixel16);
+    case DepthClass::floating: return sizeof(PF_PixelFloat);
+    default: return 0;
+    }
+}
+
+}  // namespace velkor

@@ -1,0 +1,66 @@
+// Ramp geometry of one frame and the pixel kernels that draw it.
+//
+// The evaluator turns the settings into an origin, a unit axis and a ramp
+// length, and maps pixel (x, y) to t in 0..1, bent by the power curve through
+// the host's `pow`. It is built once per render, before any rendering thread
+// starts, and only read afterwards, so bands may use it concurrently.
+#pragma once
+
+#include "host/host_interface.h"
+#include "ramp/ramp_settings.h"
+#include "ramp/ramp_types.h"
+#include "ramp/world_view.h"
+
+namespace velkor {
+
+// What a render draws from: the smart-render call's PF_InData (for `pow`) and
+// a copy of the settings already moved into the buffers' pixel grid.
+struct RenderRecord {
+    const PF_InData* in_data;
+    RampSettings settings;
+};
+
+// The shortest ramp; keeps t finite when the two points coincide or Length is 0.
+inline constexpr double kMinRampLength = 1e-6;
+
+class RampEvaluator {
+public:
+    // `context.in_data->utils->ansi.pow` must be callable while the evaluator
+    // shades pixels; callers check that before building one.
+    explicit RampEvaluator(const RenderRecord& context);
+
+    // t of pixel (x, y), clamped to 0..1. The pixel's position is its integer
+    // column and row, with no half-pixel offset.
+    double ramp_position(A_long x, A_long y) const;
+
+    // ramp_position raised to the power control through the host's `pow`.
+    double shaped_position(A_long x, A_long y) const;
+
+    // Draws `rect` of `output` from `input`: nothing when the worlds differ in
+    // size, when the depth class is none, or when either world's memory is
+    // unusable (no data, or a row stride that is not a whole number of pixels
+    // or shorter than a row).
+    void render(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+
+    void render_8(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+    void render_16(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+    void render_float(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+
+    const RenderRecord& context() const { return context_; }
+    const PF_InData* in_data() const { return in_data_; }
+    double ramp_length() const { return ramp_length_; }
+    const Vector2& origin() const { return origin_; }
+    const Vector2& axis() const { return axis_; }
+
+private:
+    template <class Traits>
+    void render_kernel(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+
+    const PF_InData* in_data_;
+    RenderRecord context_;
+    double ramp_length_ = kMinRampLength;
+    Vector2 origin_{0.0, 0.0};
+    Vector2 axis_{0.0, 0.0};
+};
+
+}  // namespace velkor
