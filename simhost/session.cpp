@@ -1,0 +1,403 @@
+#include "simhost/session.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace simhost {
+
+namespace {
+
+std::vector<std::string> split_choices(const std::string& text)
+{
+    std::vector<std::string> choices;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t bar = text.find('|', start);
+        if (bar == std::string::npos) {
+            choices.push_back(text.substr(start));
+            break;
+        }
+        choices.push_back(text.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return choices;
+}
+
+std::string number(double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.10g", v);
+    return text;
+}
+
+std::string control(const ParamInfo& p) { return "\"" + p.name + "\" (parameter " + std::to_string(p.index) + ")"; }
+
+const char* type_name(PF_ParamType type)
+{
+    switch (type) {
+    case PF_Param_LAYER:
+        return "layer";
+    case PF_Param_FIX_SLIDER:
+        return "fixed slider";
+    case PF_Param_ANGLE:
+        return "angle";
+    case PF_Param_COLOR:
+        return "colour";
+    case PF_Param_POINT:
+        return "point";
+    case PF_Param_POPUP:
+        return "popup";
+    case PF_Param_FLOAT_SLIDER:
+        return "float slider";
+    default:
+        return "parameter";
+    }
+}
+
+}  // namespace
+
+Session::Session(HostConfig config) : config_(config) {}
+
+Session::~Session() = default;
+
+Status Session::load(const std::string& path)
+{
+    std::string error;
+    std::shared_ptr<ModuleLibrary> module = ModuleLibrary::open(path, error);
+    if (!module) {
+        return Status::failure(error);
+    }
+    host_.reset();
+    host_ = std::make_unique<Host>(std::move(module), config_);
+    params_.clear();
+    ui_updates_.clear();
+    return Status{};
+}
+
+PF_Err Session::send(PF_Cmd cmd, bool with_params)
+{
+    if (!host_) {
+        std::snprintf(last_out_.return_msg, sizeof last_out_.return_msg, "no module loaded");
+        return PF_Err_INVALID_CALLBACK;
+    }
+    last_out_ = PF_OutData{};
+    std::vector<PF_ParamDef*> params;
+    if (with_params) {
+        params = host_->param_array();
+    }
+    return host_->call(cmd, last_out_, params.empty() ? nullptr : params.data(), nullptr, nullptr);
+}
+
+AboutResult Session::about()
+{
+    AboutResult result;
+    result.err = send(PF_Cmd_ABOUT, true);
+    result.text.assign(last_out_.return_msg, strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
+    return result;
+}
+
+PF_Err Session::global_setup() { return send(PF_Cmd_GLOBAL_SETUP, true); }
+
+PF_Err Session::global_setdown() { return send(PF_Cmd_GLOBAL_SETDOWN, false); }
+
+PF_Err Session::params_setup()
+{
+    const PF_Err err = send(PF_Cmd_PARAMS_SETUP, true);
+    if (!host_) {
+        return err;
+    }
+    host_->adopt_declared_params();
+    params_.clear();
+    const std::vector<PF_ParamDef>& records = host_->param_records();
+    int index = 1;
+    for (const AddParamCall& call : host_->add_param_calls()) {
+        if (call.result != PF_Err_NONE) {
+            continue;
+        }
+        ParamInfo info;
+        info.index = index;
+        info.declared = call.def;
+        info.name.assign(call.def.name, strnlen(call.def.name, sizeof call.def.name));
+        info.type = call.def.param_type;
+        if (info.type == PF_Param_POPUP) {
+            info.choices = split_choices(call.choices);
+        } else if (info.type == PF_Param_FLOAT_SLIDER) {
+            const PF_FloatSliderDef& fs = call.def.u.fs_d;
+            info.has_range = true;
+            info.valid_min = fs.valid_min;
+            info.valid_max = fs.valid_max;
+            info.slider_min = fs.slider_min;
+            info.slider_max = fs.slider_max;
+        } else if (info.type == PF_Param_FIX_SLIDER) {
+            const PF_FixedSliderDef& fd = call.def.u.fd;
+            info.has_range = true;
+            info.valid_min = fd.valid_min / 65536.0;
+            info.valid_max = fd.valid_max / 65536.0;
+            info.slider_min = fd.slider_min / 65536.0;
+            info.slider_max = fd.slider_max / 65536.0;
+        } else if (info.type == PF_Param_ANGLE) {
+            const PF_AngleDef& ad = call.def.u.ad;
+            info.has_range = ad.valid_min != 0 || ad.valid_max != 0;
+            info.valid_min = info.slider_min = ad.valid_min / 65536.0;
+            info.valid_max = info.slider_max = ad.valid_max / 65536.0;
+        }
+        params_.push_back(std::move(info));
+        ++index;
+    }
+    (void)records;
+    return err;
+}
+
+PF_Err Session::update_params_ui()
+{
+    const std::size_t before = host_ ? host_->update_param_ui_calls().size() : 0;
+    const PF_Err err = send(PF_Cmd_UPDATE_PARAMS_UI, true);
+    ui_updates_.clear();
+    if (host_) {
+        const auto& calls = host_->update_param_ui_calls();
+        ui_updates_.assign(calls.begin() + static_cast<std::ptrdiff_t>(before), calls.end());
+    }
+    return err;
+}
+
+const ParamInfo* Session::param(int index) const
+{
+    for (const ParamInfo& p : params_) {
+        if (p.index == index) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+int Session::find_param(std::string_view name) const
+{
+    for (const ParamInfo& p : params_) {
+        if (p.name == name) {
+            return p.index;
+        }
+    }
+    return -1;
+}
+
+Status Session::check_index(int index, PF_ParamType type, const char* what) const
+{
+    const ParamInfo* p = param(index);
+    if (p == nullptr) {
+        return Status::failure("there is no parameter " + std::to_string(index) + " (the effect declared " +
+                               std::to_string(params_.size()) + ")");
+    }
+    if (p->type != type) {
+        return Status::failure(control(*p) + " is a " + type_name(p->type) + ", not a " + what);
+    }
+    return Status{};
+}
+
+namespace {
+
+Status range_check(const ParamInfo& p, double value, const char* unit)
+{
+    if (!p.has_range) {
+        return Status{};
+    }
+    if (!(value >= p.valid_min && value <= p.valid_max)) {
+        return Status::failure(control(p) + " accepts " + number(p.valid_min) + " to " + number(p.valid_max) +
+                               unit + "; " + number(value) + " is outside that range");
+    }
+    return Status{};
+}
+
+}  // namespace
+
+Status Session::set_popup(int index, int choice)
+{
+    if (Status st = check_index(index, PF_Param_POPUP, "popup"); !st) {
+        return st;
+    }
+    const ParamInfo& p = *param(index);
+    const int count = p.declared.u.pd.num_choices;
+    if (choice < 1 || choice > count) {
+        std::string text = control(p) + " accepts choices 1 to " + std::to_string(count);
+        for (std::size_t i = 0; i < p.choices.size(); ++i) {
+            text += (i == 0 ? " (" : ", ") + std::to_string(i + 1) + " \"" + p.choices[i] + "\"";
+        }
+        return Status::failure(text + (p.choices.empty() ? "" : ")") + "; " + std::to_string(choice) +
+                               " is outside that range");
+    }
+    host_->param_records()[static_cast<std::size_t>(index)].u.pd.value = choice;
+    return Status{};
+}
+
+Status Session::set_point(int index, double x, double y)
+{
+    if (Status st = check_index(index, PF_Param_POINT, "point"); !st) {
+        return st;
+    }
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        return Status::failure(control(*param(index)) + " needs finite coordinates");
+    }
+    host_->point_value(index) = {x, y};
+    return Status{};
+}
+
+Status Session::set_float(int index, double value)
+{
+    if (Status st = check_index(index, PF_Param_FLOAT_SLIDER, "float slider"); !st) {
+        return st;
+    }
+    if (Status st = range_check(*param(index), value, ""); !st) {
+        return st;
+    }
+    host_->param_records()[static_cast<std::size_t>(index)].u.fs_d.value = value;
+    return Status{};
+}
+
+Status Session::set_angle(int index, double degrees)
+{
+    if (Status st = check_index(index, PF_Param_ANGLE, "angle"); !st) {
+        return st;
+    }
+    if (!std::isfinite(degrees) || std::fabs(degrees) >= 32768.0) {
+        return Status::failure(control(*param(index)) + " accepts angles between -32768 and 32768 degrees; " +
+                               number(degrees) + " is outside that range");
+    }
+    if (Status st = range_check(*param(index), degrees, " degrees"); !st) {
+        return st;
+    }
+    host_->param_records()[static_cast<std::size_t>(index)].u.ad.value =
+        static_cast<PF_Fixed>(std::lround(degrees * 65536.0));
+    return Status{};
+}
+
+Status Session::set_color(int index, PF_Pixel color)
+{
+    if (Status st = check_index(index, PF_Param_COLOR, "colour"); !st) {
+        return st;
+    }
+    host_->param_records()[static_cast<std::size_t>(index)].u.cd.value = color;
+    return Status{};
+}
+
+Status Session::set_percent(int index, double percent)
+{
+    if (Status st = check_index(index, PF_Param_FIX_SLIDER, "fixed slider"); !st) {
+        return st;
+    }
+    if (Status st = range_check(*param(index), percent, " %"); !st) {
+        return st;
+    }
+    host_->param_records()[static_cast<std::size_t>(index)].u.fd.value =
+        static_cast<PF_Fixed>(std::lround(percent * 65536.0));
+    return Status{};
+}
+
+RenderResult Session::render(const RenderOptions& options)
+{
+    RenderResult result;
+    if (!host_) {
+        result.err = result.pre_render_err = PF_Err_INVALID_CALLBACK;
+        result.return_msg = "no module loaded";
+        return result;
+    }
+    Host& host = *host_;
+    HostConfig& config = host.config();
+    const HostConfig saved = config;
+    if (options.threads > 0) {
+        config.threads = options.threads;
+    }
+    config.downsample_x = options.downsample_x;
+    config.downsample_y = options.downsample_y;
+    config.trace_bands = options.trace_bands;
+
+    WorldSpec in_spec;
+    if (options.input != nullptr) {
+        in_spec = options.input->spec();
+    } else {
+        in_spec.width = options.solid.width;
+        in_spec.height = options.solid.height;
+        in_spec.format = options.format;
+    }
+    in_spec.row_padding = options.row_padding;
+    in_spec.bottom_up = options.bottom_up;
+    in_spec.origin_x = options.origin_x;
+    in_spec.origin_y = options.origin_y;
+    World input(in_spec);
+    if (options.input != nullptr) {
+        for (int y = 0; y < in_spec.height; ++y) {
+            std::memcpy(input.row(y), options.input->row(y),
+                        static_cast<std::size_t>(in_spec.width) * input.pixel_bytes());
+        }
+    } else {
+        input.fill(options.solid.color);
+    }
+    WorldSpec out_spec = in_spec;
+    if (options.output_width >= 0) {
+        out_spec.width = options.output_width;
+    }
+    if (options.output_height >= 0) {
+        out_spec.height = options.output_height;
+    }
+    World output(out_spec);
+    output.fill_bytes(options.output_fill);
+
+    host.begin_frame(&input, &output, options.reported_input_format.value_or(input.format()));
+    const std::size_t checkouts_before = host.checkout_layer_calls().size();
+    const std::size_t iterations_before = host.iterate_calls().size();
+
+    PF_PreRenderInput pre_in{};
+    pre_in.output_request.rect = options.request_rect.value_or(
+        PF_LRect{in_spec.origin_x, in_spec.origin_y, in_spec.origin_x + in_spec.width,
+                 in_spec.origin_y + in_spec.height});
+    pre_in.output_request.field = options.field;
+    pre_in.output_request.channel_mask = options.channel_mask;
+    pre_in.bitdepth = static_cast<A_short>(bit_depth(input.format()));
+    PF_PreRenderOutput pre_out{};
+    pre_out.result_rect = options.host_result_rect;
+    pre_out.max_result_rect = options.host_max_result_rect;
+    last_out_ = PF_OutData{};
+    result.pre_render_err = host.smart_pre_render(pre_in, pre_out, last_out_);
+    result.err = result.pre_render_err;
+    result.pre_render_output = pre_out;
+
+    if (result.pre_render_err == PF_Err_NONE) {
+        for (int pass = 0; pass < std::max(options.smart_renders, 1); ++pass) {
+            output.fill_bytes(options.output_fill);
+            PF_SmartRenderInput render_in{};
+            render_in.output_request = pre_in.output_request;
+            render_in.bitdepth = pre_in.bitdepth;
+            last_out_ = PF_OutData{};
+            const PF_Err err = host.smart_render(render_in, last_out_);
+            result.render_errs.push_back(err);
+            if (result.err == PF_Err_NONE) {
+                result.err = err;
+            }
+            result.outputs.push_back(output);
+        }
+    }
+    host.end_frame();
+
+    result.return_msg.assign(last_out_.return_msg, strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
+    result.out_flags = last_out_.out_flags;
+    const auto& checkouts = host.checkout_layer_calls();
+    result.layer_checkouts.assign(checkouts.begin() + static_cast<std::ptrdiff_t>(checkouts_before),
+                                  checkouts.end());
+    const auto& iterations = host.iterate_calls();
+    result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before), iterations.end());
+    result.input = std::move(input);
+    result.output = std::move(output);
+    config = saved;
+    return result;
+}
+
+PF_Err Session::raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output, void* extra)
+{
+    if (!host_) {
+        return PF_Err_INVALID_CALLBACK;
+    }
+    return host_->call(cmd, out_data, params, output, extra);
+}
+
+Accounting Session::accounting() const { return host_ ? host_->accounting() : Accounting{}; }
+
+}  // namespace simhost

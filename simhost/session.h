@@ -1,0 +1,175 @@
+// The steps a host takes with an effect, one call each: load the module, global
+// setup, parameter setup, set values in user units, update the parameter UI,
+// render frames (smart pre-render then smart render), global set-down. Used by
+// the tests and by the command-line renderer.
+//
+// Every step that sends a command returns the module's PF_Err; nothing throws for
+// an expected failure. Steps that are the host's own (loading, setting a value)
+// return a Status with a readable message.
+//
+//   simhost::Session s;
+//   if (auto st = s.load(path); !st) { std::cerr << st.message; return 1; }
+//   s.host().config().layer_width = 320;   // before params_setup: point defaults
+//   s.host().config().layer_height = 200;  // are percent of the layer
+//   PF_Err err = s.global_setup();
+//   if (!err) err = s.params_setup();
+//   s.set_popup(s.find_param("Shape"), 3);  // returns a Status
+//   simhost::RenderOptions o;
+//   o.format = PF_PixelFormat_ARGB64;
+//   o.solid = {320, 200, {1, 0.5, 0.5, 0.5}};
+//   simhost::RenderResult r = s.render(o);  // r.err, r.output, r.return_msg
+//   s.global_setdown();
+//   if (!s.accounting().balanced()) std::cerr << s.accounting().unbalanced();
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "simhost/accounting.h"
+#include "simhost/error_names.h"
+#include "simhost/host.h"
+#include "simhost/module_loader.h"
+#include "simhost/world.h"
+
+namespace simhost {
+
+struct Status {
+    bool ok = true;
+    std::string message;
+    explicit operator bool() const { return ok; }
+    static Status failure(std::string text) { return Status{false, std::move(text)}; }
+};
+
+// A declared control as the module described it to the host.
+struct ParamInfo {
+    int index = 0;
+    std::string name;
+    PF_ParamType type = PF_Param_LAYER;
+    PF_ParamDef declared{};            // the record exactly as passed to add_param
+    std::vector<std::string> choices;  // popups: choice 1 first
+    bool has_range = false;            // sliders: ranges in user units
+    double valid_min = 0;
+    double valid_max = 0;
+    double slider_min = 0;
+    double slider_max = 0;
+};
+
+struct AboutResult {
+    PF_Err err = 0;
+    std::string text;
+};
+
+// A layer of one colour; the colour is in 0..1 per channel.
+struct SolidLayer {
+    int width = 64;
+    int height = 64;
+    ColorF color{};
+};
+
+struct RenderOptions {
+    // The pixel format of the input and output worlds; it fixes the depth (8, 16, 32).
+    PF_PixelFormat format = PF_PixelFormat_ARGB32;
+    // The input layer's pixels, copied for the frame; when null, a `solid` layer.
+    const World* input = nullptr;
+    SolidLayer solid;
+    int threads = 0;  // render threads; 0 keeps the host's setting
+    PF_RationalScale downsample_x{1, 1};
+    PF_RationalScale downsample_y{1, 1};
+    int origin_x = 0;  // origin of the input (and output) world
+    int origin_y = 0;
+    int row_padding = 0;     // bytes after each row
+    bool bottom_up = false;  // negative rowbytes
+    // The host's request; by default the layer's rectangle (origin, origin + size).
+    std::optional<PF_LRect> request_rect;
+    A_long channel_mask = kChannelMaskARGB;
+    PF_Field field = 0;
+    // The output rectangles as the host hands them to pre-render.
+    PF_LRect host_result_rect{};
+    PF_LRect host_max_result_rect{};
+    // An output world of another size than the input (-1: the input's).
+    int output_width = -1;
+    int output_height = -1;
+    std::uint8_t output_fill = 0;  // every pixel byte of the output before each smart render
+    // What PF_GetPixelFormat reports for the input (default: its real format).
+    std::optional<PF_PixelFormat> reported_input_format;
+    int smart_renders = 1;     // smart renders of the same pre-render data
+    bool trace_bands = false;  // record the rows each iteration wrote (serialises the bands)
+};
+
+struct RenderResult {
+    PF_Err err = 0;  // the first non-zero of pre-render and the smart renders
+    PF_Err pre_render_err = 0;
+    std::vector<PF_Err> render_errs;  // one per smart render sent
+    std::string return_msg;           // of the last command sent
+    PF_OutFlags out_flags = 0;        // of the last command sent
+    World input;
+    World output;               // after the last smart render
+    std::vector<World> outputs;  // after each smart render
+    PF_PreRenderOutput pre_render_output{};
+    std::vector<LayerCheckoutCall> layer_checkouts;
+    std::vector<IterateCall> iterations;
+};
+
+class Session {
+public:
+    explicit Session(HostConfig config = {});
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Opens the module and creates the host for it.
+    Status load(const std::string& path);
+    bool loaded() const { return host_ != nullptr; }
+    // The host (after load()): configuration, failure injection, logs, raw calls.
+    Host& host() { return *host_; }
+    HostConfig& config() { return host_ ? host_->config() : config_; }
+
+    AboutResult about();
+    PF_Err global_setup();
+    PF_Err params_setup();
+    PF_Err update_params_ui();
+    PF_Err global_setdown();
+    // The PF_OutData of the last step that sent a command.
+    const PF_OutData& last_out_data() const { return last_out_; }
+
+    // The controls declared by params_setup (index 1 first).
+    const std::vector<ParamInfo>& params() const { return params_; }
+    const ParamInfo* param(int index) const;
+    // The index of the control with this name, or -1.
+    int find_param(std::string_view name) const;
+
+    // Values in user units. A value outside the declared valid range, a control of
+    // another type or an unknown index is refused with a message naming the control.
+    Status set_popup(int index, int choice);
+    Status set_point(int index, double x, double y);  // layer pixels
+    Status set_float(int index, double value);
+    Status set_angle(int index, double degrees);
+    Status set_color(int index, PF_Pixel color);
+    Status set_percent(int index, double percent);  // fixed sliders shown as percent
+
+    // The PF_UpdateParamUI calls of the last update_params_ui().
+    const std::vector<UpdateParamUiCall>& ui_updates() const { return ui_updates_; }
+
+    RenderResult render(const RenderOptions& options);
+
+    // Any command with host-made PF_InData (see Host::make_in_data) and the given records.
+    PF_Err raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[] = nullptr,
+                    PF_LayerDef* output = nullptr, void* extra = nullptr);
+
+    Accounting accounting() const;
+
+private:
+    Status check_index(int index, PF_ParamType type, const char* what) const;
+    PF_Err send(PF_Cmd cmd, bool with_params);
+
+    HostConfig config_;
+    std::unique_ptr<Host> host_;
+    PF_OutData last_out_{};
+    std::vector<ParamInfo> params_;
+    std::vector<UpdateParamUiCall> ui_updates_;
+};
+
+}  // namespace simhost
