@@ -36,11 +36,20 @@ public:
     // ramp_position raised to the power control through the host's `pow`.
     double shaped_position(A_long x, A_long y) const;
 
+    // shaped_position of the `n` pixels of row y from column x0, into t: the
+    // same bits, with the shape chosen once and `pow` called only where its
+    // result is not already exact (a Power of 1, t of exactly 0 or 1).
+    void shaped_positions(A_long x0, A_long y, A_long n, double* t) const;
+
     // Draws `rect` of `output` from `input`: nothing when the worlds differ in
     // size, when the depth class is none, or when either world's memory is
     // unusable (no data, or a row stride that is not a whole number of pixels
     // or shorter than a row).
     void render(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+
+    // The straightforward path: one evaluator query, with its host `pow` call,
+    // per pixel. The fast kernels behind render() are proven bit-identical to it.
+    void render_reference(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
 
     void render_8(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
     void render_16(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
@@ -55,6 +64,9 @@ public:
 private:
     template <class Traits>
     void render_kernel(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+    template <class Traits>
+    void render_kernel_reference(const WorldView& input, const WorldView& output,
+                                 const PF_Rect& rect) const;
 
     const PF_InData* in_data_;
     RenderRecord context_;

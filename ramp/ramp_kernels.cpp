@@ -2,7 +2,18 @@
 // type. Rows are addressed through the signed row stride, so padded rows and
 // bottom-up worlds (negative rowbytes) need no copy. Nothing here allocates or
 // touches a host suite; the only host call is `pow`.
+//
+// Two paths draw the same bits. The reference path asks the evaluator for every
+// pixel. The fast path works a row at a time in chunks: it computes t for a
+// chunk with the shape chosen once, raises it to the power only where the
+// result is not already known exactly, turns t' into the ramp pixel and the
+// alpha factor, and then shades the chunk in a loop with no branch on "Type",
+// shape or depth. Where t depends on one coordinate only (a horizontal or
+// vertical "Linear"/"Linear 2" axis), t' and its pixel are computed once per
+// column or once per row and reused. Every float64 operation keeps the
+// reference order; only values that are provably identical are reused.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -12,6 +23,10 @@
 
 namespace velkor {
 namespace {
+
+// Columns per chunk: the chunk's t, pixels and factors stay in the first-level
+// cache and on the stack.
+constexpr A_long kChunk = 256;
 
 // A world whose rows can be addressed as whole pixels without overlapping.
 bool has_usable_rows(const PF_EffectWorld& world, std::size_t bytes_per_pixel)
@@ -25,12 +40,166 @@ bool has_usable_rows(const PF_EffectWorld& world, std::size_t bytes_per_pixel)
 }
 
 template <class Pixel>
-Pixel* row_of(const PF_EffectWorld& world, std::ptrdiff_t stride, A_long y)
+Pixel* row_of(const PF_EffectWorld& world, A_long y)
 {
+    const std::ptrdiff_t stride = world.rowbytes / static_cast<A_long>(sizeof(Pixel));
     return reinterpret_cast<Pixel*>(world.data) + static_cast<std::ptrdiff_t>(y) * stride;
 }
 
+// The rectangle both paths draw: `rect` clipped to the input, or false when
+// there is nothing to draw or the worlds cannot be drawn safely.
+template <class Pixel>
+bool drawable_area(const WorldView& input, const WorldView& output, const PF_Rect& rect,
+                   const PF_InData* in_data, PF_Rect& area)
+{
+    if (input.world == nullptr || output.world == nullptr) return false;
+    if (!has_usable_rows(*input.world, sizeof(Pixel)) ||
+        !has_usable_rows(*output.world, sizeof(Pixel))) {
+        return false;
+    }
+    if (in_data == nullptr || in_data->utils == nullptr || in_data->utils->ansi.pow == nullptr) {
+        return false;
+    }
+    area.left = std::max<A_long>(rect.left, 0);
+    area.top = std::max<A_long>(rect.top, 0);
+    area.right = std::min<A_long>(rect.right, input.world->width);
+    area.bottom = std::min<A_long>(rect.bottom, input.world->height);
+    return area.left < area.right && area.top < area.bottom;
+}
+
+// How the ramp parameter varies over the frame.
+enum class Variation {
+    columns_only,  // t depends on x alone
+    rows_only,     // t depends on y alone
+    both,
+};
+
+// A "Linear" or "Linear 2" axis with a zero component leaves that coordinate's
+// term at a signed zero, which changes t at most in the sign of a zero; such a
+// t shades to the same bits, so it can be reused along the other coordinate.
+// An unknown shape gives 0 everywhere.
+Variation variation_of(A_long shape, const Vector2& axis)
+{
+    if (shape == kShapeLinear || shape == kShapeLinear2) {
+        if (axis.y == 0.0) return Variation::columns_only;
+        if (axis.x == 0.0) return Variation::rows_only;
+        return Variation::both;
+    }
+    if (shape == kShapeRadial) return Variation::both;
+    return Variation::columns_only;
+}
+
+struct Geometry {
+    Vector2 origin;
+    Vector2 axis;
+    double ramp_length;
+};
+
+// t for `n` pixels of row y from column x0, exactly as the evaluator computes it.
+template <A_long kShape>
+void ramp_positions_of(const Geometry& g, A_long x0, A_long y, A_long n, double* t)
+{
+    const double dy = static_cast<double>(y) - g.origin.y;
+    for (A_long i = 0; i < n; ++i) {
+        const double dx = static_cast<double>(x0 + i) - g.origin.x;
+        double s = 0.0;
+        if constexpr (kShape == kShapeLinear) {
+            s = dx * g.axis.x + dy * g.axis.y;
+        } else if constexpr (kShape == kShapeLinear2) {
+            s = dx * g.axis.x + dy * g.axis.y;
+            s = s < 0.0 ? -s : s;
+        } else if constexpr (kShape == kShapeRadial) {
+            s = std::sqrt(dx * dx + dy * dy);
+        }
+        double v = s / g.ramp_length;
+        v = !(v >= 0.0) ? 0.0 : v;
+        v = v > 1.0 ? 1.0 : v;
+        t[i] = v;
+    }
+}
+
+// t' = pow(t, power) through the host, except where the result is exact
+// without it: a Power of exactly 1 leaves t unchanged, pow(1, p) is 1 for every
+// p, and pow(+0, p) is +0 for every p > 0.
+void shape_positions(A_FpLong (*host_pow)(A_FpLong, A_FpLong), double power, A_long n, double* t)
+{
+    if (power == 1.0) return;
+    const bool zero_is_fixed = power > 0.0;
+    for (A_long i = 0; i < n; ++i) {
+        const double v = t[i];
+        if (v == 1.0 || (zero_is_fixed && v == 0.0 && !std::signbit(v))) continue;
+        t[i] = host_pow(v, power);
+    }
+}
+
+// Per-call constants of the blend.
+struct Blend {
+    Color4 start_color;
+    Color4 color_delta;
+    double start_alpha;
+    double alpha_delta;
+};
+
+// The ramp pixel K and the alpha factor (t' x delta alpha + start alpha) of each t'.
+template <class Traits>
+void blend_values(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color,
+                  double* alpha_factor)
+{
+    for (A_long i = 0; i < n; ++i) {
+        color[i] = to_pixel<Traits>(b.start_color + b.color_delta * t[i]);
+        alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
+    }
+}
+
+// Shades n pixels. kStep is 1 when every pixel has its own ramp value and 0
+// when one value serves the whole span.
+template <class Traits, A_long kType, A_long kStep>
+void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
+                const typename Traits::Pixel* color, const double* alpha_factor)
+{
+    using Pixel = typename Traits::Pixel;
+    constexpr bool write_color = kType == kTypeColor || kType == kTypeColorAndAlpha;
+    constexpr bool scale_alpha = kType == kTypeAlpha || kType == kTypeColorAndAlpha;
+    for (A_long i = 0; i < n; ++i) {
+        const Pixel p = in[i];
+        Pixel r = write_color ? color[i * kStep] : p;
+        if constexpr (scale_alpha) {
+            r.alpha = Traits::from_scaled(alpha_factor[i * kStep] * Traits::widen(p.alpha));
+        } else {
+            r.alpha = p.alpha;
+        }
+        out[i] = r;
+    }
+}
+
+template <class Traits, A_long kStep>
+void shade(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
+           const typename Traits::Pixel* color, const double* alpha_factor)
+{
+    switch (type) {
+    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeColorAndAlpha:
+        shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
+        break;
+    default: shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor); break;
+    }
+}
+
 }  // namespace
+
+void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t) const
+{
+    const Geometry g{origin_, axis_, ramp_length_};
+    switch (context_.settings.shape) {
+    case kShapeLinear: ramp_positions_of<kShapeLinear>(g, x0, y, n, t); break;
+    case kShapeLinear2: ramp_positions_of<kShapeLinear2>(g, x0, y, n, t); break;
+    case kShapeRadial: ramp_positions_of<kShapeRadial>(g, x0, y, n, t); break;
+    default: ramp_positions_of<0>(g, x0, y, n, t); break;
+    }
+    // One load of the host's function pointer for the whole run.
+    shape_positions(in_data_->utils->ansi.pow, context_.settings.power, n, t);
+}
 
 void RampEvaluator::render(const WorldView& input, const WorldView& output,
                            const PF_Rect& rect) const
@@ -44,6 +213,22 @@ void RampEvaluator::render(const WorldView& input, const WorldView& output,
     case DepthClass::eight: render_8(input, output, rect); break;
     case DepthClass::sixteen: render_16(input, output, rect); break;
     case DepthClass::floating: render_float(input, output, rect); break;
+    default: break;
+    }
+}
+
+void RampEvaluator::render_reference(const WorldView& input, const WorldView& output,
+                                     const PF_Rect& rect) const
+{
+    if (input.world == nullptr || output.world == nullptr) return;
+    if (input.world->width != output.world->width ||
+        input.world->height != output.world->height) {
+        return;
+    }
+    switch (input.depth) {
+    case DepthClass::eight: render_kernel_reference<Pixel8Traits>(input, output, rect); break;
+    case DepthClass::sixteen: render_kernel_reference<Pixel16Traits>(input, output, rect); break;
+    case DepthClass::floating: render_kernel_reference<PixelFloatTraits>(input, output, rect); break;
     default: break;
     }
 }
@@ -67,23 +252,12 @@ void RampEvaluator::render_float(const WorldView& input, const WorldView& output
 }
 
 template <class Traits>
-void RampEvaluator::render_kernel(const WorldView& input, const WorldView& output,
-                                  const PF_Rect& rect) const
+void RampEvaluator::render_kernel_reference(const WorldView& input, const WorldView& output,
+                                            const PF_Rect& rect) const
 {
     using Pixel = typename Traits::Pixel;
-    if (input.world == nullptr || output.world == nullptr) return;
-    const PF_EffectWorld& in = *input.world;
-    const PF_EffectWorld& out = *output.world;
-    if (!has_usable_rows(in, sizeof(Pixel)) || !has_usable_rows(out, sizeof(Pixel))) return;
-    if (in_data_ == nullptr || in_data_->utils == nullptr || in_data_->utils->ansi.pow == nullptr) {
-        return;
-    }
-
-    const A_long left = std::max<A_long>(rect.left, 0);
-    const A_long top = std::max<A_long>(rect.top, 0);
-    const A_long right = std::min<A_long>(rect.right, in.width);
-    const A_long bottom = std::min<A_long>(rect.bottom, in.height);
-    if (left >= right || top >= bottom) return;
+    PF_Rect area;
+    if (!drawable_area<Pixel>(input, output, rect, in_data_, area)) return;
 
     const RampSettings& s = context_.settings;
     const Color4 start_color = s.start_color;
@@ -93,13 +267,10 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
     const bool write_color = s.type == kTypeColor || s.type == kTypeColorAndAlpha;
     const bool scale_alpha = s.type == kTypeAlpha || s.type == kTypeColorAndAlpha;
 
-    const std::ptrdiff_t in_stride = in.rowbytes / static_cast<A_long>(sizeof(Pixel));
-    const std::ptrdiff_t out_stride = out.rowbytes / static_cast<A_long>(sizeof(Pixel));
-
-    for (A_long y = top; y < bottom; ++y) {
-        const Pixel* in_row = row_of<Pixel>(in, in_stride, y);
-        Pixel* out_row = row_of<Pixel>(out, out_stride, y);
-        for (A_long x = left; x < right; ++x) {
+    for (A_long y = area.top; y < area.bottom; ++y) {
+        const Pixel* in_row = row_of<Pixel>(*input.world, y);
+        Pixel* out_row = row_of<Pixel>(*output.world, y);
+        for (A_long x = area.left; x < area.right; ++x) {
             const double t = shaped_position(x, y);
             const Pixel p = in_row[x];
             Pixel result = p;
@@ -112,6 +283,59 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             }
             out_row[x] = result;
         }
+    }
+}
+
+template <class Traits>
+void RampEvaluator::render_kernel(const WorldView& input, const WorldView& output,
+                                  const PF_Rect& rect) const
+{
+    using Pixel = typename Traits::Pixel;
+    PF_Rect area;
+    if (!drawable_area<Pixel>(input, output, rect, in_data_, area)) return;
+
+    const RampSettings& s = context_.settings;
+    const A_long type = s.type;
+    const Blend blend{s.start_color, s.end_color - s.start_color, s.start_alpha,
+                      s.end_alpha - s.start_alpha};
+
+    double t[kChunk];
+    Pixel color[kChunk];
+    double alpha_factor[kChunk];
+
+    switch (variation_of(s.shape, axis_)) {
+    case Variation::columns_only:
+        for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
+            const A_long n = std::min<A_long>(kChunk, area.right - x0);
+            shaped_positions(x0, area.top, n, t);
+            blend_values<Traits>(blend, t, n, color, alpha_factor);
+            for (A_long y = area.top; y < area.bottom; ++y) {
+                shade<Traits, 1>(type, row_of<Pixel>(*input.world, y) + x0,
+                                 row_of<Pixel>(*output.world, y) + x0, n, color, alpha_factor);
+            }
+        }
+        break;
+    case Variation::rows_only:
+        for (A_long y = area.top; y < area.bottom; ++y) {
+            shaped_positions(area.left, y, 1, t);
+            blend_values<Traits>(blend, t, 1, color, alpha_factor);
+            shade<Traits, 0>(type, row_of<Pixel>(*input.world, y) + area.left,
+                             row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
+                             color, alpha_factor);
+        }
+        break;
+    case Variation::both:
+        for (A_long y = area.top; y < area.bottom; ++y) {
+            const Pixel* in_row = row_of<Pixel>(*input.world, y);
+            Pixel* out_row = row_of<Pixel>(*output.world, y);
+            for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
+                const A_long n = std::min<A_long>(kChunk, area.right - x0);
+                shaped_positions(x0, y, n, t);
+                blend_values<Traits>(blend, t, n, color, alpha_factor);
+                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, color, alpha_factor);
+            }
+        }
+        break;
     }
 }
 

@@ -1,0 +1,169 @@
+// The fast kernels must draw exactly the bits of the reference path (one
+// evaluator query and one host pow call per pixel) for any settings, frame,
+// stride, origin and rectangle, at every depth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "params/param_table.h"
+#include "ramp/ramp_evaluator.h"
+
+namespace velkor {
+namespace {
+
+A_FpLong host_pow(A_FpLong x, A_FpLong y) { return std::pow(x, y); }
+
+struct Frame {
+    std::vector<std::uint8_t> memory;
+    PF_EffectWorld world{};
+};
+
+// A world of w x h pixels whose rows are `pad` pixels longer than needed and,
+// when `bottom_up`, stored from the last row of memory upwards.
+Frame make_frame(std::mt19937& rng, DepthClass depth, A_long w, A_long h, A_long pad, bool bottom_up)
+{
+    const std::size_t px = depth == DepthClass::eight ? 4 : depth == DepthClass::sixteen ? 8 : 16;
+    const A_long row_bytes = static_cast<A_long>((w + pad) * static_cast<A_long>(px));
+    Frame f;
+    f.memory.resize(static_cast<std::size_t>(row_bytes) * static_cast<std::size_t>(h) + 16);
+    for (auto& b : f.memory) b = static_cast<std::uint8_t>(rng());
+    if (depth == DepthClass::floating) {
+        // Keep floats finite and spread, with alphas outside 0..1 too.
+        std::uniform_real_distribution<float> v(-0.5f, 2.0f);
+        auto* p = reinterpret_cast<float*>(f.memory.data());
+        for (std::size_t i = 0; i < f.memory.size() / 4; ++i) p[i] = v(rng);
+    } else if (depth == DepthClass::sixteen) {
+        std::uniform_int_distribution<int> v(0, 32768);
+        auto* p = reinterpret_cast<std::uint16_t*>(f.memory.data());
+        for (std::size_t i = 0; i < f.memory.size() / 2; ++i) p[i] = static_cast<std::uint16_t>(v(rng));
+    }
+    f.world.width = w;
+    f.world.height = h;
+    f.world.rowbytes = bottom_up ? -row_bytes : row_bytes;
+    std::uint8_t* first_row = f.memory.data() + (bottom_up ? static_cast<std::size_t>(row_bytes) * (h - 1) : 0);
+    f.world.data = reinterpret_cast<PF_Pixel*>(first_row);
+    return f;
+}
+
+RampSettings random_settings(std::mt19937& rng)
+{
+    std::uniform_real_distribution<double> coord(-40.0, 120.0);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> pick(0, 9);
+    RampSettings s{};
+    s.type = std::uniform_int_distribution<A_long>(0, 4)(rng);
+    s.controlled_by = std::uniform_int_distribution<A_long>(0, 3)(rng);
+    s.shape = std::uniform_int_distribution<A_long>(0, 4)(rng);
+    // Points on 16.16 positions, as the host gives them.
+    auto fixed = [&] { return std::round(coord(rng) * 65536.0) / 65536.0; };
+    s.start_point = {fixed(), fixed()};
+    s.end_point = {fixed(), fixed()};
+    switch (pick(rng)) {
+    case 0: s.end_point.y = s.start_point.y; break;  // horizontal
+    case 1: s.end_point.x = s.start_point.x; break;  // vertical
+    case 2: s.end_point = s.start_point; break;      // coinciding
+    default: break;
+    }
+    s.center = {fixed(), fixed()};
+    s.length = pick(rng) == 0 ? 0.0 : std::uniform_real_distribution<double>(0.5, 200.0)(rng);
+    const double degrees[] = {0.0, 90.0, 180.0, -90.0, 270.0, 45.0, 33.3, 720.0};
+    s.direction = (pick(rng) < 5 ? degrees[pick(rng) % 8]
+                                 : std::uniform_real_distribution<double>(-400.0, 400.0)(rng)) *
+                  0.017453292519943295;
+    s.start_color = {byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0};
+    s.end_color = {byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0};
+    s.start_alpha = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    s.end_alpha = pick(rng) == 0 ? 1.0 : std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    const double powers[] = {1.0, 2.2, 0.01, 100.0, 0.5, 2.0};
+    s.power = pick(rng) < 6 ? powers[pick(rng) % 6] : std::uniform_real_distribution<double>(0.01, 10.0)(rng);
+    return s;
+}
+
+// Bit patterns, so that a difference in the last bit, or in the sign of a zero,
+// is a difference.
+std::uint64_t bits(double v)
+{
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+TEST(ShapedPositions, RunsGiveTheEvaluatorsBitsPixelByPixel)
+{
+    PF_UtilCallbacks utils{};
+    utils.ansi.pow = host_pow;
+    PF_InData in_data{};
+    in_data.utils = &utils;
+
+    std::mt19937 rng(7u);
+    for (int round = 0; round < 300; ++round) {
+        const RampSettings settings = random_settings(rng);
+        const RampEvaluator evaluator(RenderRecord{&in_data, settings});
+        for (A_long y = -3; y < 60; y += 7) {
+            constexpr A_long kRun = 150;
+            double run[kRun];
+            evaluator.shaped_positions(-20, y, kRun, run);
+            for (A_long i = 0; i < kRun; ++i) {
+                ASSERT_EQ(bits(run[i]), bits(evaluator.shaped_position(-20 + i, y)))
+                    << "round " << round << ", pixel (" << -20 + i << ", " << y << "), shape "
+                    << settings.shape << ", power " << settings.power;
+            }
+        }
+    }
+}
+
+class KernelEquivalence : public ::testing::TestWithParam<DepthClass> {};
+
+TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
+{
+    const DepthClass depth = GetParam();
+    PF_UtilCallbacks utils{};
+    utils.ansi.pow = host_pow;
+    PF_InData in_data{};
+    in_data.utils = &utils;
+
+    std::mt19937 rng(20261208u + static_cast<unsigned>(depth));
+    for (int round = 0; round < 400; ++round) {
+        RampSettings settings = random_settings(rng);
+        const A_long w = std::uniform_int_distribution<A_long>(1, round % 10 == 0 ? 600 : 70)(rng);
+        const A_long h = std::uniform_int_distribution<A_long>(1, 40)(rng);
+        const A_long pad = std::uniform_int_distribution<A_long>(0, 3)(rng);
+        const bool bottom_up = rng() % 3 == 0;
+        rebase_ramp_points(settings, std::uniform_int_distribution<A_long>(-30, 30)(rng),
+                           std::uniform_int_distribution<A_long>(-30, 30)(rng));
+
+        Frame input = make_frame(rng, depth, w, h, pad, bottom_up);
+        Frame fast = make_frame(rng, depth, w, h, pad, !bottom_up);
+        Frame reference = fast;
+        reference.world.data = reinterpret_cast<PF_Pixel*>(
+            reference.memory.data() + (reinterpret_cast<std::uint8_t*>(fast.world.data) - fast.memory.data()));
+
+        const PF_Rect rect{std::uniform_int_distribution<A_long>(-5, w)(rng),
+                           std::uniform_int_distribution<A_long>(-5, h)(rng),
+                           std::uniform_int_distribution<A_long>(0, w + 5)(rng),
+                           std::uniform_int_distribution<A_long>(0, h + 5)(rng)};
+
+        const RampEvaluator evaluator(RenderRecord{&in_data, settings});
+        evaluator.render({depth, &input.world}, {depth, &fast.world}, rect);
+        evaluator.render_reference({depth, &input.world}, {depth, &reference.world}, rect);
+        ASSERT_EQ(fast.memory, reference.memory)
+            << "round " << round << ": type " << settings.type << ", placement "
+            << settings.controlled_by << ", shape " << settings.shape << ", power " << settings.power
+            << ", " << w << "x" << h << (bottom_up ? " bottom-up" : "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllDepths, KernelEquivalence,
+                         ::testing::Values(DepthClass::eight, DepthClass::sixteen, DepthClass::floating),
+                         [](const ::testing::TestParamInfo<DepthClass>& depth) {
+                             return depth.param == DepthClass::eight     ? std::string("Eight")
+                                    : depth.param == DepthClass::sixteen ? std::string("Sixteen")
+                                                                         : std::string("Float");
+                         });
+
+}  // namespace
+}  // namespace velkor
