@@ -1,0 +1,78 @@
+// The entry point's command table and PF_Cmd_ABOUT, through the built module.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/effect_identity.h"
+#include "module_test_support.h"
+
+namespace velkor_test {
+namespace {
+
+using CommandTable = ModuleTest;
+
+TEST_F(CommandTable, UnhandledCommandsReturnZeroAndLeaveOutDataByteIdentical)
+{
+    ready();
+    const PF_Cmd unhandled[] = {2, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 25, 100, -1};
+    std::vector<PF_ParamDef*> params = session.host().param_array();
+    simhost::World output(simhost::WorldSpec{8, 8});
+    for (const PF_Cmd cmd : unhandled) {
+        PF_OutData out;
+        std::memset(&out, 0xA7, sizeof out);
+        PF_OutData before;
+        std::memcpy(&before, &out, sizeof out);
+        EXPECT_EQ(session.raw_call(cmd, out, params.data(), output.effect_world(), nullptr), PF_Err_NONE)
+            << simhost::command_name(cmd);
+        EXPECT_TRUE(bytes_equal(&out, &before, sizeof out)) << simhost::command_name(cmd) << " wrote PF_OutData";
+        const simhost::Accounting a = session.accounting();
+        ASSERT_FALSE(a.commands.empty());
+        EXPECT_TRUE(a.commands.back().suites.empty()) << simhost::command_name(cmd) << " acquired a suite";
+    }
+}
+
+TEST_F(CommandTable, PlainRenderIsNotARenderPath)
+{
+    ready();
+    simhost::World output(simhost::WorldSpec{4, 4});
+    output.fill_bytes(0x3C);
+    std::vector<PF_ParamDef*> params = session.host().param_array();
+    PF_OutData out{};
+    EXPECT_EQ(session.raw_call(PF_Cmd_RENDER, out, params.data(), output.effect_world(), nullptr), PF_Err_NONE);
+    EXPECT_TRUE(all_bytes(output, 0x3C));
+}
+
+TEST_F(CommandTable, AboutTextIsNameVersionCarriageReturnNotice)
+{
+    const simhost::AboutResult about = session.about();
+    EXPECT_EQ(about.err, PF_Err_NONE);
+    EXPECT_EQ(about.text, std::string("VelkorRamp, v1.00\r") + velkor::kMakerNotice);
+    const std::size_t cr = about.text.find('\r');
+    ASSERT_NE(cr, std::string::npos);
+    const std::string notice = about.text.substr(cr + 1);
+    EXPECT_FALSE(notice.empty());
+    EXPECT_EQ(notice.find_first_of("\r\n"), std::string::npos) << "the notice is one line";
+}
+
+TEST_F(CommandTable, AboutAcquiresNoSuiteAndNeedsNoEarlierCommand)
+{
+    ASSERT_EQ(session.about().err, PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    ASSERT_EQ(a.commands.size(), 1u);
+    EXPECT_EQ(a.commands[0].label, "PF_Cmd_ABOUT");
+    EXPECT_TRUE(a.commands[0].suites.empty());
+    EXPECT_TRUE(a.suites.empty());
+}
+
+TEST_F(CommandTable, AboutWorksWithoutABasicSuite)
+{
+    PF_InData in = session.host().make_in_data();
+    in.pica_basicP = nullptr;
+    PF_OutData out{};
+    EXPECT_EQ(session.host().call(PF_Cmd_ABOUT, in, out, nullptr, nullptr, nullptr), PF_Err_NONE);
+    EXPECT_EQ(std::string(out.return_msg).rfind("VelkorRamp, v1.00\r", 0), 0u);
+}
+
+}  // namespace
+}  // namespace velkor_test

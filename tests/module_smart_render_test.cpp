@@ -1,0 +1,515 @@
+// PF_Cmd_SMART_RENDER through the built module: every depth and pixel format,
+// band tiling over the host's threads, origins, layouts and every failure path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "module_test_support.h"
+
+namespace velkor_test {
+namespace {
+
+using simhost::CallKind;
+using simhost::RenderOptions;
+using simhost::RenderResult;
+using simhost::World;
+using simhost::WorldSpec;
+
+constexpr PF_OutFlags kDisplayErrorMessage = 0x100;
+
+class SmartRender : public ModuleTest {
+protected:
+    SmartRender() : ModuleTest(config()) {}
+    static simhost::HostConfig config()
+    {
+        simhost::HostConfig c;
+        c.layer_width = 64;
+        c.layer_height = 40;
+        return c;
+    }
+
+    // "Color", Two Points from (0, 0) to (width, 0), white to black, Linear, Power 1.
+    void horizontal_ramp(int width)
+    {
+        ready();
+        ASSERT_TRUE(session.set_point(3, 0.0, 0.0));
+        ASSERT_TRUE(session.set_point(4, static_cast<double>(width), 0.0));
+    }
+
+    static RenderOptions solid(int width, int height, PF_PixelFormat format)
+    {
+        RenderOptions o;
+        o.format = format;
+        o.solid = {width, height, simhost::ColorF{1.0, 0.25, 0.5, 0.75}};
+        o.output_fill = 0xEE;
+        return o;
+    }
+
+    // The colour channel that the design's kernel writes at column x of the
+    // horizontal ramp: start + (end - start) * t, t = x / width.
+    static double ramp_channel(int x, int width)
+    {
+        const double t = std::min(std::max(static_cast<double>(x) / static_cast<double>(width), 0.0), 1.0);
+        return 1.0 + (0.0 - 1.0) * t;
+    }
+};
+
+World patterned_input(int width, int height, PF_PixelFormat format)
+{
+    World w(WorldSpec{width, height, format});
+    std::uint8_t value = 1;
+    for (int y = 0; y < height; ++y) {
+        for (int i = 0; i < width * w.pixel_bytes(); ++i) {
+            w.row(y)[i] = value;
+            value = static_cast<std::uint8_t>(value * 7 + 3);
+        }
+    }
+    if (simhost::bit_depth(format) == 32) {
+        // Keep every float finite: small values only.
+        w.fill_with([&](int x, int y) {
+            return simhost::ColorF{(x + y) % 5 / 4.0, x / double(width), y / double(height), 0.5};
+        });
+    } else if (simhost::bit_depth(format) == 16) {
+        w.fill_with([&](int x, int y) {
+            return simhost::ColorF{(x * 3 + y) % 7 / 6.0, x / double(width), y / double(height), 0.25};
+        });
+    }
+    return w;
+}
+
+TEST_F(SmartRender, EightBitArgbMatchesTheDesignsArithmetic)
+{
+    horizontal_ramp(64);
+    const RenderResult r = session.render(solid(64, 6, PF_PixelFormat_ARGB32));
+    ASSERT_EQ(r.err, PF_Err_NONE) << r.return_msg;
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const PF_Pixel& p = r.output.at<PF_Pixel>(x, y);
+            const auto want = static_cast<A_u_char>(ramp_channel(x, 64) * 255.0 + 0.5);
+            ASSERT_EQ(p.alpha, 255) << x << "," << y;
+            ASSERT_EQ(p.red, want) << x << "," << y;
+            ASSERT_EQ(p.green, want) << x << "," << y;
+            ASSERT_EQ(p.blue, want) << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(r.output.guards_intact());
+}
+
+TEST_F(SmartRender, SixteenBitMatchesTheDesignsArithmetic)
+{
+    horizontal_ramp(64);
+    const RenderResult r = session.render(solid(64, 5, PF_PixelFormat_ARGB64));
+    ASSERT_EQ(r.err, PF_Err_NONE) << r.return_msg;
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const PF_Pixel16& p = r.output.at<PF_Pixel16>(x, y);
+            const auto want = static_cast<A_u_short>(ramp_channel(x, 64) * 32768.0 + 0.5);
+            ASSERT_EQ(p.alpha, 32768) << x << "," << y;
+            ASSERT_EQ(p.red, want) << x << "," << y;
+            ASSERT_EQ(p.blue, want) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(r.output.at<PF_Pixel16>(0, 0).red, 32768) << "a colour byte of 255 becomes 32768";
+}
+
+TEST_F(SmartRender, FloatMatchesTheDesignsArithmetic)
+{
+    horizontal_ramp(64);
+    const RenderResult r = session.render(solid(64, 5, PF_PixelFormat_ARGB128));
+    ASSERT_EQ(r.err, PF_Err_NONE) << r.return_msg;
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const PF_PixelFloat& p = r.output.at<PF_PixelFloat>(x, y);
+            const auto want = static_cast<float>(ramp_channel(x, 64));
+            ASSERT_EQ(p.alpha, 1.0f);
+            ASSERT_EQ(p.red, want) << x << "," << y;
+            ASSERT_EQ(p.green, want) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(SmartRender, BgraFormatsTakeTheKernelOfTheirDepth)
+{
+    ready();
+    ASSERT_TRUE(session.set_popup(1, 3));  // Color & Alpha: the input's alpha byte matters
+    ASSERT_TRUE(session.set_point(3, 5.0, 3.0));
+    ASSERT_TRUE(session.set_point(4, 40.0, 20.0));
+    const std::pair<PF_PixelFormat, PF_PixelFormat> pairs[] = {
+        {PF_PixelFormat_ARGB32, PF_PixelFormat_BGRA32},
+        {PF_PixelFormat_ARGB128, simhost::kPixelFormatBGRA128},
+    };
+    for (const auto& [argb, bgra] : pairs) {
+        SCOPED_TRACE(simhost::pixel_format_name(bgra));
+        const World argb_input = patterned_input(33, 17, argb);
+        World bgra_input(WorldSpec{33, 17, bgra});
+        for (int y = 0; y < 17; ++y) {
+            std::memcpy(bgra_input.row(y), argb_input.row(y), static_cast<std::size_t>(33 * argb_input.pixel_bytes()));
+        }
+        RenderOptions a;
+        a.input = &argb_input;
+        a.output_fill = 0xEE;
+        RenderOptions b = a;
+        b.input = &bgra_input;
+        const RenderResult ra = session.render(a);
+        const RenderResult rb = session.render(b);
+        ASSERT_EQ(ra.err, PF_Err_NONE);
+        ASSERT_EQ(rb.err, PF_Err_NONE);
+        EXPECT_FALSE(all_bytes(rb.output, 0xEE)) << "the BGRA frame was drawn";
+        for (int y = 0; y < 17; ++y) {
+            ASSERT_EQ(std::memcmp(ra.output.row(y), rb.output.row(y),
+                                  static_cast<std::size_t>(33 * ra.output.pixel_bytes())),
+                      0)
+                << "row " << y;
+        }
+    }
+}
+
+TEST_F(SmartRender, EveryFormatDrawsEveryPixelAndNothingElse)
+{
+    ready();
+    for (const PF_PixelFormat format : kAllFormats) {
+        SCOPED_TRACE(simhost::pixel_format_name(format));
+        RenderOptions o = solid(19, 7, format);
+        o.row_padding = 32;  // a whole number of pixels at every depth
+        const RenderResult r = session.render(o);
+        ASSERT_EQ(r.err, PF_Err_NONE);
+        EXPECT_TRUE(r.output.guards_intact()) << "written outside the pixels";
+        for (int y = 0; y < 7; ++y) {
+            for (int x = 0; x < 19; ++x) {
+                const std::uint8_t* p = r.output.pixel_address(x, y);
+                ASSERT_FALSE(std::all_of(p, p + r.output.pixel_bytes(), [](std::uint8_t b) { return b == 0xEE; }))
+                    << "pixel " << x << "," << y << " not drawn";
+            }
+        }
+    }
+}
+
+TEST_F(SmartRender, PaddedAndBottomUpWorldsGiveTheSamePixels)
+{
+    ready();
+    ASSERT_TRUE(session.set_popup(12, 3));
+    for (const PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+        SCOPED_TRACE(simhost::pixel_format_name(format));
+        const RenderResult plain = session.render(solid(23, 11, format));
+        RenderOptions padded = solid(23, 11, format);
+        padded.row_padding = 48;
+        RenderOptions bottom_up = padded;
+        bottom_up.bottom_up = true;
+        const RenderResult rp = session.render(padded);
+        const RenderResult rb = session.render(bottom_up);
+        ASSERT_EQ(plain.err, PF_Err_NONE);
+        ASSERT_EQ(rp.err, PF_Err_NONE);
+        ASSERT_EQ(rb.err, PF_Err_NONE);
+        EXPECT_LT(rb.output.rowbytes(), 0);
+        EXPECT_EQ(plain.output.first_difference(rp.output), "");
+        EXPECT_EQ(plain.output.first_difference(rb.output), "");
+        EXPECT_TRUE(rp.output.guards_intact());
+        EXPECT_TRUE(rb.output.guards_intact());
+    }
+}
+
+// Hosts pad rows by whole pixels. A stride that is not one is refused by the
+// module: nothing is drawn, nothing outside the pixels is touched, and the render
+// reports success.
+TEST_F(SmartRender, RowBytesNotAWholeNumberOfPixelsDrawNothing)
+{
+    ready();
+    for (const PF_PixelFormat format : {PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+        SCOPED_TRACE(simhost::pixel_format_name(format));
+        RenderOptions o = solid(9, 5, format);
+        o.row_padding = 4;
+        const RenderResult r = session.render(o);
+        EXPECT_EQ(r.err, PF_Err_NONE);
+        EXPECT_TRUE(r.output.guards_intact());
+        EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    }
+}
+
+TEST_F(SmartRender, HeightTenOnFourThreadsGivesTheDesignsBands)
+{
+    horizontal_ramp(16);
+    RenderOptions o = solid(16, 10, PF_PixelFormat_ARGB32);
+    o.threads = 4;
+    o.trace_bands = true;
+    const RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    const simhost::IterateCall& call = r.iterations[0];
+    ASSERT_EQ(call.iterations, 4);
+    ASSERT_EQ(call.records.size(), 4u);
+    EXPECT_EQ(call.records[0].rows, (std::vector<int>{0, 1}));
+    EXPECT_EQ(call.records[1].rows, (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(call.records[2].rows, (std::vector<int>{5, 6}));
+    EXPECT_EQ(call.records[3].rows, (std::vector<int>{7, 8, 9}));
+}
+
+TEST_F(SmartRender, MoreThreadsThanRowsDrawsEveryRowOnce)
+{
+    horizontal_ramp(16);
+    RenderOptions o = solid(16, 3, PF_PixelFormat_ARGB64);
+    o.threads = 8;
+    o.trace_bands = true;
+    const RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    ASSERT_EQ(r.iterations[0].iterations, 8);
+    std::vector<int> all;
+    int empty = 0;
+    for (const auto& record : r.iterations[0].records) {
+        all.insert(all.end(), record.rows.begin(), record.rows.end());
+        empty += record.rows.empty() ? 1 : 0;
+    }
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(empty, 5);
+
+    RenderOptions one = solid(16, 3, PF_PixelFormat_ARGB64);
+    one.threads = 1;
+    EXPECT_EQ(session.render(one).output.first_difference(r.output), "");
+}
+
+TEST_F(SmartRender, OneThreadDrawsOneBandOverTheWholeOutput)
+{
+    horizontal_ramp(16);
+    RenderOptions o = solid(16, 9, PF_PixelFormat_ARGB128);
+    o.threads = 1;
+    o.trace_bands = true;
+    const RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    ASSERT_EQ(r.iterations[0].records.size(), 1u);
+    EXPECT_EQ(r.iterations[0].records[0].rows, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(SmartRender, BandsRunOnTheHostsPoolThreads)
+{
+    horizontal_ramp(64);
+    RenderOptions o = solid(64, 64, PF_PixelFormat_ARGB32);
+    o.threads = 4;
+    const RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    for (const auto& record : r.iterations[0].records) {
+        EXPECT_NE(record.thread, std::this_thread::get_id());
+        EXPECT_EQ(record.result, PF_Err_NONE);
+    }
+    RenderOptions serial = o;
+    serial.threads = 1;
+    EXPECT_EQ(session.render(serial).output.first_difference(r.output), "");
+}
+
+TEST_F(SmartRender, OriginShiftsTheRampPoints)
+{
+    ready();
+    // A point at layer position (100, 50) is output pixel (0, 0) of a world at origin (100, 50).
+    ASSERT_TRUE(session.set_point(3, 100.0, 50.0));
+    ASSERT_TRUE(session.set_point(4, 132.0, 66.0));
+    RenderOptions shifted = solid(32, 16, PF_PixelFormat_ARGB32);
+    shifted.origin_x = 100;
+    shifted.origin_y = 50;
+    const RenderResult a = session.render(shifted);
+    ASSERT_EQ(a.err, PF_Err_NONE);
+
+    ASSERT_TRUE(session.set_point(3, 0.0, 0.0));
+    ASSERT_TRUE(session.set_point(4, 32.0, 16.0));
+    const RenderResult b = session.render(solid(32, 16, PF_PixelFormat_ARGB32));
+    ASSERT_EQ(b.err, PF_Err_NONE);
+    EXPECT_EQ(a.output.first_difference(b.output), "");
+    const PF_Pixel& corner = a.output.at<PF_Pixel>(0, 0);
+    EXPECT_EQ(corner.red, 255) << "the start colour at the start point";
+}
+
+TEST_F(SmartRender, RenderingThePreRenderDataTwiceGivesIdenticalPixels)
+{
+    ready();
+    ASSERT_TRUE(session.set_point(3, 110.0, 55.0));
+    ASSERT_TRUE(session.set_point(4, 140.0, 60.0));
+    for (const int origin : {0, 1}) {
+        RenderOptions o = solid(40, 12, PF_PixelFormat_ARGB64);
+        o.origin_x = origin * 100;
+        o.origin_y = origin * 50;
+        o.smart_renders = 2;
+        const RenderResult r = session.render(o);
+        ASSERT_EQ(r.err, PF_Err_NONE);
+        ASSERT_EQ(r.outputs.size(), 2u);
+        EXPECT_EQ(r.outputs[0].first_difference(r.outputs[1]), "") << "origin " << o.origin_x << "," << o.origin_y;
+    }
+}
+
+TEST_F(SmartRender, InputAndOutputOfDifferentSizesDrawNothingAndSucceed)
+{
+    ready();
+    RenderOptions o = solid(20, 10, PF_PixelFormat_ARGB32);
+    o.output_width = 23;
+    const RenderResult r = session.render(o);
+    EXPECT_EQ(r.err, PF_Err_NONE);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE)) << "the output keeps what the host put in it";
+    o.output_width = -1;
+    o.output_height = 9;
+    const RenderResult r2 = session.render(o);
+    EXPECT_EQ(r2.err, PF_Err_NONE);
+    EXPECT_TRUE(all_bytes(r2.output, 0xEE));
+}
+
+TEST_F(SmartRender, UnknownPixelFormatDrawsNothingAndSucceeds)
+{
+    ready();
+    for (const PF_PixelFormat reported : {static_cast<PF_PixelFormat>(PF_PixelFormat_INVALID),
+                                          static_cast<PF_PixelFormat>(0x12345678)}) {
+        RenderOptions o = solid(20, 10, PF_PixelFormat_ARGB32);
+        o.reported_input_format = reported;
+        const RenderResult r = session.render(o);
+        EXPECT_EQ(r.err, PF_Err_NONE);
+        EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    }
+}
+
+TEST_F(SmartRender, MissingIterate8SuiteGives516AndReleasesTheOthers)
+{
+    ready();
+    session.host().refuse_suite(kIterate8Suite, 1);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    const simhost::Accounting a = session.accounting();
+    const simhost::CommandLog* log = last_log(a, "PF_Cmd_SMART_RENDER");
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->refused(kIterate8Suite, 1), 1);
+    EXPECT_EQ(log->acquired(kHandleSuite, 2), 1);
+    EXPECT_EQ(log->released(kHandleSuite, 2), 1);
+    EXPECT_EQ(log->acquired(kAegpIterateSuite, 1), 1);
+    EXPECT_EQ(log->released(kAegpIterateSuite, 1), 1);
+    EXPECT_TRUE(log->balanced());
+}
+
+TEST_F(SmartRender, MissingWorldSuiteGives516WithAMessage)
+{
+    ready();
+    session.host().refuse_suite(kWorldSuite, 2);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_NE(r.out_flags & kDisplayErrorMessage, 0);
+    EXPECT_EQ(r.return_msg, "Couldn't load suite.");
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+}
+
+TEST_F(SmartRender, MissingAegpIterateSuiteGives516)
+{
+    ready();
+    session.host().refuse_suite(kAegpIterateSuite, 1);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+}
+
+TEST_F(SmartRender, MissingHandleSuiteInSmartRenderGives516)
+{
+    ready();
+    // Pre-render gets its handle suite and smart render does not: the host's own
+    // frame steps, with the refusal between the two commands.
+    World input(WorldSpec{8, 8});
+    World output(WorldSpec{8, 8});
+    output.fill_bytes(0xEE);
+    simhost::Host& host = session.host();
+    host.begin_frame(&input, &output, input.format());
+    PF_PreRenderInput pin{};
+    pin.output_request.rect = PF_LRect{0, 0, 8, 8};
+    pin.output_request.channel_mask = simhost::kChannelMaskARGB;
+    pin.bitdepth = 8;
+    PF_PreRenderOutput pout{};
+    PF_OutData out{};
+    ASSERT_EQ(host.smart_pre_render(pin, pout, out), PF_Err_NONE);
+    host.refuse_suite(kHandleSuite, 2);
+    PF_SmartRenderInput rin{};
+    rin.output_request = pin.output_request;
+    rin.bitdepth = 8;
+    EXPECT_EQ(host.smart_render(rin, out), PF_Err_BAD_CALLBACK_PARAM);
+    host.clear_faults();
+    host.end_frame();
+    EXPECT_TRUE(all_bytes(output, 0xEE));
+}
+
+TEST_F(SmartRender, NullInputWorldIsAnErrorAndNothingIsWritten)
+{
+    ready();
+    session.host().set_null_input_world(true);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_NE(r.err, PF_Err_NONE);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    session.host().clear_faults();
+}
+
+TEST_F(SmartRender, NullOutputWorldIsAnErrorAndNothingIsWritten)
+{
+    ready();
+    session.host().set_null_output_world(true);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_NE(r.err, PF_Err_NONE);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    session.host().clear_faults();
+}
+
+TEST_F(SmartRender, HostCallFailuresAreReturnedUnchanged)
+{
+    ready();
+    const std::pair<CallKind, PF_Err> failures[] = {
+        {CallKind::checkout_layer_pixels, 0x51},
+        {CallKind::checkout_output, 0x52},
+        {CallKind::get_pixel_format, 0x53},
+        {CallKind::get_num_threads, 0x54},
+        {CallKind::iterate_generic, 0x55},
+    };
+    for (const auto& [kind, code] : failures) {
+        SCOPED_TRACE(simhost::call_kind_name(kind));
+        session.host().fail_call(kind, 1, code);
+        const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+        EXPECT_EQ(r.err, code);
+        EXPECT_TRUE(all_bytes(r.output, 0xEE)) << "nothing drawn";
+        const simhost::Accounting a = session.accounting();
+        EXPECT_EQ(a.layer_pixels_still_out_at_frame_end, 0) << a.unbalanced();
+    }
+}
+
+TEST_F(SmartRender, NullLockOfThePreRenderHandleGives516)
+{
+    ready();
+    // The first lock is pre-render's; the second, smart render's.
+    session.host().fail_call(CallKind::lock_handle, 2);
+    const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
+    EXPECT_EQ(r.pre_render_err, PF_Err_NONE);
+    EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_TRUE(all_bytes(r.output, 0xEE));
+}
+
+TEST_F(SmartRender, EmptyOutputSucceedsWithoutTheIterateSuites)
+{
+    ready();
+    for (const auto& [w, h] : {std::pair{0, 8}, std::pair{8, 0}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const RenderResult r = session.render(solid(w, h, PF_PixelFormat_ARGB32));
+        EXPECT_EQ(r.err, PF_Err_NONE);
+        const simhost::Accounting a = session.accounting();
+        const simhost::CommandLog* log = last_log(a, "PF_Cmd_SMART_RENDER");
+        ASSERT_NE(log, nullptr);
+        EXPECT_EQ(log->acquired(kAegpIterateSuite, 1), 0);
+        EXPECT_EQ(log->acquired(kIterate8Suite, 1), 0);
+        EXPECT_TRUE(r.iterations.empty());
+    }
+}
+
+TEST_F(SmartRender, ChecksTheInputPixelsBackIn)
+{
+    ready();
+    ASSERT_EQ(session.render(solid(8, 8, PF_PixelFormat_ARGB32)).err, PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    EXPECT_EQ(a.layer_pixels_checked_out, 1);
+    EXPECT_EQ(a.layer_pixels_checked_in, 1);
+    EXPECT_EQ(a.layer_pixels_still_out_at_frame_end, 0);
+}
+
+}  // namespace
+}  // namespace velkor_test
