@@ -11,14 +11,16 @@
 
 namespace velkor {
 
-// value + 0.5, clamped to 0..max, truncated. Written as !(v >= 0) so that a NaN
-// becomes 0 instead of an undefined conversion.
+// v clamped to 0..max and truncated (callers add the 0.5). A NaN becomes 0
+// instead of an undefined conversion. Written as the two selects that map onto
+// the processor's max and min (NaN falls to the second operand), so that the
+// loops around it vectorise.
 template <class Channel>
 inline Channel to_integer_channel(double v, double max)
 {
-    if (!(v >= 0.0)) return 0;
-    if (v > max) return static_cast<Channel>(max);
-    return static_cast<Channel>(v);
+    double c = v > 0.0 ? v : 0.0;
+    c = c < max ? c : max;
+    return static_cast<Channel>(static_cast<A_long>(c));
 }
 
 struct Pixel8Traits {

@@ -140,14 +140,37 @@ struct Blend {
     double alpha_delta;
 };
 
-// The ramp pixel K and the alpha factor (t' x delta alpha + start alpha) of each t'.
+// The ramp colour K of each t', per channel, already converted to the depth,
+// and the alpha factor (t' x delta alpha + start alpha) of each. K's own alpha
+// never reaches a pixel and is not computed. One loop per channel, so that each
+// vectorises.
 template <class Traits>
-void blend_values(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color,
-                  double* alpha_factor)
+struct BlendRun {
+    using Channel = typename Traits::Channel;
+    Channel red[kChunk];
+    Channel green[kChunk];
+    Channel blue[kChunk];
+    double alpha_factor[kChunk];
+};
+
+template <class Traits>
+void convert_channel(double start, double delta, const double* t, A_long n,
+                     typename Traits::Channel* out)
 {
-    for (A_long i = 0; i < n; ++i) {
-        color[i] = to_pixel<Traits>(b.start_color + b.color_delta * t[i]);
-        alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
+    for (A_long i = 0; i < n; ++i) out[i] = Traits::from_unit(start + delta * t[i]);
+}
+
+template <class Traits>
+void blend_values(const Blend& b, bool write_color, bool scale_alpha, const double* t, A_long n,
+                  BlendRun<Traits>& run)
+{
+    if (write_color) {
+        convert_channel<Traits>(b.start_color.red, b.color_delta.red, t, n, run.red);
+        convert_channel<Traits>(b.start_color.green, b.color_delta.green, t, n, run.green);
+        convert_channel<Traits>(b.start_color.blue, b.color_delta.blue, t, n, run.blue);
+    }
+    if (scale_alpha) {
+        for (A_long i = 0; i < n; ++i) run.alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
     }
 }
 
@@ -155,18 +178,21 @@ void blend_values(const Blend& b, const double* t, A_long n, typename Traits::Pi
 // when one value serves the whole span.
 template <class Traits, A_long kType, A_long kStep>
 void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-                const typename Traits::Pixel* color, const double* alpha_factor)
+                const BlendRun<Traits>& run)
 {
     using Pixel = typename Traits::Pixel;
     constexpr bool write_color = kType == kTypeColor || kType == kTypeColorAndAlpha;
     constexpr bool scale_alpha = kType == kTypeAlpha || kType == kTypeColorAndAlpha;
     for (A_long i = 0; i < n; ++i) {
         const Pixel p = in[i];
-        Pixel r = write_color ? color[i * kStep] : p;
+        Pixel r = p;
+        if constexpr (write_color) {
+            r.red = run.red[i * kStep];
+            r.green = run.green[i * kStep];
+            r.blue = run.blue[i * kStep];
+        }
         if constexpr (scale_alpha) {
-            r.alpha = Traits::from_scaled(alpha_factor[i * kStep] * Traits::widen(p.alpha));
-        } else {
-            r.alpha = p.alpha;
+            r.alpha = Traits::from_scaled(run.alpha_factor[i * kStep] * Traits::widen(p.alpha));
         }
         out[i] = r;
     }
@@ -174,15 +200,13 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
 
 template <class Traits, A_long kStep>
 void shade(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-           const typename Traits::Pixel* color, const double* alpha_factor)
+           const BlendRun<Traits>& run)
 {
     switch (type) {
-    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
-    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
-    case kTypeColorAndAlpha:
-        shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
-        break;
-    default: shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, run); break;
+    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, run); break;
+    case kTypeColorAndAlpha: shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, run); break;
+    default: shade_span<Traits, 0, kStep>(in, out, n, run); break;
     }
 }
 
@@ -299,29 +323,30 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
     const Blend blend{s.start_color, s.end_color - s.start_color, s.start_alpha,
                       s.end_alpha - s.start_alpha};
 
+    const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
+    const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
     double t[kChunk];
-    Pixel color[kChunk];
-    double alpha_factor[kChunk];
+    BlendRun<Traits> run;
 
     switch (variation_of(s.shape, axis_)) {
     case Variation::columns_only:
         for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
             const A_long n = std::min<A_long>(kChunk, area.right - x0);
             shaped_positions(x0, area.top, n, t);
-            blend_values<Traits>(blend, t, n, color, alpha_factor);
+            blend_values<Traits>(blend, write_color, scale_alpha, t, n, run);
             for (A_long y = area.top; y < area.bottom; ++y) {
                 shade<Traits, 1>(type, row_of<Pixel>(*input.world, y) + x0,
-                                 row_of<Pixel>(*output.world, y) + x0, n, color, alpha_factor);
+                                 row_of<Pixel>(*output.world, y) + x0, n, run);
             }
         }
         break;
     case Variation::rows_only:
         for (A_long y = area.top; y < area.bottom; ++y) {
             shaped_positions(area.left, y, 1, t);
-            blend_values<Traits>(blend, t, 1, color, alpha_factor);
+            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, run);
             shade<Traits, 0>(type, row_of<Pixel>(*input.world, y) + area.left,
                              row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
-                             color, alpha_factor);
+                             run);
         }
         break;
     case Variation::both:
@@ -331,8 +356,8 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
                 const A_long n = std::min<A_long>(kChunk, area.right - x0);
                 shaped_positions(x0, y, n, t);
-                blend_values<Traits>(blend, t, n, color, alpha_factor);
-                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, color, alpha_factor);
+                blend_values<Traits>(blend, write_color, scale_alpha, t, n, run);
+                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, run);
             }
         }
         break;

@@ -1,0 +1,218 @@
+// Where a frame's time goes: the kernels alone, the straightforward reference
+// path, the full smart-render path through the simulated host, and the
+// physical floor (copying and filling the same frame), all in one run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "bench/frames.h"
+#include "params/param_table.h"
+#include "ramp/ramp_evaluator.h"
+#include "ramp/ramp_renderer.h"
+#include "simhost/session.h"
+
+namespace velkor::bench {
+namespace {
+
+A_FpLong host_pow(A_FpLong x, A_FpLong y) { return std::pow(x, y); }
+
+struct HostCallbacks {
+    PF_UtilCallbacks utils{};
+    PF_InData in_data{};
+    HostCallbacks()
+    {
+        utils.ansi.pow = host_pow;
+        in_data.utils = &utils;
+    }
+};
+
+constexpr FrameSize kSizes[] = {{1920, 1080}, {3840, 2160}};
+constexpr DepthClass kDepths[] = {DepthClass::eight, DepthClass::sixteen, DepthClass::floating};
+constexpr A_long kShapes[] = {kShapeLinear, kShapeLinear2, kShapeRadial};
+constexpr A_long kTypes[] = {kTypeColor, kTypeAlpha, kTypeColorAndAlpha};
+
+void set_frame_counters(benchmark::State& state, FrameSize size)
+{
+    const double pixels = static_cast<double>(size.width) * size.height;
+    state.counters["pixels_per_second"] =
+        benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Placement placement,
+                 A_long shape, A_long type, double power, bool reference)
+{
+    HostCallbacks host;
+    BenchWorld input(depth, size);
+    BenchWorld output(depth, size);
+    const RampRenderer renderer(
+        RenderRecord{&host.in_data, bench_settings(size, placement, shape, type, power)});
+    const PF_Rect frame{0, 0, size.width, size.height};
+    for (auto _ : state) {
+        if (reference) {
+            renderer.evaluator().render_reference(input.view(), output.view(), frame);
+        } else {
+            renderer.render_area(input.view(), output.view(), frame);
+        }
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    }
+    set_frame_counters(state, size);
+}
+
+void copy_floor(benchmark::State& state, DepthClass depth, FrameSize size)
+{
+    BenchWorld input(depth, size);
+    BenchWorld output(depth, size);
+    for (auto _ : state) {
+        std::memcpy(output.data(), input.data(), output.bytes());
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    }
+    set_frame_counters(state, size);
+}
+
+void fill_floor(benchmark::State& state, DepthClass depth, FrameSize size)
+{
+    BenchWorld output(depth, size);
+    for (auto _ : state) {
+        std::memset(output.data(), 0x7F, output.bytes());
+        benchmark::DoNotOptimize(output.data());
+        benchmark::ClobberMemory();
+    }
+    set_frame_counters(state, size);
+}
+
+// One host pow call per pixel and nothing else: the bare cost a shaped ramp
+// whose t changes at every pixel cannot avoid.
+void pow_floor(benchmark::State& state, FrameSize size)
+{
+    A_FpLong (*volatile call)(A_FpLong, A_FpLong) = host_pow;
+    A_FpLong (*const fn)(A_FpLong, A_FpLong) = call;
+    const double step = 1.0 / (static_cast<double>(size.width) * size.height);
+    for (auto _ : state) {
+        double sink = 0.0;
+        double t = 0.0;
+        for (A_long y = 0; y < size.height; ++y) {
+            for (A_long x = 0; x < size.width; ++x) {
+                sink += fn(t, 2.2);
+                t += step;
+            }
+        }
+        benchmark::DoNotOptimize(sink);
+    }
+    set_frame_counters(state, size);
+}
+
+// The default ramp through the whole host path: pre-render, smart render with
+// its checkouts and band iteration, and the pre-render data's deletion.
+void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads)
+{
+    simhost::HostConfig config;
+    config.threads = threads;
+    config.layer_width = size.width;
+    config.layer_height = size.height;
+    simhost::Session session(config);
+    if (!session.load(VELKOR_MODULE_PATH) || session.global_setup() != PF_Err_NONE ||
+        session.params_setup() != PF_Err_NONE) {
+        state.SkipWithError("the module did not load and set up");
+        return;
+    }
+    simhost::World input(simhost::WorldSpec{size.width, size.height, format});
+    simhost::World output(simhost::WorldSpec{size.width, size.height, format});
+    input.fill(simhost::ColorF{1.0, 0.25, 0.25, 0.25});
+    simhost::Host& host = session.host();
+    for (auto _ : state) {
+        host.begin_frame(&input, &output, format);
+        PF_PreRenderInput pre_in{};
+        pre_in.output_request.rect = {0, 0, size.width, size.height};
+        pre_in.output_request.channel_mask = simhost::kChannelMaskARGB;
+        PF_PreRenderOutput pre_out{};
+        PF_OutData out_data{};
+        PF_Err err = host.smart_pre_render(pre_in, pre_out, out_data);
+        PF_SmartRenderInput render_in{};
+        render_in.output_request = pre_in.output_request;
+        if (err == PF_Err_NONE) err = host.smart_render(render_in, out_data);
+        host.end_frame();
+        if (err != PF_Err_NONE) {
+            state.SkipWithError("the render failed");
+            break;
+        }
+    }
+    session.global_setdown();
+    set_frame_counters(state, size);
+}
+
+void register_all()
+{
+    auto add = [](const std::string& name, auto fn) {
+        return benchmark::RegisterBenchmark(name.c_str(), fn)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(0.2);
+    };
+
+    for (const FrameSize size : kSizes) {
+        add("Pow/" + size_name(size), [=](benchmark::State& s) { pow_floor(s, size); });
+        for (const DepthClass depth : kDepths) {
+            const std::string tail = depth_name(depth) + "/" + size_name(size);
+            add("Copy/" + tail, [=](benchmark::State& s) { copy_floor(s, depth, size); });
+            add("Fill/" + tail, [=](benchmark::State& s) { fill_floor(s, depth, size); });
+        }
+    }
+
+    const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128};
+    for (const FrameSize size : kSizes) {
+        for (std::size_t d = 0; d < 3; ++d) {
+            for (const int threads : {1, 2}) {
+                const std::string name = "SmartRender/" + depth_name(kDepths[d]) + "/threads:" +
+                                         std::to_string(threads) + "/" + size_name(size);
+                const PF_PixelFormat format = formats[d];
+                add(name, [=](benchmark::State& s) { smart_render_case(s, format, size, threads); });
+            }
+        }
+    }
+
+    for (const bool reference : {false, true}) {
+        for (const FrameSize size : kSizes) {
+            for (const DepthClass depth : kDepths) {
+                for (const Placement placement :
+                     {Placement::horizontal, Placement::center, Placement::diagonal}) {
+                    for (const A_long shape : kShapes) {
+                        // The diagonal placement is there for the shaped-ramp
+                        // cost; one shape shows it.
+                        if (placement == Placement::diagonal && shape != kShapeLinear) continue;
+                        for (const A_long type : kTypes) {
+                            for (const double power : {1.0, 2.2}) {
+                                const std::string name =
+                                    std::string(reference ? "Reference/" : "Kernel/") +
+                                    depth_name(depth) + "/" + placement_name(placement) + "/" +
+                                    shape_name(shape) + "/" + type_name(type) + "/power:" +
+                                    (power == 1.0 ? "1" : "2.2") + "/" + size_name(size);
+                                add(name, [=](benchmark::State& s) {
+                                    kernel_case(s, depth, size, placement, shape, type, power, reference);
+                                });
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velkor::bench
+
+int main(int argc, char** argv)
+{
+    velkor::bench::register_all();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
