@@ -1,0 +1,347 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "cli/controls.h"
+#include "cli/effect_run.h"
+#include "cli/failure.h"
+#include "cli/image_file.h"
+#include "cli/options.h"
+#include "cli/values.h"
+
+namespace velkorramp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
+constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
+
+constexpr std::array<OptionSpec, 10> kRenderFrameOptions{{
+    {"--output", "-o", "FILE", "the frame to write: .png (8/16-bit), .tif/.tiff (8/16/32-bit), .exr (32-bit)"},
+    {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads"},
+    {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
+    {"--fill", nullptr, "COLOR", "the solid layer's colour: #RRGGBB[AA] or R,G,B[,A] 0-255 (default opaque black)"},
+    {"--depth", nullptr, "8|16|32", "the project depth (default: the input file's, else 8)"},
+    {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
+    {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
+    {"--origin", nullptr, "X,Y", "the input world's origin in pixels (default 0,0)"},
+    kModule,
+    kHelp,
+}};
+
+// The three controls that decide which others are enabled.
+constexpr std::array<const char*, 3> kUiDeciders{"--type", "--controlled-by", "--shape"};
+
+std::vector<OptionSpec> render_specs()
+{
+    std::vector<OptionSpec> specs(kRenderFrameOptions.begin(), kRenderFrameOptions.end());
+    for (const ControlOption& c : kControlOptions) specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
+    return specs;
+}
+
+std::vector<OptionSpec> params_specs()
+{
+    std::vector<OptionSpec> specs{
+        {"--size", nullptr, "WxH", "the layer size that point defaults are shown for (default 1920x1080)"}, kModule,
+        kHelp};
+    for (const char* name : kUiDeciders) {
+        specs.push_back(OptionSpec{name, nullptr, "CHOICE", find_control_option(name)->control});
+    }
+    return specs;
+}
+
+const std::array<OptionSpec, 2> kAboutSpecs{{kModule, kHelp}};
+
+fs::path module_path(const ParsedOptions& options)
+{
+    const std::string* given = options.find("--module");
+    return given != nullptr ? fs::path(*given) : default_module_path();
+}
+
+std::string controls_help(const fs::path& module)
+{
+    try {
+        EffectRun run(RunSettings{module});
+        std::string text = "Controls, as the module declares them (" + module.string() + "):\n";
+        for (const simhost::ParamInfo& p : run.session().params()) {
+            const ControlOption* option = option_for_control(p.name);
+            if (option == nullptr) continue;
+            text += "  " + std::string(option->option) + " " + value_form(p.type) + "\n      \"" + p.name + "\", " +
+                    control_kind(p.type) + ", default " + default_text(p, 1920, 1080) + "\n      valid: " +
+                    valid_range_text(p) + "\n";
+        }
+        run.finish();
+        return text;
+    } catch (const Failure& failure) {
+        return "Controls: cannot list them (" + std::string(failure.what()) + ")\n";
+    }
+}
+
+const char* const kOverview =
+    "Usage: velkorramp COMMAND [options]\n"
+    "\n"
+    "Renders the VelkorRamp effect outside the host: the built effect module is\n"
+    "loaded into a simulated host and driven exactly as the host drives it.\n"
+    "\n"
+    "Commands:\n"
+    "  render [options] -o FILE   render one frame to an image file\n"
+    "  params [options]           list the effect's controls as the module declares them\n"
+    "  about [--module PATH]      print the module's About text\n"
+    "\n"
+    "Run 'velkorramp COMMAND --help' for the options of a command.\n"
+    "\n"
+    "Exit codes: 0 done, 1 unexpected failure, 2 bad command line or value,\n"
+    "3 unreadable input, 4 unwritable output, 5 module does not load,\n"
+    "6 the module returned an error code.\n";
+
+std::string render_help(const fs::path& module)
+{
+    return std::string(
+               "Usage: velkorramp render [options] -o FILE\n"
+               "\n"
+               "Renders one frame as the host does: global setup, parameter setup, the\n"
+               "control values, UI update, smart pre-render, smart render, global set-down.\n"
+               "\n"
+               "Layer and frame:\n") +
+           options_help(kRenderFrameOptions) +
+           "\n"
+           "Units: points are layer pixels (x right, y down, from the layer's top-left),\n"
+           "before any downsampling; Length is in layer pixels; Direction in degrees\n"
+           "clockwise from up; alphas in percent; colours #RRGGBB or R,G,B 0-255.\n"
+           "A choice is given by its number, its name with case, spaces and punctuation\n"
+           "ignored (color-alpha, linear2), or a word only it contains (points, center).\n"
+           "\n"
+           "Depth: an 8-bit input file gives an 8-bit frame, 16-bit gives 16, half and\n"
+           "float give 32, unless --depth says otherwise. A frame is written at its own\n"
+           "depth, never converted: PNG holds 8 and 16, TIFF 8, 16 and 32 (float), EXR 32.\n"
+           "16-bit: the host's 0..32768 is written as round(v*65535/32768) and a 16-bit\n"
+           "file is read as round(f*32768/65535); every host value survives the trip.\n"
+           "Float is written unchanged. Channels go from the host's ARGB to the file's\n"
+           "RGBA, with straight (not premultiplied) alpha.\n"
+           "\n"
+           "Downsample: at N/D the layer is rendered at ceil(side*N/D) pixels, each proxy\n"
+           "pixel taking the layer pixel at floor(x*D/N); points and Length are scaled\n"
+           "as the host and the effect scale them.\n"
+           "\n" +
+           controls_help(module) +
+           "\n"
+           "The file is written beside its final name and renamed into place once complete;\n"
+           "on any failure no output file is left. Exit codes: see 'velkorramp --help'.\n";
+}
+
+std::string params_help()
+{
+    return "Usage: velkorramp params [options]\n"
+           "\n"
+           "Lists the thirteen controls as the module declares them in parameter setup\n"
+           "(index, name, type, default, valid and slider ranges, choices) and whether the\n"
+           "module's own UI update enables each under the given Type, Controlled By and Shape.\n"
+           "\n" +
+           options_help(params_specs());
+}
+
+std::string about_help()
+{
+    return "Usage: velkorramp about [--module PATH]\n\nPrints the module's About text.\n\n" +
+           options_help(kAboutSpecs);
+}
+
+std::string ui_state(const EffectRun& run, int index)
+{
+    if (!run.sent(index)) return "enabled (the effect never changes it)";
+    return run.disabled(index) ? "disabled" : "enabled";
+}
+
+std::string slider_text(const simhost::ParamInfo& p)
+{
+    if (p.type == PF_Param_FLOAT_SLIDER) {
+        return format_float(static_cast<float>(p.slider_min)) + " to " + format_float(static_cast<float>(p.slider_max));
+    }
+    return format_number(p.slider_min) + " to " + format_number(p.slider_max);
+}
+
+void apply_controls(EffectRun& run, const ParsedOptions& options)
+{
+    for (const auto& [name, value] : options.all()) {
+        if (const ControlOption* control = find_control_option(name)) apply_control(run.session(), *control, value);
+    }
+}
+
+int params_command(std::span<const std::string> args, std::ostream& out)
+{
+    const std::vector<OptionSpec> specs = params_specs();
+    const ParsedOptions options = parse_options(args, specs, "params");
+    if (options.has("--help")) {
+        out << params_help();
+        return 0;
+    }
+    SizeValue size{1920, 1080};
+    if (const std::string* text = options.find("--size")) size = parse_size("--size", *text);
+
+    EffectRun run(RunSettings{module_path(options), size.width, size.height});
+    apply_controls(run, options);
+    run.update_params_ui();
+
+    std::string settings;
+    for (const char* name : kUiDeciders) {
+        const char* control = find_control_option(name)->control;
+        const int index = run.session().find_param(control);
+        if (index < 0) continue;
+        const simhost::ParamInfo& p = *run.session().param(index);
+        const int value = run.session().host().param_records()[static_cast<std::size_t>(index)].u.pd.value;
+        const bool known = value >= 1 && value <= static_cast<int>(p.choices.size());
+        settings += (settings.empty() ? "" : ", ") + p.name + " \"" +
+                    (known ? p.choices[static_cast<std::size_t>(value - 1)] : std::to_string(value)) + "\"";
+    }
+    out << run.session().params().size() << " controls declared by " << module_path(options).string() << "\n"
+        << "enabled states for " << settings << "; layer " << size.width << "x" << size.height << "\n";
+    for (const simhost::ParamInfo& p : run.session().params()) {
+        const ControlOption* option = option_for_control(p.name);
+        out << "\n"
+            << p.index << "  " << p.name << "  (" << control_kind(p.type) << ", "
+            << (option != nullptr ? std::string(option->option) + " " + value_form(p.type) : std::string("no option"))
+            << ")\n"
+            << "    default  " << default_text(p, size.width, size.height) << "\n"
+            << "    valid    " << valid_range_text(p) << "\n";
+        if (p.type == PF_Param_FLOAT_SLIDER || p.type == PF_Param_FIX_SLIDER) {
+            out << "    slider   " << slider_text(p) << "\n";
+        }
+        out << "    state    " << ui_state(run, p.index) << "\n";
+    }
+    run.finish();
+    return 0;
+}
+
+int about_command(std::span<const std::string> args, std::ostream& out)
+{
+    const ParsedOptions options = parse_options(args, kAboutSpecs, "about");
+    if (options.has("--help")) {
+        out << about_help();
+        return 0;
+    }
+    EffectRun run(RunSettings{module_path(options)});
+    const std::string text = run.about();
+    run.finish();
+    out << text << "\n";
+    return 0;
+}
+
+PF_PixelFormat format_for_depth(int depth)
+{
+    return depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
+}
+
+int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    const std::vector<OptionSpec> specs = render_specs();
+    const ParsedOptions options = parse_options(args, specs, "render");
+    if (options.has("--help")) {
+        out << render_help(module_path(options));
+        return 0;
+    }
+
+    // Everything the command line alone can refuse is refused before any work.
+    const std::string* output_text = options.find("--output");
+    if (output_text == nullptr) usage_error("render needs an output file: -o FILE; see velkorramp render --help");
+    const fs::path output(*output_text);
+    const OutputFormat format = output_format_for(output);
+    const std::string* input_text = options.find("--input");
+    if (input_text != nullptr && (options.has("--size") || options.has("--fill"))) {
+        usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
+    }
+    SizeValue size{1920, 1080};
+    if (const std::string* text = options.find("--size")) size = parse_size("--size", *text);
+    Rgba8 fill{0, 0, 0, 255};
+    if (const std::string* text = options.find("--fill")) fill = parse_color("--fill", *text, true);
+    std::optional<int> depth;
+    if (const std::string* text = options.find("--depth")) depth = parse_depth("--depth", *text);
+    int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
+    if (const std::string* text = options.find("--threads")) threads = parse_threads("--threads", *text);
+    Downsample downsample;
+    if (const std::string* text = options.find("--downsample")) downsample = parse_downsample("--downsample", *text);
+    int origin_x = 0;
+    int origin_y = 0;
+    if (const std::string* text = options.find("--origin")) parse_origin("--origin", *text, origin_x, origin_y);
+    if (depth) check_format_holds(format, *depth);
+    check_output_place(output);
+
+    std::optional<LayerImage> image;
+    if (input_text != nullptr) {
+        image = read_layer_image(*input_text);
+        size = SizeValue{image->width, image->height};
+        if (!depth) depth = image->depth;
+    }
+    const int frame_depth = depth.value_or(8);
+    check_format_holds(format, frame_depth);
+
+    EffectRun run(RunSettings{module_path(options), size.width, size.height});
+    apply_controls(run, options);
+    run.update_params_ui();
+    for (const auto& [name, value] : options.all()) {
+        const ControlOption* control = find_control_option(name);
+        if (control == nullptr) continue;
+        const int index = run.session().find_param(control->control);
+        if (run.disabled(index)) {
+            err << "velkorramp: note: \"" << control->control << "\" is disabled under these settings, so " << name
+                << " has no effect\n";
+        }
+    }
+
+    simhost::RenderOptions frame;
+    frame.format = format_for_depth(frame_depth);
+    frame.threads = threads;
+    frame.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
+    frame.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
+    frame.origin_x = origin_x;
+    frame.origin_y = origin_y;
+    std::optional<simhost::World> input;
+    if (image) {
+        input = layer_world(*image, frame_depth, downsample, origin_x, origin_y);
+        image.reset();
+        frame.input = &*input;
+    } else {
+        frame.solid.width = downsampled_side(size.width, downsample.x);
+        frame.solid.height = downsampled_side(size.height, downsample.y);
+        frame.solid.color = simhost::ColorF{fill.alpha / 255.0, fill.red / 255.0, fill.green / 255.0, fill.blue / 255.0};
+    }
+    const simhost::RenderResult result = run.render(frame);
+    run.finish();
+    write_frame(result.output, output, format);
+    return 0;
+}
+
+}  // namespace
+
+int run_command_line(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    try {
+        if (args.empty()) {
+            err << kOverview;
+            return static_cast<int>(ExitCode::usage);
+        }
+        const std::string& command = args[0];
+        const std::span<const std::string> rest = args.subspan(1);
+        if (command == "--help" || command == "-h" || command == "help") {
+            out << kOverview;
+            return 0;
+        }
+        if (command == "render") return render_command(rest, out, err);
+        if (command == "params") return params_command(rest, out);
+        if (command == "about") return about_command(rest, out);
+        usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
+    } catch (const Failure& failure) {
+        err << "velkorramp: " << failure.what() << "\n";
+        return static_cast<int>(failure.code());
+    } catch (const std::exception& e) {
+        err << "velkorramp: unexpected failure: " << e.what() << "\n";
+        return static_cast<int>(ExitCode::internal);
+    }
+}
+
+}  // namespace velkorramp

@@ -1,0 +1,297 @@
+#include "cli/controls.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "cli/failure.h"
+#include "cli/values.h"
+
+namespace velkorramp {
+
+namespace {
+
+// A point's value is 16.16 fixed point in layer pixels: what fits is strictly
+// inside +-32768. Angles are 16.16 fixed-point degrees with the same bound.
+constexpr double kFixedLimit = 32768.0;
+
+std::vector<std::string> words_of(std::string_view text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text) {
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    if (!word.empty()) words.push_back(word);
+    return words;
+}
+
+std::string joined(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (const std::string& w : words) text += w;
+    return text;
+}
+
+bool all_digits(const std::string& text)
+{
+    for (const char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return !text.empty();
+}
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string named(const simhost::ParamInfo& param) { return quoted(param.name); }
+
+bool is_percent(const simhost::ParamInfo& param)
+{
+    return (param.declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
+}
+
+std::string choices_text(const simhost::ParamInfo& param)
+{
+    std::string text;
+    for (std::size_t i = 0; i < param.choices.size(); ++i) {
+        if (i > 0) text += ", ";
+        text += std::to_string(i + 1) + " " + quoted(param.choices[i]) + " (" + choice_word(param.choices[i]) + ")";
+    }
+    return text;
+}
+
+// Float sliders declare their ranges as 32-bit floats; print those, not their
+// widened doubles ("0.01", not "0.009999999776").
+std::string float_range(double low, double high)
+{
+    return format_float(static_cast<float>(low)) + " to " + format_float(static_cast<float>(high));
+}
+
+std::string fixed_text(PF_Fixed value) { return format_number(value / 65536.0); }
+
+[[noreturn]] void out_of_range(const ControlOption& option, const simhost::ParamInfo& param, std::string_view text)
+{
+    usage_error(std::string(option.option) + ": " + named(param) + " accepts " + valid_range_text(param) + "; " +
+                std::string(text) + " is outside that range");
+}
+
+void check(const ControlOption& option, const simhost::Status& status)
+{
+    if (!status) usage_error(std::string(option.option) + ": " + status.message);
+}
+
+}  // namespace
+
+const ControlOption* option_for_control(std::string_view control)
+{
+    for (const ControlOption& option : kControlOptions) {
+        if (control == option.control) return &option;
+    }
+    return nullptr;
+}
+
+const ControlOption* find_control_option(std::string_view name)
+{
+    for (const ControlOption& option : kControlOptions) {
+        if (name == option.option) return &option;
+    }
+    return nullptr;
+}
+
+std::string choice_word(std::string_view choice)
+{
+    std::string word;
+    for (const std::string& part : words_of(choice)) {
+        if (!word.empty() && !all_digits(part)) word += '-';
+        word += part;
+    }
+    return word;
+}
+
+int match_choice(const std::vector<std::string>& choices, std::string_view text)
+{
+    const int count = static_cast<int>(choices.size());
+    const std::vector<std::string> given = words_of(text);
+    if (given.empty()) return 0;
+    const std::string flat = joined(given);
+    if (all_digits(flat) && given.size() == 1 && flat.size() <= 3) {
+        const int number = std::stoi(flat);
+        return number >= 1 && number <= count ? number : 0;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (joined(words_of(choices[static_cast<std::size_t>(i)])) == flat) return i + 1;
+    }
+    int found = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::vector<std::string> own = words_of(choices[static_cast<std::size_t>(i)]);
+        bool all = true;
+        for (const std::string& w : given) {
+            bool present = false;
+            for (const std::string& o : own) present = present || o == w;
+            all = all && present;
+        }
+        if (all) {
+            if (found != 0) return 0;
+            found = i + 1;
+        }
+    }
+    return found;
+}
+
+const char* control_kind(PF_ParamType type)
+{
+    switch (type) {
+    case PF_Param_POPUP:
+        return "popup";
+    case PF_Param_POINT:
+        return "point";
+    case PF_Param_FLOAT_SLIDER:
+        return "float slider";
+    case PF_Param_ANGLE:
+        return "angle";
+    case PF_Param_COLOR:
+        return "colour";
+    case PF_Param_FIX_SLIDER:
+        return "fixed slider";
+    default:
+        return "other";
+    }
+}
+
+const char* value_form(PF_ParamType type)
+{
+    switch (type) {
+    case PF_Param_POPUP:
+        return "CHOICE";
+    case PF_Param_POINT:
+        return "X,Y";
+    case PF_Param_ANGLE:
+        return "DEGREES";
+    case PF_Param_COLOR:
+        return "COLOR";
+    default:
+        return "NUMBER";
+    }
+}
+
+std::string valid_range_text(const simhost::ParamInfo& param)
+{
+    switch (param.type) {
+    case PF_Param_POPUP:
+        return "the choices " + choices_text(param);
+    case PF_Param_POINT:
+        return "X,Y in layer pixels, each greater than -32768 and less than 32768";
+    case PF_Param_FLOAT_SLIDER:
+        return float_range(param.valid_min, param.valid_max);
+    case PF_Param_FIX_SLIDER:
+        return format_number(param.valid_min) + " to " + format_number(param.valid_max) +
+               (is_percent(param) ? " %" : "");
+    case PF_Param_ANGLE:
+        if (param.has_range) {
+            return format_number(param.valid_min) + " to " + format_number(param.valid_max) + " degrees";
+        }
+        return "degrees greater than -32768 and less than 32768";
+    case PF_Param_COLOR:
+        return "#RRGGBB or R,G,B with each channel 0 to 255";
+    default:
+        return "nothing this tool can set";
+    }
+}
+
+std::string default_text(const simhost::ParamInfo& param, int layer_width, int layer_height)
+{
+    const PF_ParamDef& def = param.declared;
+    switch (param.type) {
+    case PF_Param_POPUP: {
+        const int choice = def.u.pd.dephault;
+        const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
+        return std::to_string(choice) +
+               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)]) : std::string());
+    }
+    case PF_Param_POINT: {
+        const double px = def.u.td.x_dephault / 65536.0;
+        const double py = def.u.td.y_dephault / 65536.0;
+        return format_number(px) + " %," + format_number(py) + " % of the layer (" +
+               format_number(px / 100.0 * layer_width) + "," + format_number(py / 100.0 * layer_height) + " on " +
+               std::to_string(layer_width) + "x" + std::to_string(layer_height) + ")";
+    }
+    case PF_Param_FLOAT_SLIDER:
+        return format_float(def.u.fs_d.dephault);
+    case PF_Param_FIX_SLIDER:
+        return fixed_text(def.u.fd.dephault) + (is_percent(param) ? " %" : "");
+    case PF_Param_ANGLE:
+        return fixed_text(def.u.ad.dephault) + " degrees";
+    case PF_Param_COLOR: {
+        char text[16];
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", def.u.cd.dephault.red, def.u.cd.dephault.green,
+                      def.u.cd.dephault.blue);
+        return text;
+    }
+    default:
+        return "-";
+    }
+}
+
+void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text)
+{
+    const int index = session.find_param(option.control);
+    if (index < 0) {
+        fail(ExitCode::module_error, std::string("the module declares no control named ") + quoted(option.control) +
+                                         " (set by " + option.option + ")");
+    }
+    const simhost::ParamInfo& param = *session.param(index);
+    const std::string where = std::string(option.option) + ": ";
+    switch (param.type) {
+    case PF_Param_POPUP: {
+        const int choice = match_choice(param.choices, text);
+        if (choice == 0) {
+            usage_error(where + quoted(text) + " is not a choice of " + named(param) + "; use " + choices_text(param));
+        }
+        check(option, session.set_popup(index, choice));
+        return;
+    }
+    case PF_Param_POINT: {
+        const PointValue p = parse_point(option.option, text);
+        if (!(std::fabs(p.x) < kFixedLimit && std::fabs(p.y) < kFixedLimit)) out_of_range(option, param, text);
+        check(option, session.set_point(index, p.x, p.y));
+        return;
+    }
+    case PF_Param_FLOAT_SLIDER: {
+        const double v = parse_number(option.option, text);
+        if (!(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
+        check(option, session.set_float(index, v));
+        return;
+    }
+    case PF_Param_FIX_SLIDER: {
+        const double v = parse_number(option.option, text);
+        if (!(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
+        check(option, session.set_percent(index, v));
+        return;
+    }
+    case PF_Param_ANGLE: {
+        const double v = parse_number(option.option, text);
+        const bool inside = param.has_range ? v >= param.valid_min && v <= param.valid_max
+                                            : std::fabs(v) < kFixedLimit;
+        if (!inside) out_of_range(option, param, text);
+        check(option, session.set_angle(index, v));
+        return;
+    }
+    case PF_Param_COLOR: {
+        const Rgba8 c = parse_color(option.option, text, false);
+        // The colour control has no alpha of its own to set; keep the declared one.
+        const PF_Pixel value{param.declared.u.cd.dephault.alpha, c.red, c.green, c.blue};
+        check(option, session.set_color(index, value));
+        return;
+    }
+    default:
+        fail(ExitCode::module_error, where + named(param) + " is declared as a " + control_kind(param.type) +
+                                         ", which this tool cannot set");
+    }
+}
+
+}  // namespace velkorramp

@@ -1,0 +1,119 @@
+#include "cli/effect_run.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "cli/failure.h"
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
+namespace velkorramp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path executable_folder()
+{
+#if defined(__linux__)
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.parent_path();
+#endif
+    return {};
+}
+
+std::string one_line(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+}  // namespace
+
+fs::path default_module_path()
+{
+    const fs::path folder = executable_folder();
+    if (!folder.empty()) {
+        std::error_code ec;
+        const fs::path beside = folder / VELKOR_MODULE_FILE_NAME;
+        if (fs::is_regular_file(beside, ec)) return beside;
+    }
+    return fs::path(VELKOR_BUILT_MODULE);
+}
+
+EffectRun::EffectRun(const RunSettings& settings)
+{
+    session_.config().layer_width = settings.layer_width;
+    session_.config().layer_height = settings.layer_height;
+    if (const simhost::Status st = session_.load(settings.module.string()); !st) {
+        fail(ExitCode::module_load, "cannot load module \"" + settings.module.string() + "\": " + one_line(st.message));
+    }
+    const PF_Err setup = session_.global_setup();
+    check(setup, PF_Cmd_GLOBAL_SETUP, session_.last_out_data().return_msg);
+    set_up_ = true;
+    check(session_.params_setup(), PF_Cmd_PARAMS_SETUP, session_.last_out_data().return_msg);
+}
+
+EffectRun::~EffectRun()
+{
+    if (set_up_) session_.global_setdown();
+}
+
+void EffectRun::finish()
+{
+    if (!set_up_) return;
+    set_up_ = false;
+    check(session_.global_setdown(), PF_Cmd_GLOBAL_SETDOWN, session_.last_out_data().return_msg);
+}
+
+void EffectRun::check(PF_Err err, PF_Cmd cmd, const std::string& message) const
+{
+    if (err == PF_Err_NONE) return;
+    std::string line = "the module failed " + simhost::command_name(cmd) + " with " + simhost::error_name(err) + " (" +
+                       std::to_string(err) + ")";
+    if (!message.empty()) line += ": " + one_line(message);
+    fail(ExitCode::module_error, line);
+}
+
+void EffectRun::update_params_ui()
+{
+    check(session_.update_params_ui(), PF_Cmd_UPDATE_PARAMS_UI, session_.last_out_data().return_msg);
+}
+
+bool EffectRun::disabled(int index) const
+{
+    bool state = false;
+    for (const simhost::UpdateParamUiCall& call : session_.ui_updates()) {
+        if (call.index == index && call.result == PF_Err_NONE) state = (call.def.ui_flags & PF_PUI_DISABLED) != 0;
+    }
+    return state;
+}
+
+bool EffectRun::sent(int index) const
+{
+    return std::any_of(session_.ui_updates().begin(), session_.ui_updates().end(),
+                       [index](const simhost::UpdateParamUiCall& call) { return call.index == index; });
+}
+
+simhost::RenderResult EffectRun::render(const simhost::RenderOptions& options)
+{
+    simhost::RenderResult result = session_.render(options);
+    const PF_Cmd cmd = result.pre_render_err != PF_Err_NONE ? PF_Cmd_SMART_PRE_RENDER : PF_Cmd_SMART_RENDER;
+    check(result.err, cmd, result.return_msg);
+    return result;
+}
+
+std::string EffectRun::about()
+{
+    const simhost::AboutResult result = session_.about();
+    check(result.err, PF_Cmd_ABOUT, result.text);
+    std::string text = result.text;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
+}
+
+}  // namespace velkorramp

@@ -1,0 +1,55 @@
+// One run of the effect in the simulated host, in the host's order: load the
+// module, global setup, parameter setup, then whatever the command needs (values,
+// UI update, a frame), and global set-down when the run ends, even on failure.
+// Every error code the module returns becomes a module failure naming the
+// command, the host's name for the code and the module's message, if any.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "simhost/session.h"
+
+namespace velkorramp {
+
+// The module the tool loads when --module is not given: the one beside the
+// executable, else the one this build produced.
+std::filesystem::path default_module_path();
+
+struct RunSettings {
+    std::filesystem::path module;
+    int layer_width = 1920;  // point defaults are percent of the layer
+    int layer_height = 1080;
+};
+
+class EffectRun {
+public:
+    // Loads the module and sends global setup and parameter setup.
+    explicit EffectRun(const RunSettings& settings);
+    ~EffectRun();
+    EffectRun(const EffectRun&) = delete;
+    EffectRun& operator=(const EffectRun&) = delete;
+
+    simhost::Session& session() { return session_; }
+
+    void update_params_ui();
+    // True when the module's last UI update disabled the control at `index`.
+    bool disabled(int index) const;
+    // Whether the last UI update sent the control at all.
+    bool sent(int index) const;
+
+    simhost::RenderResult render(const simhost::RenderOptions& options);
+    std::string about();
+
+    // Sends global set-down now, failing on its error; otherwise the destructor
+    // sends it and ignores the result.
+    void finish();
+
+private:
+    void check(PF_Err err, PF_Cmd cmd, const std::string& message) const;
+
+    simhost::Session session_;
+    bool set_up_ = false;
+};
+
+}  // namespace velkorramp

@@ -1,0 +1,77 @@
+// Image files in and out, through OpenImageIO.
+//
+// Channels: the host keeps alpha, red, green, blue; files hold red, green,
+// blue, alpha. Alpha is straight (not premultiplied) on both sides, so PNG and
+// TIFF are read and written without any premultiplication; EXR floats pass
+// through unchanged.
+//
+// 16-bit values: the host's channels run 0..32768, a file's 0..65535. Writing
+// maps v -> round(v * 65535 / 32768) and reading maps f -> round(f * 32768 / 65535),
+// both in integers with halves rounded up. Each host value lands on its own file
+// value and reads back as itself, for all 32769 of them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/values.h"
+#include "simhost/world.h"
+
+namespace velkorramp {
+
+std::uint16_t host16_to_file16(std::uint16_t host_value);
+std::uint16_t file16_to_host16(std::uint16_t file_value);
+
+// A written frame's container, chosen by the file's extension.
+struct OutputFormat {
+    std::string name;  // "PNG", "TIFF", "OpenEXR"
+    std::string oiio_format;  // the OpenImageIO plug-in: "png", "tiff", "openexr"
+    bool depth8 = false;
+    bool depth16 = false;
+    bool depth32 = false;
+    bool holds(int depth) const { return depth == 8 ? depth8 : depth == 16 ? depth16 : depth == 32 && depth32; }
+};
+
+// .png, .tif/.tiff or .exr (any case); any other extension is a usage failure
+// that lists these.
+OutputFormat output_format_for(const std::filesystem::path& path);
+// A usage failure naming the formats that hold `depth` when `format` does not.
+void check_format_holds(const OutputFormat& format, int depth);
+// An output failure unless the file's folder exists and the path is not a folder.
+void check_output_place(const std::filesystem::path& path);
+
+// An image as read from a file, four channels red, green, blue, alpha per pixel,
+// in the file's own sample type: exactly one of the three vectors is filled.
+struct LayerImage {
+    int width = 0;
+    int height = 0;
+    int depth = 8;  // 8 for 8-bit files, 16 for 16-bit ones, 32 for half and float
+    std::vector<std::uint8_t> u8;
+    std::vector<std::uint16_t> u16;  // file values 0..65535
+    std::vector<float> f32;
+};
+
+// Reads the first image of a file. Grey images give red = green = blue; an image
+// without alpha is opaque. Any failure is an input failure naming the file.
+LayerImage read_layer_image(const std::filesystem::path& path);
+
+// The input world for a frame: the image at `depth` (8, 16, 32), at the size the
+// downsample factors give (each side ceil(side * num / den); each proxy pixel
+// takes the layer pixel at floor(x * den / num), floor(y * den / num)), with the
+// given origin. Depth changes follow the host's own rules: integer channels are
+// rescaled with rounding, float to integer is value * maximum + 0.5 clamped and
+// truncated, integer to float is value / maximum.
+simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample, int origin_x,
+                           int origin_y);
+
+// The proxy size of one side of the layer.
+int downsampled_side(int side, const Factor& factor);
+
+// Writes an 8, 16-bit or float ARGB world as RGBA to `path` in `format`: first to
+// a hidden temporary file beside it, renamed over `path` only once complete. On
+// any failure nothing is left behind and an output failure is raised.
+void write_frame(const simhost::World& frame, const std::filesystem::path& path, const OutputFormat& format);
+
+}  // namespace velkorramp

@@ -1,0 +1,42 @@
+// The command line of one subcommand: "--name VALUE", "--name=VALUE" or a short
+// "-o VALUE", each option at most once, no positional arguments.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velkorramp {
+
+struct OptionSpec {
+    const char* name;        // "--output"
+    const char* short_name;  // "-o", or null
+    const char* value;       // "FILE", or null for a flag
+    const char* help;        // one line
+};
+
+class ParsedOptions {
+public:
+    // The value given for `name` (its long name), or null.
+    const std::string* find(std::string_view name) const;
+    bool has(std::string_view name) const { return find(name) != nullptr; }
+    // Options in the order given, by long name.
+    const std::vector<std::pair<std::string, std::string>>& all() const { return values_; }
+
+    void add(std::string name, std::string value) { values_.emplace_back(std::move(name), std::move(value)); }
+
+private:
+    std::vector<std::pair<std::string, std::string>> values_;
+};
+
+// Usage failure for an unknown option, a missing value, a repeated option or a
+// stray argument; `command` ("render") names where help is.
+ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> specs,
+                            std::string_view command);
+
+// "  -o, --output FILE      help" lines, aligned.
+std::string options_help(std::span<const OptionSpec> specs);
+
+}  // namespace velkorramp

@@ -1,0 +1,231 @@
+#include "cli/values.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <vector>
+
+#include "cli/failure.h"
+
+namespace velkorramp {
+
+namespace {
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string prefix(std::string_view option) { return std::string(option) + ": "; }
+
+std::vector<std::string_view> split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// Whole text must be a finite number; from_chars alone would accept "inf" and
+// stop silently at the first stray character.
+bool read_number(std::string_view text, double& value)
+{
+    text = trimmed(text);
+    if (text.empty()) return false;
+    const char* first = text.data();
+    if (*first == '+') ++first;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    return ec == std::errc{} && end == last && std::isfinite(value);
+}
+
+bool read_int(std::string_view text, long long& value)
+{
+    text = trimmed(text);
+    if (text.empty()) return false;
+    const char* first = text.data();
+    if (*first == '+') ++first;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc{} && end == last;
+}
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+double parse_number(std::string_view option, std::string_view text)
+{
+    double value = 0;
+    if (!read_number(text, value)) {
+        usage_error(prefix(option) + quoted(text) + " is not a number");
+    }
+    return value;
+}
+
+PointValue parse_point(std::string_view option, std::string_view text)
+{
+    const auto parts = split(text, ',');
+    PointValue point;
+    if (parts.size() != 2 || !read_number(parts[0], point.x) || !read_number(parts[1], point.y)) {
+        usage_error(prefix(option) + quoted(text) + " is not X,Y (two numbers in layer pixels, e.g. 960,540)");
+    }
+    return point;
+}
+
+void parse_origin(std::string_view option, std::string_view text, int& x, int& y)
+{
+    const auto parts = split(text, ',');
+    long long vx = 0;
+    long long vy = 0;
+    if (parts.size() != 2 || !read_int(parts[0], vx) || !read_int(parts[1], vy)) {
+        usage_error(prefix(option) + quoted(text) + " is not X,Y (two whole numbers of pixels, e.g. 100,50)");
+    }
+    if (vx < -kMaxOrigin || vx > kMaxOrigin || vy < -kMaxOrigin || vy > kMaxOrigin) {
+        usage_error(prefix(option) + quoted(text) + " is outside the valid range: each coordinate " +
+                    std::to_string(-kMaxOrigin) + " to " + std::to_string(kMaxOrigin));
+    }
+    x = static_cast<int>(vx);
+    y = static_cast<int>(vy);
+}
+
+SizeValue parse_size(std::string_view option, std::string_view text)
+{
+    std::vector<std::string_view> parts = split(text, 'x');
+    if (parts.size() != 2) parts = split(text, 'X');
+    long long w = 0;
+    long long h = 0;
+    if (parts.size() != 2 || !read_int(parts[0], w) || !read_int(parts[1], h)) {
+        usage_error(prefix(option) + quoted(text) + " is not WxH (e.g. 1920x1080)");
+    }
+    if (w < 1 || w > kMaxLayerSide || h < 1 || h > kMaxLayerSide) {
+        usage_error(prefix(option) + quoted(text) + " is outside the valid range: width and height 1 to " +
+                    std::to_string(kMaxLayerSide));
+    }
+    return SizeValue{static_cast<int>(w), static_cast<int>(h)};
+}
+
+Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alpha)
+{
+    const std::string forms = with_alpha ? "#RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A with each channel 0 to 255"
+                                         : "#RRGGBB or R,G,B with each channel 0 to 255";
+    std::array<int, 4> channels{0, 0, 0, 255};
+    std::size_t count = 0;
+    if (!text.empty() && text.front() == '#') {
+        const std::string_view hex = text.substr(1);
+        if (hex.size() == 6 || (with_alpha && hex.size() == 8)) {
+            count = hex.size() / 2;
+            for (std::size_t i = 0; i < count; ++i) {
+                const int high = hex_digit(hex[2 * i]);
+                const int low = hex_digit(hex[2 * i + 1]);
+                if (high < 0 || low < 0) {
+                    count = 0;
+                    break;
+                }
+                channels[i] = high * 16 + low;
+            }
+        }
+    } else {
+        const auto parts = split(text, ',');
+        if (parts.size() == 3 || (with_alpha && parts.size() == 4)) {
+            count = parts.size();
+            for (std::size_t i = 0; i < count; ++i) {
+                long long v = 0;
+                if (!read_int(parts[i], v)) {
+                    count = 0;
+                    break;
+                }
+                if (v < 0 || v > 255) {
+                    usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + forms);
+                }
+                channels[i] = static_cast<int>(v);
+            }
+        }
+    }
+    if (count == 0) {
+        usage_error(prefix(option) + quoted(text) + " is not a colour: use " + forms);
+    }
+    return Rgba8{static_cast<std::uint8_t>(channels[0]), static_cast<std::uint8_t>(channels[1]),
+                 static_cast<std::uint8_t>(channels[2]), static_cast<std::uint8_t>(channels[3])};
+}
+
+Downsample parse_downsample(std::string_view option, std::string_view text)
+{
+    const std::string valid = "N/D with 1 <= N <= D <= " + std::to_string(kMaxDownsampleDenominator) +
+                              " (e.g. 1/2), or N/D,N/D for horizontal and vertical";
+    const auto axes = split(text, ',');
+    if (axes.size() > 2) {
+        usage_error(prefix(option) + quoted(text) + " is not " + valid);
+    }
+    std::array<Factor, 2> factors;
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+        const auto parts = split(axes[i], '/');
+        long long num = 0;
+        long long den = 0;
+        if (parts.size() != 2 || !read_int(parts[0], num) || !read_int(parts[1], den)) {
+            usage_error(prefix(option) + quoted(text) + " is not " + valid);
+        }
+        if (num < 1 || den < num || den > kMaxDownsampleDenominator) {
+            usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
+        }
+        factors[i] = Factor{static_cast<int>(num), static_cast<int>(den)};
+    }
+    if (axes.size() == 1) factors[1] = factors[0];
+    return Downsample{factors[0], factors[1]};
+}
+
+int parse_depth(std::string_view option, std::string_view text)
+{
+    long long v = 0;
+    if (!read_int(text, v) || (v != 8 && v != 16 && v != 32)) {
+        usage_error(prefix(option) + quoted(text) + " is not a depth: use 8, 16 or 32");
+    }
+    return static_cast<int>(v);
+}
+
+int parse_threads(std::string_view option, std::string_view text)
+{
+    long long v = 0;
+    if (!read_int(text, v)) {
+        usage_error(prefix(option) + quoted(text) + " is not a whole number of threads");
+    }
+    if (v < 1 || v > kMaxThreads) {
+        usage_error(prefix(option) + quoted(text) + " is outside the valid range: 1 to " +
+                    std::to_string(kMaxThreads) + " threads");
+    }
+    return static_cast<int>(v);
+}
+
+std::string format_number(double value)
+{
+    std::array<char, 64> text{};
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
+}
+
+std::string format_float(float value)
+{
+    std::array<char, 64> text{};
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
+}
+
+}  // namespace velkorramp

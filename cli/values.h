@@ -1,0 +1,69 @@
+// Option values as a user types them: numbers, coordinate pairs, sizes, colours
+// and proxy factors. Each parser takes the option's name so that its one-line
+// message says where the bad text came from and what would have been valid.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkorramp {
+
+struct PointValue {
+    double x = 0;
+    double y = 0;
+};
+
+struct SizeValue {
+    int width = 0;
+    int height = 0;
+};
+
+// A colour as 0..255 per channel, the way the host's colour controls hold it.
+struct Rgba8 {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    std::uint8_t alpha = 255;
+};
+
+// The host's downsample factor along one axis, num/den with 1 <= num <= den.
+struct Factor {
+    int num = 1;
+    int den = 1;
+};
+
+struct Downsample {
+    Factor x;
+    Factor y;
+};
+
+inline constexpr int kMaxLayerSide = 30000;
+inline constexpr int kMaxThreads = 256;
+inline constexpr int kMaxOrigin = 30000;
+inline constexpr int kMaxDownsampleDenominator = 1000;
+
+// A finite decimal number ("12", "-0.5", "1e3").
+double parse_number(std::string_view option, std::string_view text);
+// "X,Y", two finite numbers.
+PointValue parse_point(std::string_view option, std::string_view text);
+// "X,Y", two whole numbers within +-kMaxOrigin.
+void parse_origin(std::string_view option, std::string_view text, int& x, int& y);
+// "WxH", each side 1..kMaxLayerSide.
+SizeValue parse_size(std::string_view option, std::string_view text);
+// "#RRGGBB" or "R,G,B" (0..255), and with `with_alpha` also "#RRGGBBAA" or
+// "R,G,B,A". Without an alpha the colour is opaque.
+Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alpha);
+// "N/D" for both axes or "N/D,N/D" for horizontal then vertical.
+Downsample parse_downsample(std::string_view option, std::string_view text);
+// 8, 16 or 32.
+int parse_depth(std::string_view option, std::string_view text);
+// 1..kMaxThreads.
+int parse_threads(std::string_view option, std::string_view text);
+
+// The shortest decimal text that reads back as `value` ("0.01", "300", "-2.5").
+std::string format_number(double value);
+// The same for a value the module declared as a 32-bit float: 0.01f prints "0.01".
+std::string format_float(float value);
+
+}  // namespace velkorramp

@@ -1,0 +1,193 @@
+// The renderer's own conversions, in-process: the 16-bit file mapping, choice
+// words, option values and the layer's depth and proxy conversions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "cli/controls.h"
+#include "cli/failure.h"
+#include "cli/image_file.h"
+#include "cli/values.h"
+
+namespace velkorramp {
+namespace {
+
+TEST(SixteenBitMapping, EveryHostValueSurvivesTheFileAndBack)
+{
+    std::set<std::uint16_t> file_values;
+    for (std::uint32_t v = 0; v <= PF_MAX_CHAN16; ++v) {
+        const std::uint16_t f = host16_to_file16(static_cast<std::uint16_t>(v));
+        ASSERT_EQ(file16_to_host16(f), v) << "host value " << v;
+        // Nearest file value: within half a file step of v * 65535 / 32768.
+        ASSERT_LE(std::fabs(f - v * 65535.0 / 32768.0), 0.5) << "host value " << v;
+        file_values.insert(f);
+    }
+    EXPECT_EQ(file_values.size(), 32769u);
+    EXPECT_EQ(host16_to_file16(0), 0);
+    EXPECT_EQ(host16_to_file16(16384), 32768);  // 32767.5 rounds up
+    EXPECT_EQ(host16_to_file16(32768), 65535);
+}
+
+TEST(SixteenBitMapping, EveryFileValueReadsAsTheNearestHostValue)
+{
+    for (std::uint32_t f = 0; f <= 65535; ++f) {
+        const std::uint16_t v = file16_to_host16(static_cast<std::uint16_t>(f));
+        ASSERT_LE(std::fabs(v - f * 32768.0 / 65535.0), 0.5) << "file value " << f;
+    }
+    EXPECT_EQ(file16_to_host16(65535), 32768);
+}
+
+TEST(ChoiceWords, NumbersNamesAndDistinctiveWordsSelectChoices)
+{
+    const std::vector<std::string> type{"Color", "Alpha", "Color & Alpha"};
+    const std::vector<std::string> placement{"Two Points", "Center & Length"};
+    const std::vector<std::string> shape{"Linear", "Linear 2", "Radial"};
+    EXPECT_EQ(match_choice(type, "color"), 1);
+    EXPECT_EQ(match_choice(type, "alpha"), 2);
+    EXPECT_EQ(match_choice(type, "color-alpha"), 3);
+    EXPECT_EQ(match_choice(type, "Color & Alpha"), 3);
+    EXPECT_EQ(match_choice(type, "3"), 3);
+    EXPECT_EQ(match_choice(placement, "points"), 1);
+    EXPECT_EQ(match_choice(placement, "center"), 2);
+    EXPECT_EQ(match_choice(placement, "center-length"), 2);
+    EXPECT_EQ(match_choice(shape, "linear"), 1);
+    EXPECT_EQ(match_choice(shape, "linear2"), 2);
+    EXPECT_EQ(match_choice(shape, "RADIAL"), 3);
+
+    EXPECT_EQ(match_choice(shape, "4"), 0);
+    EXPECT_EQ(match_choice(shape, "0"), 0);
+    EXPECT_EQ(match_choice(shape, "diamond"), 0);
+    EXPECT_EQ(match_choice(shape, ""), 0);
+    EXPECT_EQ(match_choice(placement, "two-length"), 0);  // words of no single choice
+
+    EXPECT_EQ(choice_word("Color & Alpha"), "color-alpha");
+    EXPECT_EQ(choice_word("Linear 2"), "linear2");
+    EXPECT_EQ(choice_word("Two Points"), "two-points");
+}
+
+ExitCode code_of(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const Failure& failure) {
+        return failure.code();
+    }
+    return ExitCode::ok;
+}
+
+TEST(OptionValues, ColoursInHexOrDecimalWithOptionalAlpha)
+{
+    const Rgba8 hex = parse_color("--fill", "#1A2b3C", true);
+    EXPECT_EQ(hex.red, 0x1A);
+    EXPECT_EQ(hex.green, 0x2B);
+    EXPECT_EQ(hex.blue, 0x3C);
+    EXPECT_EQ(hex.alpha, 255);
+    EXPECT_EQ(parse_color("--fill", "#01020380", true).alpha, 0x80);
+    const Rgba8 dec = parse_color("--fill", "255, 0,7,9", true);
+    EXPECT_EQ(dec.red, 255);
+    EXPECT_EQ(dec.blue, 7);
+    EXPECT_EQ(dec.alpha, 9);
+
+    for (const char* bad : {"#12345", "#GG0000", "1,2", "256,0,0", "-1,0,0", "a,b,c", "", "#01020380"}) {
+        EXPECT_EQ(code_of([&] { parse_color("--start-color", bad, false); }), ExitCode::usage) << bad;
+    }
+}
+
+TEST(OptionValues, NumbersPairsSizesFactorsAndCounts)
+{
+    EXPECT_EQ(parse_number("--power", "2.5"), 2.5);
+    EXPECT_EQ(parse_number("--direction", "-90"), -90.0);
+    EXPECT_EQ(parse_number("--length", "1e3"), 1000.0);
+    const PointValue p = parse_point("--start", "12.5,-3");
+    EXPECT_EQ(p.x, 12.5);
+    EXPECT_EQ(p.y, -3.0);
+    const SizeValue s = parse_size("--size", "160x90");
+    EXPECT_EQ(s.width, 160);
+    EXPECT_EQ(s.height, 90);
+    const Downsample both = parse_downsample("--downsample", "1/2");
+    EXPECT_EQ(both.y.num, 1);
+    EXPECT_EQ(both.y.den, 2);
+    const Downsample apart = parse_downsample("--downsample", "1/1,1/3");
+    EXPECT_EQ(apart.x.den, 1);
+    EXPECT_EQ(apart.y.den, 3);
+
+    for (const char* bad : {"inf", "nan", "1x", "", "1,2"}) {
+        EXPECT_EQ(code_of([&] { parse_number("--power", bad); }), ExitCode::usage) << bad;
+    }
+    for (const char* bad : {"0x10", "10x", "30001x2", "axb"}) {
+        EXPECT_EQ(code_of([&] { parse_size("--size", bad); }), ExitCode::usage) << bad;
+    }
+    for (const char* bad : {"2/1", "0/1", "1/0", "1/2,1/2,1/2", "half"}) {
+        EXPECT_EQ(code_of([&] { parse_downsample("--downsample", bad); }), ExitCode::usage) << bad;
+    }
+    EXPECT_EQ(code_of([] { parse_depth("--depth", "24"); }), ExitCode::usage);
+    EXPECT_EQ(code_of([] { parse_threads("--threads", "0"); }), ExitCode::usage);
+    EXPECT_EQ(format_float(0.01f), "0.01");
+    EXPECT_EQ(format_number(50000.0), "50000");
+}
+
+TEST(LayerConversion, FileSamplesBecomeHostChannelsAtEachDepth)
+{
+    LayerImage image;
+    image.width = 2;
+    image.height = 1;
+    image.depth = 8;
+    image.u8 = {255, 128, 0, 255, 1, 2, 3, 0};  // RGBA, RGBA
+    const simhost::World w8 = layer_world(image, 8, Downsample{}, 0, 0);
+    EXPECT_EQ(w8.at<PF_Pixel>(0, 0).alpha, 255);
+    EXPECT_EQ(w8.at<PF_Pixel>(0, 0).green, 128);
+    EXPECT_EQ(w8.at<PF_Pixel>(1, 0).blue, 3);
+    const simhost::World w16 = layer_world(image, 16, Downsample{}, 0, 0);
+    EXPECT_EQ(w16.at<PF_Pixel16>(0, 0).red, 32768);
+    EXPECT_EQ(w16.at<PF_Pixel16>(0, 0).green, 16448);  // round(128 * 32768 / 255)
+    EXPECT_EQ(w16.at<PF_Pixel16>(1, 0).alpha, 0);
+    const simhost::World wf = layer_world(image, 32, Downsample{}, 7, -3);
+    EXPECT_EQ(wf.at<PF_PixelFloat>(0, 0).green, static_cast<float>(128 / 255.0));
+    EXPECT_EQ(wf.effect_world()->origin_x, 7);
+    EXPECT_EQ(wf.effect_world()->origin_y, -3);
+
+    LayerImage floats;
+    floats.width = 1;
+    floats.height = 1;
+    floats.depth = 32;
+    floats.f32 = {1.5f, -0.25f, 0.5f, 0.25f};
+    const simhost::World clamped = layer_world(floats, 8, Downsample{}, 0, 0);
+    EXPECT_EQ(clamped.at<PF_Pixel>(0, 0).red, 255);
+    EXPECT_EQ(clamped.at<PF_Pixel>(0, 0).green, 0);
+    EXPECT_EQ(clamped.at<PF_Pixel>(0, 0).blue, 128);  // 127.5 + 0.5 truncated
+    EXPECT_EQ(layer_world(floats, 32, Downsample{}, 0, 0).at<PF_PixelFloat>(0, 0).red, 1.5f);
+}
+
+TEST(LayerConversion, ProxyTakesEveryNthPixelAndRoundsTheSizeUp)
+{
+    LayerImage image;
+    image.width = 5;
+    image.height = 3;
+    image.depth = 8;
+    for (int i = 0; i < 15; ++i) image.u8.insert(image.u8.end(), {static_cast<std::uint8_t>(i), 0, 0, 255});
+    const simhost::World half = layer_world(image, 8, Downsample{{1, 2}, {1, 2}}, 0, 0);
+    ASSERT_EQ(half.width(), 3);
+    ASSERT_EQ(half.height(), 2);
+    EXPECT_EQ(half.at<PF_Pixel>(1, 0).red, 2);
+    EXPECT_EQ(half.at<PF_Pixel>(2, 1).red, 14);  // layer pixel (4, 2)
+    const simhost::World tall = layer_world(image, 8, Downsample{{1, 1}, {1, 3}}, 0, 0);
+    EXPECT_EQ(tall.width(), 5);
+    EXPECT_EQ(tall.height(), 1);
+    EXPECT_EQ(downsampled_side(1, Factor{1, 4}), 1);
+    EXPECT_EQ(downsampled_side(1920, Factor{2, 3}), 1280);
+}
+
+TEST(OutputFormats, EachContainerHoldsItsDepthsOnly)
+{
+    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.PNG"), 16); }), ExitCode::ok);
+    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.png"), 32); }), ExitCode::usage);
+    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.tiff"), 32); }), ExitCode::ok);
+    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.tif"), 8); }), ExitCode::ok);
+    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.exr"), 8); }), ExitCode::usage);
+    EXPECT_EQ(code_of([] { output_format_for("a.jpg"); }), ExitCode::usage);
+    EXPECT_EQ(code_of([] { output_format_for("noextension"); }), ExitCode::usage);
+}
+
+}  // namespace
+}  // namespace velkorramp
