@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Prints the benchmark run as one table: each case's time per frame, its ratio
+to the physical floor of the same frame (copying it) and to the straightforward
+reference path of the same case."""
+import json
+import sys
+
+
+def main(path):
+    with open(path) as f:
+        run = json.load(f)
+    times = {}
+    for b in run["benchmarks"]:
+        if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+            continue
+        name = b["name"].split("/min_time")[0].replace("/real_time", "")
+        unit = {"ms": 1.0, "us": 1e-3, "ns": 1e-6, "s": 1e3}[b["time_unit"]]
+        times[name] = b["real_time"] * unit
+
+    ctx = run["context"]
+    print(f"machine: {ctx.get('host_name', '?')}, {ctx['num_cpus']} cpus at {ctx['mhz_per_cpu']} MHz,"
+          f" {run['context'].get('library_build_type', '')} benchmark library")
+    print()
+    print(f"| case | ms per frame | x copy floor | x reference | x pow floor |")
+    print(f"|---|---:|---:|---:|---:|")
+    for name, ms in times.items():
+        parts = name.split("/")
+        kind, size = parts[0], parts[-1]
+        depth = parts[1] if kind not in ("Pow",) else None
+        floor = times.get(f"Copy/{depth}/{size}") if depth else None
+        ref = None
+        if kind == "Kernel":
+            ref = times.get("Reference/" + "/".join(parts[1:]))
+        pow_floor = times.get(f"Pow/{size}") if "power:2.2" in name or kind == "Pow" else None
+        cells = [f"{ms:.2f}",
+                 f"{ms / floor:.2f}" if floor else "",
+                 f"{ms / ref:.3f}" if ref else "",
+                 f"{ms / pow_floor:.2f}" if pow_floor else ""]
+        print(f"| {name} | " + " | ".join(cells) + " |")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
