@@ -7,17 +7,19 @@
 // an expected failure. Steps that are the host's own (loading, setting a value)
 // return a Status with a readable message.
 //
-//   simhost::Session s;
-//   if (auto st = s.load(path); !st) { std::cerr << st.message; return 1; }
-//   s.host().config().layer_width = 320;   // before params_setup: point defaults
-//   s.host().config().layer_height = 200;  // are percent of the layer
+//   simhost::HostConfig config;
+//   config.layer_width = 320;   // PF_InData width/height; point defaults are
+//   config.layer_height = 200;  // percent of the layer, converted at params_setup
+//   simhost::Session s(config);
+//   if (simhost::Status st = s.load(path); !st) { std::cerr << st.message << "\n"; return 1; }
 //   PF_Err err = s.global_setup();
-//   if (!err) err = s.params_setup();
-//   s.set_popup(s.find_param("Shape"), 3);  // returns a Status
+//   if (err == PF_Err_NONE) err = s.params_setup();
+//   if (simhost::Status st = s.set_popup(s.find_param("Shape"), 3); !st) std::cerr << st.message;
 //   simhost::RenderOptions o;
-//   o.format = PF_PixelFormat_ARGB64;
-//   o.solid = {320, 200, {1, 0.5, 0.5, 0.5}};
+//   o.format = simhost::argb_format_for_depth(16);
+//   o.solid = {320, 200, {1.0, 0.5, 0.5, 0.5}};
 //   simhost::RenderResult r = s.render(o);  // r.err, r.output, r.return_msg
+//   if (r.err != PF_Err_NONE) std::cerr << simhost::error_name(r.err) << " " << r.return_msg;
 //   s.global_setdown();
 //   if (!s.accounting().balanced()) std::cerr << s.accounting().unbalanced();
 #pragma once

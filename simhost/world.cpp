@@ -37,6 +37,20 @@ int bit_depth(PF_PixelFormat format)
     }
 }
 
+PF_PixelFormat argb_format_for_depth(int bits)
+{
+    switch (bits) {
+    case 8:
+        return PF_PixelFormat_ARGB32;
+    case 16:
+        return PF_PixelFormat_ARGB64;
+    case 32:
+        return PF_PixelFormat_ARGB128;
+    default:
+        return PF_PixelFormat_INVALID;
+    }
+}
+
 bool is_bgra(PF_PixelFormat format)
 {
     return format == PF_PixelFormat_BGRA32 || format == kPixelFormatBGRA128;

@@ -26,6 +26,8 @@ int bytes_per_pixel(PF_PixelFormat format);
 int bit_depth(PF_PixelFormat format);
 // True for the two formats whose memory order is blue, green, red, alpha.
 bool is_bgra(PF_PixelFormat format);
+// The ARGB format of a depth: 8 → ARGB32, 16 → ARGB64, 32 → ARGB128; else INVALID.
+PF_PixelFormat argb_format_for_depth(int bits);
 // "ARGB32", "BGRA32", "ARGB64", "ARGB128", "BGRA128" or the code in hex.
 std::string pixel_format_name(PF_PixelFormat format);
 

@@ -108,6 +108,14 @@ TEST_F(SmartPreRender, RequestIsPassedUnchangedButForPreserveRgbOfZeroAlpha)
     EXPECT_EQ(c.request.channel_mask, simhost::kChannelMaskAlpha);
     EXPECT_EQ(c.request.field, 1);
     EXPECT_NE(c.request.preserve_rgb_of_zero_alpha, 0);
+    // Byte for byte: only preserve_rgb_of_zero_alpha differs from the host's request.
+    PF_RenderRequest sent{};
+    sent.rect = PF_LRect{3, 4, 10, 12};
+    sent.field = 1;
+    sent.channel_mask = simhost::kChannelMaskAlpha;
+    PF_RenderRequest got = c.request;
+    got.preserve_rgb_of_zero_alpha = 0;
+    EXPECT_TRUE(bytes_equal(&got, &sent, sizeof got));
     EXPECT_EQ(c.what_time, 90);
     EXPECT_EQ(c.time_step, 3);
     EXPECT_EQ(c.time_scale, 60u);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "module_test_support.h"
@@ -452,6 +453,34 @@ TEST_F(SimhostSession, PointDefaultsBecomeLayerPixelsScaledByDownsampleAtCheckou
     PF_ParamDef end = checkout(4);
     EXPECT_EQ(end.u.td.x_value, 5 * 65536 + 8192);
     EXPECT_EQ(end.u.td.y_value, -57344);  // -0.875 in 16.16
+}
+
+// The usage example at the top of simhost/session.h, as written there.
+TEST(SimhostUsage, TheHeadersExampleRuns)
+{
+    const std::string path = kModulePath;
+    std::ostringstream cerr_text;
+    std::ostream& cerr = cerr_text;
+    simhost::HostConfig config;
+    config.layer_width = 320;
+    config.layer_height = 200;
+    simhost::Session s(config);
+    if (simhost::Status st = s.load(path); !st) { FAIL() << st.message; }
+    PF_Err err = s.global_setup();
+    if (err == PF_Err_NONE) err = s.params_setup();
+    if (simhost::Status st = s.set_popup(s.find_param("Shape"), 3); !st) cerr << st.message;
+    simhost::RenderOptions o;
+    o.format = simhost::argb_format_for_depth(16);
+    o.solid = {320, 200, {1.0, 0.5, 0.5, 0.5}};
+    simhost::RenderResult r = s.render(o);
+    if (r.err != PF_Err_NONE) cerr << simhost::error_name(r.err) << " " << r.return_msg;
+    s.global_setdown();
+    if (!s.accounting().balanced()) cerr << s.accounting().unbalanced();
+    EXPECT_EQ(err, PF_Err_NONE);
+    EXPECT_EQ(r.err, PF_Err_NONE);
+    EXPECT_EQ(r.output.width(), 320);
+    EXPECT_EQ(r.output.format(), PF_PixelFormat_ARGB64);
+    EXPECT_EQ(cerr_text.str(), "");
 }
 
 TEST_F(SimhostSession, UncheckedInParameterIsReported)
