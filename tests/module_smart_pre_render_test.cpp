@@ -2,6 +2,7 @@
 // request passed to the input checkout, parameter checkouts and failures.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "module_test_support.h"
@@ -19,8 +20,9 @@ bool same_rect(const PF_LRect& a, const PF_LRect& b)
 
 std::string text(const PF_LRect& r)
 {
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
+    std::ostringstream out;
+    out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+    return out.str();
 }
 
 TEST_F(SmartPreRender, EmptyHostRectsBecomeTheInputsRects)
