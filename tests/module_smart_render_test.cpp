@@ -285,6 +285,21 @@ TEST_F(SmartRender, OneThreadDrawsOneBandOverTheWholeOutput)
     EXPECT_EQ(r.iterations[0].records[0].rows, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
+// Left to the implementer: a host reporting no render threads. The module still
+// draws the frame, in one band.
+TEST_F(SmartRender, HostReportingZeroThreadsStillGetsTheFrame)
+{
+    horizontal_ramp(16);
+    session.host().config().threads = 0;
+    RenderOptions o = solid(16, 5, PF_PixelFormat_ARGB32);
+    const RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    EXPECT_EQ(r.iterations[0].iterations, 1);
+    o.threads = 1;
+    EXPECT_EQ(session.render(o).output.first_difference(r.output), "");
+}
+
 TEST_F(SmartRender, BandsRunOnTheHostsPoolThreads)
 {
     horizontal_ramp(64);
