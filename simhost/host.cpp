@@ -645,7 +645,7 @@ PF_Err Host::add_param(PF_ParamIndex index, PF_ParamDef* def)
     return call.result;
 }
 
-void Host::adopt_declared_params()
+void Host::adopt_declared_params(std::size_t first_call)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     params_.clear();
@@ -656,7 +656,8 @@ void Host::adopt_declared_params()
     std::strcpy(layer.name, "Input");
     params_.push_back(layer);
     param_choices_.emplace_back();
-    for (const AddParamCall& call : add_param_calls_) {
+    for (std::size_t c = first_call; c < add_param_calls_.size(); ++c) {
+        const AddParamCall& call = add_param_calls_[c];
         if (call.result != PF_Err_NONE) {
             continue;
         }

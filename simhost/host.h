@@ -167,10 +167,11 @@ public:
     // ------------------------------------------------------------ parameters
 
     const std::vector<AddParamCall>& add_param_calls() const { return add_param_calls_; }
-    // Takes the successfully declared parameters as the host's records: slot 0 the
-    // input layer, then one per declaration, values at their defaults, points
-    // converted from percent of the layer to layer pixels.
-    void adopt_declared_params();
+    // Takes the successfully declared parameters (add_param calls from `first_call`
+    // on) as the host's records: slot 0 the input layer, then one per declaration,
+    // values at their defaults, points converted from percent of the layer to
+    // layer pixels.
+    void adopt_declared_params(std::size_t first_call = 0);
     // The host's records, index 0 the layer. Tests may change any field.
     std::vector<PF_ParamDef>& param_records() { return params_; }
     // The parameter array for a command (pointers into param_records()).

@@ -103,15 +103,17 @@ PF_Err Session::global_setdown() { return send(PF_Cmd_GLOBAL_SETDOWN, false); }
 
 PF_Err Session::params_setup()
 {
+    const std::size_t first_call = host_ ? host_->add_param_calls().size() : 0;
     const PF_Err err = send(PF_Cmd_PARAMS_SETUP, true);
     if (!host_) {
         return err;
     }
-    host_->adopt_declared_params();
+    host_->adopt_declared_params(first_call);
     params_.clear();
-    const std::vector<PF_ParamDef>& records = host_->param_records();
     int index = 1;
-    for (const AddParamCall& call : host_->add_param_calls()) {
+    const auto& calls = host_->add_param_calls();
+    for (std::size_t c = first_call; c < calls.size(); ++c) {
+        const AddParamCall& call = calls[c];
         if (call.result != PF_Err_NONE) {
             continue;
         }
@@ -145,7 +147,6 @@ PF_Err Session::params_setup()
         params_.push_back(std::move(info));
         ++index;
     }
-    (void)records;
     return err;
 }
 

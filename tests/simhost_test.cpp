@@ -483,6 +483,14 @@ TEST(SimhostUsage, TheHeadersExampleRuns)
     EXPECT_EQ(cerr_text.str(), "");
 }
 
+TEST_F(SimhostSession, ASecondParamsSetupReplacesTheFirst)
+{
+    ready();
+    ASSERT_EQ(session.params_setup(), PF_Err_NONE);
+    EXPECT_EQ(session.params().size(), 13u);
+    EXPECT_EQ(session.host().param_records().size(), 14u);
+}
+
 TEST_F(SimhostSession, UncheckedInParameterIsReported)
 {
     ready();
