@@ -22,7 +22,7 @@ namespace {
 constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
 constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
 
-constexpr std::array<OptionSpec, 10> kRenderFrameOptions{{
+constexpr std::array<OptionSpec, 11> kRenderFrameOptions{{
     {"--output", "-o", "FILE", "the frame to write: .png (8/16-bit), .tif/.tiff (8/16/32-bit), .exr (32-bit)"},
     {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
@@ -31,6 +31,7 @@ constexpr std::array<OptionSpec, 10> kRenderFrameOptions{{
     {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
     {"--origin", nullptr, "X,Y", "the input world's origin in pixels (default 0,0)"},
+    {"--verbose", "-v", nullptr, "print what was rendered: sizes, depth, host bands and threads"},
     kModule,
     kHelp,
 }};
@@ -310,9 +311,21 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         frame.solid.height = downsampled_side(size.height, downsample.y);
         frame.solid.color = simhost::ColorF{fill.alpha / 255.0, fill.red / 255.0, fill.green / 255.0, fill.blue / 255.0};
     }
-    const simhost::RenderResult result = run.render(frame);
+    simhost::RenderResult result = run.render(frame);
     run.finish();
+    // Only the frame is needed now; a 4K float frame is 130 MB a copy.
+    result.outputs.clear();
+    result.input = simhost::World{};
+    input.reset();
     write_frame(result.output, output, format);
+    if (options.has("--verbose")) {
+        const int bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
+        out << "rendered " << output.string() << ": " << result.output.width() << "x" << result.output.height() << ", "
+            << frame_depth << "-bit, from a " << size.width << "x" << size.height << " layer at downsample "
+            << downsample.x.num << "/" << downsample.x.den << "," << downsample.y.num << "/" << downsample.y.den
+            << "; host threads " << threads << ", bands " << bands << "; module "
+            << module_path(options).string() << "\n";
+    }
     return 0;
 }
 

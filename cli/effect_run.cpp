@@ -50,7 +50,12 @@ EffectRun::EffectRun(const RunSettings& settings)
     session_.config().layer_width = settings.layer_width;
     session_.config().layer_height = settings.layer_height;
     if (const simhost::Status st = session_.load(settings.module.string()); !st) {
-        fail(ExitCode::module_load, "cannot load module \"" + settings.module.string() + "\": " + one_line(st.message));
+        // The loader's reason usually names the file already.
+        const std::string reason = one_line(st.message);
+        const std::string path = settings.module.string();
+        fail(ExitCode::module_load, reason.find(path) != std::string::npos
+                                        ? "cannot load module: " + reason
+                                        : "cannot load module \"" + path + "\": " + reason);
     }
     const PF_Err setup = session_.global_setup();
     check(setup, PF_Cmd_GLOBAL_SETUP, session_.last_out_data().return_msg);
