@@ -164,7 +164,8 @@ std::string slider_text(const simhost::ParamInfo& p)
     if (p.type == PF_Param_FLOAT_SLIDER) {
         return format_float(static_cast<float>(p.slider_min)) + " to " + format_float(static_cast<float>(p.slider_max));
     }
-    return format_number(p.slider_min) + " to " + format_number(p.slider_max);
+    const bool percent = (p.declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
+    return format_number(p.slider_min) + " to " + format_number(p.slider_max) + (percent ? " %" : "");
 }
 
 void apply_controls(EffectRun& run, const ParsedOptions& options)
