@@ -11,6 +11,9 @@
 #define velkor_getpid _getpid
 #else
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 #define velkor_getpid getpid
 #endif
 
@@ -155,6 +158,21 @@ std::vector<Sample> frame_samples(const simhost::World& frame, Convert convert)
     return rgba;
 }
 
+#if !defined(_WIN32)
+// An interrupt while the file is being written must not leave it behind: the
+// handler can only unlink a path it finds in plain memory, then lets the signal
+// end the process as it would have.
+char g_pending_path[4096];
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void remove_pending_and_reraise(int signal_number)
+{
+    if (g_pending_path[0] != '\0') unlink(g_pending_path);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+#endif
+
 // A temporary file beside the target, removed unless it was renamed into place.
 class PendingFile {
 public:
@@ -165,9 +183,20 @@ public:
                                  std::to_string(static_cast<long long>(velkor_getpid())) +
                                  target.extension().string();
         path_ = folder.empty() ? fs::path(name) : folder / name;
+#if !defined(_WIN32)
+        const std::string text = path_.string();
+        if (text.size() < sizeof g_pending_path) {
+            std::memcpy(g_pending_path, text.c_str(), text.size() + 1);
+            for (const int s : kCleanupSignals) std::signal(s, remove_pending_and_reraise);
+        }
+#endif
     }
     ~PendingFile()
     {
+#if !defined(_WIN32)
+        for (const int s : kCleanupSignals) std::signal(s, SIG_DFL);
+        g_pending_path[0] = '\0';
+#endif
         if (!committed_) {
             std::error_code ignored;
             fs::remove(path_, ignored);
