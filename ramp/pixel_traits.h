@@ -27,6 +27,7 @@ struct Pixel8Traits {
     using Pixel = PF_Pixel;
     using Channel = A_u_char;
     static constexpr DepthClass depth = DepthClass::eight;
+    static constexpr bool is_integer = true;
     static constexpr double max = PF_MAX_CHAN8;
 
     static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
@@ -38,6 +39,7 @@ struct Pixel16Traits {
     using Pixel = PF_Pixel16;
     using Channel = A_u_short;
     static constexpr DepthClass depth = DepthClass::sixteen;
+    static constexpr bool is_integer = true;
     static constexpr double max = PF_MAX_CHAN16;
 
     static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
@@ -49,6 +51,7 @@ struct PixelFloatTraits {
     using Pixel = PF_PixelFloat;
     using Channel = PF_FpShort;
     static constexpr DepthClass depth = DepthClass::floating;
+    static constexpr bool is_integer = false;
 
     // Float channels are not limited: nearest float32, no clamp, no offset.
     static Channel from_unit(double k) { return static_cast<Channel>(k); }

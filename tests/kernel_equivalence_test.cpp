@@ -78,8 +78,10 @@ RampSettings random_settings(std::mt19937& rng)
     s.end_color = {byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0};
     s.start_alpha = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
     s.end_alpha = pick(rng) == 0 ? 1.0 : std::uniform_real_distribution<double>(0.0, 1.0)(rng);
-    const double powers[] = {1.0, 2.2, 0.01, 100.0, 0.5, 2.0};
-    s.power = pick(rng) < 6 ? powers[pick(rng) % 6] : std::uniform_real_distribution<double>(0.01, 10.0)(rng);
+    // Powers outside the control's range too: a negative one drives the blend
+    // past 0..1 (and to infinity at t = 0), a NaN through every conversion.
+    const double powers[] = {1.0, 2.2, 0.01, 100.0, 0.5, 2.0, -1.5, std::nan("")};
+    s.power = pick(rng) < 8 ? powers[pick(rng) % 8] : std::uniform_real_distribution<double>(0.01, 10.0)(rng);
     return s;
 }
 
