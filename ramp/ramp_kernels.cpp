@@ -148,14 +148,12 @@ struct Blend {
 // and the alpha factor (t' x delta alpha + start alpha) of each. K's own alpha
 // never reaches a pixel and is not computed. One loop per channel, so that each
 // vectorises.
+// Channels of a chunk converted one at a time, before they are put into pixels.
 template <class Traits>
-struct BlendRun {
-    using Channel = typename Traits::Channel;
-    typename Traits::Pixel color[kChunk];  // alpha unused
-    double alpha_factor[kChunk];
-    Channel red[kChunk];
-    Channel green[kChunk];
-    Channel blue[kChunk];
+struct ChannelScratch {
+    typename Traits::Channel red[kChunk];
+    typename Traits::Channel green[kChunk];
+    typename Traits::Channel blue[kChunk];
 };
 
 template <class Traits>
@@ -187,24 +185,28 @@ void convert_channel(double start, double delta, const double* t, A_long n,
     for (; i < n; ++i) out[i] = Traits::from_unit(start + delta * t[i]);
 }
 
+// The ramp colour K of at most kChunk values t', as pixels of the depth (K's
+// own alpha never reaches an output pixel and is left 0), and the alpha factor
+// t' x delta alpha + start alpha of each.
 template <class Traits>
 void blend_values(const Blend& b, bool write_color, bool scale_alpha, const double* t, A_long n,
-                  BlendRun<Traits>& run)
+                  ChannelScratch<Traits>& scratch, typename Traits::Pixel* color,
+                  double* alpha_factor)
 {
     if (write_color) {
         // Channel by channel, then into pixels: each loop vectorises.
-        convert_channel<Traits>(b.start_color.red, b.color_delta.red, t, n, run.red);
-        convert_channel<Traits>(b.start_color.green, b.color_delta.green, t, n, run.green);
-        convert_channel<Traits>(b.start_color.blue, b.color_delta.blue, t, n, run.blue);
+        convert_channel<Traits>(b.start_color.red, b.color_delta.red, t, n, scratch.red);
+        convert_channel<Traits>(b.start_color.green, b.color_delta.green, t, n, scratch.green);
+        convert_channel<Traits>(b.start_color.blue, b.color_delta.blue, t, n, scratch.blue);
         for (A_long i = 0; i < n; ++i) {
-            run.color[i].alpha = 0;
-            run.color[i].red = run.red[i];
-            run.color[i].green = run.green[i];
-            run.color[i].blue = run.blue[i];
+            color[i].alpha = 0;
+            color[i].red = scratch.red[i];
+            color[i].green = scratch.green[i];
+            color[i].blue = scratch.blue[i];
         }
     }
     if (scale_alpha) {
-        for (A_long i = 0; i < n; ++i) run.alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
+        for (A_long i = 0; i < n; ++i) alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
     }
 }
 
@@ -212,16 +214,16 @@ void blend_values(const Blend& b, bool write_color, bool scale_alpha, const doub
 // when one value serves the whole span.
 template <class Traits, A_long kType, A_long kStep>
 void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-                const BlendRun<Traits>& run)
+                const typename Traits::Pixel* color, const double* alpha_factor)
 {
     using Pixel = typename Traits::Pixel;
     constexpr bool write_color = kType == kTypeColor || kType == kTypeColorAndAlpha;
     constexpr bool scale_alpha = kType == kTypeAlpha || kType == kTypeColorAndAlpha;
     for (A_long i = 0; i < n; ++i) {
         const Pixel p = in[i];
-        Pixel r = write_color ? run.color[i * kStep] : p;
+        Pixel r = write_color ? color[i * kStep] : p;
         if constexpr (scale_alpha) {
-            r.alpha = Traits::from_scaled(run.alpha_factor[i * kStep] * Traits::widen(p.alpha));
+            r.alpha = Traits::from_scaled(alpha_factor[i * kStep] * Traits::widen(p.alpha));
         } else {
             r.alpha = p.alpha;
         }
@@ -231,15 +233,25 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
 
 template <class Traits, A_long kStep>
 void shade(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-           const BlendRun<Traits>& run)
+           const typename Traits::Pixel* color, const double* alpha_factor)
 {
     switch (type) {
-    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, run); break;
-    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, run); break;
-    case kTypeColorAndAlpha: shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, run); break;
-    default: shade_span<Traits, 0, kStep>(in, out, n, run); break;
+    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeColorAndAlpha:
+        shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
+        break;
+    default: shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor); break;
     }
 }
+
+// Columns whose ramp values a band computes once and reuses on every row when t
+// depends on x alone: a whole row of most frames, so each row is shaded in one
+// contiguous sweep (short strided sweeps defeat the memory prefetchers). The
+// values stay under 64 KiB of stack.
+template <class Traits>
+constexpr A_long kWideRun =
+    static_cast<A_long>(65536 / (sizeof(typename Traits::Pixel) + sizeof(double)));
 
 }  // namespace
 
@@ -357,41 +369,56 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
     const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
     const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
     double t[kChunk];
-    BlendRun<Traits> run;
+    ChannelScratch<Traits> scratch;
 
     switch (variation_of(s.shape, axis_)) {
-    case Variation::columns_only:
-        for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
-            const A_long n = std::min<A_long>(kChunk, area.right - x0);
-            shaped_positions(x0, area.top, n, t);
-            blend_values<Traits>(blend, write_color, scale_alpha, t, n, run);
+    case Variation::columns_only: {
+        constexpr A_long kWide = kWideRun<Traits>;
+        Pixel color[kWide];
+        double alpha_factor[kWide];
+        for (A_long x0 = area.left; x0 < area.right; x0 += kWide) {
+            const A_long n = std::min<A_long>(kWide, area.right - x0);
+            for (A_long c = 0; c < n; c += kChunk) {
+                const A_long m = std::min<A_long>(kChunk, n - c);
+                shaped_positions(x0 + c, area.top, m, t);
+                blend_values<Traits>(blend, write_color, scale_alpha, t, m, scratch, color + c,
+                                     alpha_factor + c);
+            }
             for (A_long y = area.top; y < area.bottom; ++y) {
                 shade<Traits, 1>(type, row_of<Pixel>(*input.world, y) + x0,
-                                 row_of<Pixel>(*output.world, y) + x0, n, run);
+                                 row_of<Pixel>(*output.world, y) + x0, n, color, alpha_factor);
             }
         }
         break;
-    case Variation::rows_only:
+    }
+    case Variation::rows_only: {
+        Pixel color[1]{};
+        double alpha_factor[1]{};
         for (A_long y = area.top; y < area.bottom; ++y) {
             shaped_positions(area.left, y, 1, t);
-            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, run);
+            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, scratch, color, alpha_factor);
             shade<Traits, 0>(type, row_of<Pixel>(*input.world, y) + area.left,
                              row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
-                             run);
+                             color, alpha_factor);
         }
         break;
-    case Variation::both:
+    }
+    case Variation::both: {
+        Pixel color[kChunk];
+        double alpha_factor[kChunk];
         for (A_long y = area.top; y < area.bottom; ++y) {
             const Pixel* in_row = row_of<Pixel>(*input.world, y);
             Pixel* out_row = row_of<Pixel>(*output.world, y);
             for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
                 const A_long n = std::min<A_long>(kChunk, area.right - x0);
                 shaped_positions(x0, y, n, t);
-                blend_values<Traits>(blend, write_color, scale_alpha, t, n, run);
-                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, run);
+                blend_values<Traits>(blend, write_color, scale_alpha, t, n, scratch, color,
+                                     alpha_factor);
+                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, color, alpha_factor);
             }
         }
         break;
+    }
     }
 }
 
