@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "params/param_table.h"
+#include "ramp/portable_math.h"
 
 namespace velkor {
 
@@ -21,7 +22,9 @@ RampEvaluator::RampEvaluator(const RenderRecord& context)
     } else if (s.controlled_by == kControlledByCenterAndLength) {
         origin_ = s.center;
         const double direction = s.direction;
-        axis_ = {std::sin(direction), -std::cos(direction)};
+        // The C libraries' sine and cosine differ between platforms in the last
+        // bits; these give every build of the module the same axis.
+        axis_ = {portable_sin(direction), -portable_cos(direction)};
         ramp_length_ = s.length;
         if (ramp_length_ < kMinRampLength) ramp_length_ = kMinRampLength;
     }
