@@ -41,20 +41,20 @@ constexpr std::array<const char*, 3> kUiDeciders{"--type", "--controlled-by", "-
 
 std::vector<OptionSpec> render_specs()
 {
-    std::vector<OptionSpec> specs(kRenderFrameOptions.begin(), kRenderFrameOptions.end());
-    for (const ControlOption& c : kControlOptions) specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
-    return specs;
+    std::vector<OptionSpec> option_specs(kRenderFrameOptions.begin(), kRenderFrameOptions.end());
+    for (const ControlOption& c : kControlOptions) option_specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
+    return option_specs;
 }
 
 std::vector<OptionSpec> params_specs()
 {
-    std::vector<OptionSpec> specs{
+    std::vector<OptionSpec> option_specs{
         {"--size", nullptr, "WxH", "the layer size that point defaults are shown for (default 1920x1080)"}, kModule,
         kHelp};
     for (const char* name : kUiDeciders) {
-        specs.push_back(OptionSpec{name, nullptr, "CHOICE", find_control_option(name)->control});
+        option_specs.push_back(OptionSpec{name, nullptr, "CHOICE", find_control_option(name)->control});
     }
-    return specs;
+    return option_specs;
 }
 
 const std::array<OptionSpec, 2> kAboutSpecs{{kModule, kHelp}};
@@ -177,8 +177,8 @@ void apply_controls(EffectRun& run, const ParsedOptions& options)
 
 int params_command(std::span<const std::string> args, std::ostream& out)
 {
-    const std::vector<OptionSpec> specs = params_specs();
-    const ParsedOptions options = parse_options(args, specs, "params");
+    const std::vector<OptionSpec> option_specs = params_specs();
+    const ParsedOptions options = parse_options(args, option_specs, "params");
     if (options.has("--help")) {
         out << params_help();
         return 0;
@@ -241,8 +241,8 @@ PF_PixelFormat format_for_depth(int depth)
 
 int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const std::vector<OptionSpec> specs = render_specs();
-    const ParsedOptions options = parse_options(args, specs, "render");
+    const std::vector<OptionSpec> option_specs = render_specs();
+    const ParsedOptions options = parse_options(args, option_specs, "render");
     if (options.has("--help")) {
         out << render_help(module_path(options));
         return 0;

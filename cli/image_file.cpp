@@ -104,10 +104,10 @@ void fill_world(simhost::World& world, const LayerImage& image, const Downsample
 // channels that are not alpha (one grey channel serves all three), alpha from
 // the file's alpha channel or opaque.
 template <class Sample>
-std::vector<Sample> to_rgba(const std::vector<Sample>& samples, const OIIO::ImageSpec& spec, Sample opaque)
+std::vector<Sample> to_rgba(const std::vector<Sample>& samples, const OIIO::ImageSpec& image_spec, Sample opaque)
 {
-    const int channels = spec.nchannels;
-    int alpha = spec.alpha_channel;
+    const int channels = image_spec.nchannels;
+    int alpha = image_spec.alpha_channel;
     if (alpha < 0 && channels == 2) alpha = 1;
     if (alpha >= channels) alpha = -1;
     std::vector<int> colour;
@@ -117,7 +117,7 @@ std::vector<Sample> to_rgba(const std::vector<Sample>& samples, const OIIO::Imag
     const int r = colour.at(0);
     const int g = colour.size() >= 3 ? colour[1] : r;
     const int b = colour.size() >= 3 ? colour[2] : r;
-    const std::size_t count = static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height);
+    const std::size_t count = static_cast<std::size_t>(image_spec.width) * static_cast<std::size_t>(image_spec.height);
     std::vector<Sample> rgba(count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         const Sample* s = &samples[i * static_cast<std::size_t>(channels)];
@@ -132,13 +132,13 @@ std::vector<Sample> to_rgba(const std::vector<Sample>& samples, const OIIO::Imag
 template <class Sample>
 std::vector<Sample> read_samples(OIIO::ImageInput& in, const fs::path& path, OIIO::TypeDesc type, Sample opaque)
 {
-    const OIIO::ImageSpec& spec = in.spec();
-    std::vector<Sample> samples(static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.height) *
-                                static_cast<std::size_t>(spec.nchannels));
-    if (!in.read_image(0, 0, 0, spec.nchannels, type, samples.data())) {
+    const OIIO::ImageSpec image_spec = in.spec_dimensions(0);
+    std::vector<Sample> samples(static_cast<std::size_t>(image_spec.width) * static_cast<std::size_t>(image_spec.height) *
+                                static_cast<std::size_t>(image_spec.nchannels));
+    if (!in.read_image(0, 0, 0, image_spec.nchannels, type, samples.data())) {
         fail(ExitCode::input, "cannot read input " + quoted(path) + ": " + one_line(in.geterror()));
     }
-    return to_rgba(samples, spec, opaque);
+    return to_rgba(samples, image_spec, opaque);
 }
 
 template <class Pixel, class Sample, class Convert>
@@ -284,19 +284,19 @@ LayerImage read_layer_image(const fs::path& path)
     if (!in) {
         fail(ExitCode::input, "cannot read input " + quoted(path) + ": " + one_line(OIIO::geterror()));
     }
-    const OIIO::ImageSpec& spec = in->spec();
-    if (spec.width < 1 || spec.height < 1 || spec.width > kMaxLayerSide || spec.height > kMaxLayerSide) {
-        fail(ExitCode::input, "cannot use input " + quoted(path) + ": " + std::to_string(spec.width) + "x" +
-                                  std::to_string(spec.height) + " is outside the valid layer sizes 1 to " +
+    const OIIO::ImageSpec image_spec = in->spec_dimensions(0);
+    if (image_spec.width < 1 || image_spec.height < 1 || image_spec.width > kMaxLayerSide || image_spec.height > kMaxLayerSide) {
+        fail(ExitCode::input, "cannot use input " + quoted(path) + ": " + std::to_string(image_spec.width) + "x" +
+                                  std::to_string(image_spec.height) + " is outside the valid layer sizes 1 to " +
                                   std::to_string(kMaxLayerSide) + " on each side");
     }
-    if (spec.nchannels < 1 || spec.depth > 1) {
+    if (image_spec.nchannels < 1 || image_spec.depth > 1) {
         fail(ExitCode::input, "cannot use input " + quoted(path) + ": it is not a flat image with colour channels");
     }
     LayerImage image;
-    image.width = spec.width;
-    image.height = spec.height;
-    switch (spec.format.basetype) {
+    image.width = image_spec.width;
+    image.height = image_spec.height;
+    switch (image_spec.format.basetype) {
     case OIIO::TypeDesc::UINT8:
     case OIIO::TypeDesc::INT8:
         image.depth = 8;
@@ -324,13 +324,13 @@ int downsampled_side(int side, const Factor& factor)
 simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample, int origin_x,
                            int origin_y)
 {
-    simhost::WorldSpec spec;
-    spec.width = downsampled_side(image.width, downsample.x);
-    spec.height = downsampled_side(image.height, downsample.y);
-    spec.format = depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
-    spec.origin_x = origin_x;
-    spec.origin_y = origin_y;
-    simhost::World world(spec);
+    simhost::WorldSpec world_spec;
+    world_spec.width = downsampled_side(image.width, downsample.x);
+    world_spec.height = downsampled_side(image.height, downsample.y);
+    world_spec.format = depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
+    world_spec.origin_x = origin_x;
+    world_spec.origin_y = origin_y;
+    simhost::World world(world_spec);
     if (depth == 8) {
         fill_world<PF_Pixel>(world, image, downsample, To8{});
     } else if (depth == 16) {
@@ -363,19 +363,19 @@ void write_frame(const simhost::World& frame, const fs::path& path, const Output
         data = floats.data();
     }
 
-    OIIO::ImageSpec spec(frame.width(), frame.height(), 4, type);
+    OIIO::ImageSpec image_spec(frame.width(), frame.height(), 4, type);
     if (format.oiio_format != "openexr") {
         // The pixels are straight colour; say so, or the writer would divide by alpha.
-        spec.attribute("oiio:UnassociatedAlpha", 1);
+        image_spec.attribute("oiio:UnassociatedAlpha", 1);
     }
-    spec.attribute("Software", "velkorramp");
+    image_spec.attribute("Software", "velkorramp");
 
     PendingFile pending(path);
     auto out = OIIO::ImageOutput::create(format.oiio_format);
     if (!out) {
         fail(ExitCode::output, "cannot write " + quoted(path) + ": " + one_line(OIIO::geterror()));
     }
-    if (!out->open(pending.path().string(), spec)) {
+    if (!out->open(pending.path().string(), image_spec)) {
         fail(ExitCode::output, "cannot write " + quoted(path) + ": " + one_line(out->geterror()));
     }
     const bool written = out->write_image(type, data);

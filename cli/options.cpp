@@ -14,7 +14,7 @@ const std::string* ParsedOptions::find(std::string_view name) const
     return nullptr;
 }
 
-ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> specs,
+ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> option_specs,
                             std::string_view command)
 {
     const std::string help_hint = "; see velkorramp " + std::string(command) + " --help";
@@ -34,33 +34,33 @@ ParsedOptions parse_options(std::span<const std::string> args, std::span<const O
         } else if (arg.empty() || arg[0] != '-' || arg.size() == 1) {
             usage_error("unexpected argument \"" + arg + "\" for velkorramp " + std::string(command) + help_hint);
         }
-        const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
+        const auto option = std::find_if(option_specs.begin(), option_specs.end(), [&](const OptionSpec& s) {
             return name == s.name || (s.short_name != nullptr && name == s.short_name);
         });
-        if (spec == specs.end()) {
+        if (option == option_specs.end()) {
             usage_error("unknown option \"" + name + "\" for velkorramp " + std::string(command) + help_hint);
         }
-        if (parsed.has(spec->name)) {
-            usage_error(std::string(spec->name) + " is given more than once");
+        if (parsed.has(option->name)) {
+            usage_error(std::string(option->name) + " is given more than once");
         }
-        if (spec->value == nullptr) {
-            if (inline_value) usage_error(std::string(spec->name) + " takes no value");
+        if (option->value == nullptr) {
+            if (inline_value) usage_error(std::string(option->name) + " takes no value");
         } else if (!inline_value) {
             if (i + 1 >= args.size()) {
-                usage_error(std::string(spec->name) + " needs a value (" + spec->value + ")");
+                usage_error(std::string(option->name) + " needs a value (" + option->value + ")");
             }
             value = args[++i];
         }
-        parsed.add(spec->name, value);
+        parsed.add(option->name, value);
     }
     return parsed;
 }
 
-std::string options_help(std::span<const OptionSpec> specs)
+std::string options_help(std::span<const OptionSpec> option_specs)
 {
     std::vector<std::string> left;
     std::size_t width = 0;
-    for (const OptionSpec& s : specs) {
+    for (const OptionSpec& s : option_specs) {
         std::string text = s.short_name != nullptr ? std::string(s.short_name) + ", " : std::string("    ");
         text += s.name;
         if (s.value != nullptr) text += std::string(" ") + s.value;
@@ -68,8 +68,8 @@ std::string options_help(std::span<const OptionSpec> specs)
         left.push_back(std::move(text));
     }
     std::string help;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        help += "  " + left[i] + std::string(width - left[i].size() + 2, ' ') + specs[i].help + "\n";
+    for (std::size_t i = 0; i < option_specs.size(); ++i) {
+        help += "  " + left[i] + std::string(width - left[i].size() + 2, ' ') + option_specs[i].help + "\n";
     }
     return help;
 }

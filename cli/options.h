@@ -33,10 +33,10 @@ private:
 
 // Usage failure for an unknown option, a missing value, a repeated option or a
 // stray argument; `command` ("render") names where help is.
-ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> specs,
+ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> option_specs,
                             std::string_view command);
 
 // "  -o, --output FILE      help" lines, aligned.
-std::string options_help(std::span<const OptionSpec> specs);
+std::string options_help(std::span<const OptionSpec> option_specs);
 
 }  // namespace velkorramp

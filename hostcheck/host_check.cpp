@@ -86,11 +86,11 @@ void apply(simhost::Session& session, const RampCase& c)
 // something to scale. Plain ratios: the same bits on every build.
 simhost::World input_layer(PF_PixelFormat format)
 {
-    simhost::WorldSpec spec;
-    spec.width = kLayerWidth;
-    spec.height = kLayerHeight;
-    spec.format = format;
-    simhost::World layer(spec);
+    simhost::WorldSpec world_spec;
+    world_spec.width = kLayerWidth;
+    world_spec.height = kLayerHeight;
+    world_spec.format = format;
+    simhost::World layer(world_spec);
     layer.fill_with([](int x, int y) {
         return simhost::ColorF{((x * 7 + y * 3) % 11) / 10.0, x / (kLayerWidth - 1.0), y / (kLayerHeight - 1.0),
                                ((x ^ y) & 15) / 15.0};

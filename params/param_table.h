@@ -135,9 +135,9 @@ static_assert(table_is_in_index_order());
 
 constexpr bool names_fit_the_host_field()
 {
-    for (const ParamSpec& spec : kParamTable) {
+    for (const ParamSpec& control : kParamTable) {
         std::size_t n = 0;
-        while (spec.name[n] != '\0') ++n;
+        while (control.name[n] != '\0') ++n;
         if (n >= sizeof(PF_ParamDef::name)) return false;
     }
     return true;
@@ -150,8 +150,8 @@ const ParamSpec* find_param_spec(A_long index);
 // The host's string copy, as its utility callbacks offer it.
 typedef A_char* (*CopyNameFunc)(A_char* dest, const A_char* src);
 
-// Fills a cleared record with the declaration of `spec`: flags, type, name
+// Fills a cleared record with the declaration of `control`: flags, type, name
 // (copied with `copy_name`), the type's union member and, last, the id.
-void fill_param_def(const ParamSpec& spec, CopyNameFunc copy_name, PF_ParamDef& def);
+void fill_param_def(const ParamSpec& control, CopyNameFunc copy_name, PF_ParamDef& def);
 
 }  // namespace velkor

@@ -15,9 +15,9 @@ PF_Err params_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*par
     }
 
     PF_ParamDef def;
-    for (const ParamSpec& spec : kParamTable) {
+    for (const ParamSpec& control : kParamTable) {
         std::memset(&def, 0, sizeof def);
-        fill_param_def(spec, in_data->utils->ansi.strcpy, def);
+        fill_param_def(control, in_data->utils->ansi.strcpy, def);
         // Index -1 appends after the last control declared.
         const PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def);
         if (err != PF_Err_NONE) return err;

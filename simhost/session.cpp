@@ -313,7 +313,7 @@ RenderResult Session::render(const RenderOptions& options)
 
     WorldSpec in_spec;
     if (options.input != nullptr) {
-        in_spec = options.input->spec();
+        in_spec = options.input->world_spec();
     } else {
         in_spec.width = options.solid.width;
         in_spec.height = options.solid.height;

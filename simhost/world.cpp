@@ -79,7 +79,7 @@ std::string pixel_format_name(PF_PixelFormat format)
     }
 }
 
-World::World(const WorldSpec& spec) : spec_(spec) { build(); }
+World::World(const WorldSpec& world_spec) : spec_(world_spec) { build(); }
 
 World::World(const World& other)
     : spec_(other.spec_), pixel_bytes_(other.pixel_bytes_), storage_(other.storage_),

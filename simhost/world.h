@@ -54,7 +54,7 @@ struct WorldSpec {
 class World {
 public:
     World() : World(WorldSpec{}) {}
-    explicit World(const WorldSpec& spec);
+    explicit World(const WorldSpec& world_spec);
     World(const World& other);
     World& operator=(const World& other);
     World(World&& other) noexcept;
@@ -63,7 +63,7 @@ public:
 
     PF_EffectWorld* effect_world() { return &world_; }
     const PF_EffectWorld* effect_world() const { return &world_; }
-    const WorldSpec& spec() const { return spec_; }
+    const WorldSpec& world_spec() const { return spec_; }
     PF_PixelFormat format() const { return spec_.format; }
     int width() const { return spec_.width; }
     int height() const { return spec_.height; }

@@ -102,22 +102,22 @@ inline FileImage read_file(const fs::path& path)
         ADD_FAILURE() << "cannot read " << path << ": " << OIIO::geterror();
         return image;
     }
-    const OIIO::ImageSpec& spec = in->spec();
-    image.width = spec.width;
-    image.height = spec.height;
-    image.channels = spec.nchannels;
-    image.format = spec.format;
-    const std::size_t n = static_cast<std::size_t>(spec.width) * spec.height * spec.nchannels;
+    const OIIO::ImageSpec image_spec = in->spec_dimensions(0);
+    image.width = image_spec.width;
+    image.height = image_spec.height;
+    image.channels = image_spec.nchannels;
+    image.format = image_spec.format;
+    const std::size_t n = static_cast<std::size_t>(image_spec.width) * image_spec.height * image_spec.nchannels;
     bool ok = false;
-    if (spec.format == OIIO::TypeDesc::UINT8) {
+    if (image_spec.format == OIIO::TypeDesc::UINT8) {
         image.u8.resize(n);
-        ok = in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT8, image.u8.data());
-    } else if (spec.format == OIIO::TypeDesc::UINT16) {
+        ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::UINT8, image.u8.data());
+    } else if (image_spec.format == OIIO::TypeDesc::UINT16) {
         image.u16.resize(n);
-        ok = in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT16, image.u16.data());
+        ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::UINT16, image.u16.data());
     } else {
         image.f32.resize(n);
-        ok = in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, image.f32.data());
+        ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::FLOAT, image.f32.data());
     }
     EXPECT_TRUE(ok) << in->geterror();
     return image;
@@ -130,9 +130,9 @@ void write_file(const fs::path& path, int width, int height, int channels, OIIO:
 {
     auto out = OIIO::ImageOutput::create(path.string());
     ASSERT_TRUE(out);
-    OIIO::ImageSpec spec(width, height, channels, type);
-    spec.attribute("oiio:UnassociatedAlpha", 1);
-    ASSERT_TRUE(out->open(path.string(), spec)) << out->geterror();
+    OIIO::ImageSpec image_spec(width, height, channels, type);
+    image_spec.attribute("oiio:UnassociatedAlpha", 1);
+    ASSERT_TRUE(out->open(path.string(), image_spec)) << out->geterror();
     ASSERT_TRUE(out->write_image(type, samples.data())) << out->geterror();
     ASSERT_TRUE(out->close());
 }

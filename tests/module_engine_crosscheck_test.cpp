@@ -69,7 +69,7 @@ protected:
         velkor::rebase_ramp_points(settings, input.effect_world()->origin_x, input.effect_world()->origin_y);
         const velkor::RenderRecord record{&in, settings};
         World source = input;
-        World destination(source.spec());
+        World destination(source.world_spec());
         destination.fill_bytes(o.output_fill);
         const velkor::RampRenderer renderer(record);
         const velkor::DepthClass depth = depth_of(source.format());
@@ -83,10 +83,10 @@ protected:
 
 World input_for(PF_PixelFormat format, int variant)
 {
-    WorldSpec spec{37, 23, format};
-    spec.origin_x = variant % 3 == 1 ? 7 : 0;
-    spec.origin_y = variant % 3 == 1 ? -3 : 0;
-    World w(spec);
+    WorldSpec world_spec{37, 23, format};
+    world_spec.origin_x = variant % 3 == 1 ? 7 : 0;
+    world_spec.origin_y = variant % 3 == 1 ? -3 : 0;
+    World w(world_spec);
     w.fill_with([&](int x, int y) {
         return simhost::ColorF{((x + 2 * y + variant) % 6) / 5.0, x / 36.0, y / 22.0, ((x * y) % 9) / 8.0};
     });
@@ -122,8 +122,8 @@ TEST_F(EngineCrossCheck, EveryDepthShapePlacementAndTypeIsBitIdenticalToTheEngin
                     const World input = input_for(format, variant);
                     RenderOptions o;
                     o.input = &input;
-                    o.origin_x = input.spec().origin_x;
-                    o.origin_y = input.spec().origin_y;
+                    o.origin_x = input.world_spec().origin_x;
+                    o.origin_y = input.world_spec().origin_y;
                     o.output_fill = 0xEE;
                     o.threads = 1 + variant % 4;
                     if (variant % 4 == 2) {

@@ -103,9 +103,9 @@ TEST_P(ParamDeclaration, HasExactlyTheDeclaredFieldsAndZeroElsewhere)
     const A_long index = GetParam();
     PF_ParamDef actual;
     std::memset(&actual, 0, sizeof actual);
-    const ParamSpec* spec = find_param_spec(index);
-    ASSERT_NE(spec, nullptr);
-    fill_param_def(*spec, copy_name, actual);
+    const ParamSpec* control = find_param_spec(index);
+    ASSERT_NE(control, nullptr);
+    fill_param_def(*control, copy_name, actual);
     PF_ParamDef expected = expected_declaration(index);
 
     EXPECT_STREQ(actual.name, expected.name);

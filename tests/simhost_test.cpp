@@ -32,10 +32,10 @@ using simhost::WorldSpec;
 
 TEST(SimhostWorld, BottomUpStorageHasRowZeroAtDataAndLaterRowsBelow)
 {
-    WorldSpec spec{5, 4, PF_PixelFormat_ARGB64};
-    spec.row_padding = 6;
-    spec.bottom_up = true;
-    World w(spec);
+    WorldSpec world_spec{5, 4, PF_PixelFormat_ARGB64};
+    world_spec.row_padding = 6;
+    world_spec.bottom_up = true;
+    World w(world_spec);
     EXPECT_EQ(w.rowbytes(), -(5 * 8 + 6));
     EXPECT_EQ(reinterpret_cast<std::uint8_t*>(w.effect_world()->data), w.row(0));
     EXPECT_LT(w.row(1), w.row(0));
