@@ -148,63 +148,61 @@ struct Blend {
 // and the alpha factor (t' x delta alpha + start alpha) of each. K's own alpha
 // never reaches a pixel and is not computed. One loop per channel, so that each
 // vectorises.
-// Channels of a chunk converted one at a time, before they are put into pixels.
+// Ramp colours K = start + delta x t' of a run, converted to pixels of the
+// depth. K's own alpha never reaches an output pixel; it is left 0.
 template <class Traits>
-struct ChannelScratch {
-    typename Traits::Channel red[kChunk];
-    typename Traits::Channel green[kChunk];
-    typename Traits::Channel blue[kChunk];
-};
-
-template <class Traits>
-void convert_channel(double start, double delta, const double* t, A_long n,
-                     typename Traits::Channel* out)
+void ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color)
 {
     A_long i = 0;
 #if defined(__SSE2__) || defined(_M_X64)
     if constexpr (Traits::is_integer) {
-        // Two channels at a time, the same operations in the same order as
-        // Traits::from_unit: start + delta * t, times max, plus 0.5; then max
-        // with 0 (a NaN falls to the second operand, 0) and min with the
-        // maximum; then truncation.
-        const __m128d vstart = _mm_set1_pd(start);
-        const __m128d vdelta = _mm_set1_pd(delta);
+        // Two pixels at a time, each channel with the operations of
+        // Traits::from_unit in the same order: start + delta x t, times the
+        // maximum, plus 0.5; max with 0 (a NaN falls to the second operand, 0),
+        // min with the maximum; truncation. The clamped channels are then
+        // packed straight into the two pixels.
         const __m128d vmax = _mm_set1_pd(Traits::max);
         const __m128d vhalf = _mm_set1_pd(0.5);
         const __m128d vzero = _mm_setzero_pd();
+        const auto channel = [&](double start, double delta, __m128d vt) {
+            const __m128d k = _mm_add_pd(_mm_set1_pd(start), _mm_mul_pd(_mm_set1_pd(delta), vt));
+            const __m128d v = _mm_add_pd(_mm_mul_pd(k, vmax), vhalf);
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, vzero), vmax));
+        };
         for (; i + 1 < n; i += 2) {
-            const __m128d k = _mm_add_pd(vstart, _mm_mul_pd(vdelta, _mm_loadu_pd(t + i)));
-            __m128d v = _mm_add_pd(_mm_mul_pd(k, vmax), vhalf);
-            v = _mm_min_pd(_mm_max_pd(v, vzero), vmax);
-            const __m128i q = _mm_cvttpd_epi32(v);
-            out[i] = static_cast<typename Traits::Channel>(_mm_cvtsi128_si32(q));
-            out[i + 1] = static_cast<typename Traits::Channel>(_mm_cvtsi128_si32(_mm_srli_si128(q, 4)));
+            const __m128d vt = _mm_loadu_pd(t + i);
+            const __m128i red = channel(b.start_color.red, b.color_delta.red, vt);
+            const __m128i green = channel(b.start_color.green, b.color_delta.green, vt);
+            const __m128i blue = channel(b.start_color.blue, b.color_delta.blue, vt);
+            if constexpr (sizeof(typename Traits::Pixel) == 4) {
+                // alpha | red << 8 | green << 16 | blue << 24, per pixel.
+                const __m128i words = _mm_or_si128(
+                    _mm_slli_epi32(red, 8), _mm_or_si128(_mm_slli_epi32(green, 16), _mm_slli_epi32(blue, 24)));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(color + i), words);
+            } else {
+                // Per pixel: (alpha | red << 16), then (green | blue << 16).
+                const __m128i low = _mm_slli_epi32(red, 16);
+                const __m128i high = _mm_or_si128(green, _mm_slli_epi32(blue, 16));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), _mm_unpacklo_epi32(low, high));
+            }
         }
     }
 #endif
-    for (; i < n; ++i) out[i] = Traits::from_unit(start + delta * t[i]);
+    for (; i < n; ++i) {
+        color[i].alpha = 0;
+        color[i].red = Traits::from_unit(b.start_color.red + b.color_delta.red * t[i]);
+        color[i].green = Traits::from_unit(b.start_color.green + b.color_delta.green * t[i]);
+        color[i].blue = Traits::from_unit(b.start_color.blue + b.color_delta.blue * t[i]);
+    }
 }
 
-// The ramp colour K of at most kChunk values t', as pixels of the depth (K's
-// own alpha never reaches an output pixel and is left 0), and the alpha factor
-// t' x delta alpha + start alpha of each.
+// The ramp colours of a run, when they are drawn, and the alpha factor
+// t' x delta alpha + start alpha of each, when alpha is scaled.
 template <class Traits>
 void blend_values(const Blend& b, bool write_color, bool scale_alpha, const double* t, A_long n,
-                  ChannelScratch<Traits>& scratch, typename Traits::Pixel* color,
-                  double* alpha_factor)
+                  typename Traits::Pixel* color, double* alpha_factor)
 {
-    if (write_color) {
-        // Channel by channel, then into pixels: each loop vectorises.
-        convert_channel<Traits>(b.start_color.red, b.color_delta.red, t, n, scratch.red);
-        convert_channel<Traits>(b.start_color.green, b.color_delta.green, t, n, scratch.green);
-        convert_channel<Traits>(b.start_color.blue, b.color_delta.blue, t, n, scratch.blue);
-        for (A_long i = 0; i < n; ++i) {
-            color[i].alpha = 0;
-            color[i].red = scratch.red[i];
-            color[i].green = scratch.green[i];
-            color[i].blue = scratch.blue[i];
-        }
-    }
+    if (write_color) ramp_colors<Traits>(b, t, n, color);
     if (scale_alpha) {
         for (A_long i = 0; i < n; ++i) alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
     }
@@ -369,7 +367,6 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
     const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
     const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
     double t[kChunk];
-    ChannelScratch<Traits> scratch;
 
     switch (variation_of(s.shape, axis_)) {
     case Variation::columns_only: {
@@ -381,7 +378,7 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             for (A_long c = 0; c < n; c += kChunk) {
                 const A_long m = std::min<A_long>(kChunk, n - c);
                 shaped_positions(x0 + c, area.top, m, t);
-                blend_values<Traits>(blend, write_color, scale_alpha, t, m, scratch, color + c,
+                blend_values<Traits>(blend, write_color, scale_alpha, t, m, color + c,
                                      alpha_factor + c);
             }
             for (A_long y = area.top; y < area.bottom; ++y) {
@@ -396,7 +393,7 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
         double alpha_factor[1]{};
         for (A_long y = area.top; y < area.bottom; ++y) {
             shaped_positions(area.left, y, 1, t);
-            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, scratch, color, alpha_factor);
+            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, color, alpha_factor);
             shade<Traits, 0>(type, row_of<Pixel>(*input.world, y) + area.left,
                              row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
                              color, alpha_factor);
@@ -412,8 +409,7 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
                 const A_long n = std::min<A_long>(kChunk, area.right - x0);
                 shaped_positions(x0, y, n, t);
-                blend_values<Traits>(blend, write_color, scale_alpha, t, n, scratch, color,
-                                     alpha_factor);
+                blend_values<Traits>(blend, write_color, scale_alpha, t, n, color, alpha_factor);
                 shade<Traits, 1>(type, in_row + x0, out_row + x0, n, color, alpha_factor);
             }
         }
