@@ -107,9 +107,12 @@ void pow_floor(benchmark::State& state, FrameSize size)
     set_frame_counters(state, size);
 }
 
-// The default ramp through the whole host path: pre-render, smart render with
-// its checkouts and band iteration, and the pre-render data's deletion.
-void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads)
+// A ramp through the whole host path: pre-render, smart render with its
+// checkouts and band iteration, and the pre-render data's deletion. The default
+// ramp is bound by memory; the shaped one (Power 2.2 from corner to corner) by
+// the host's pow, so it shows how the bands scale with threads.
+void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads,
+                       bool shaped)
 {
     simhost::HostConfig config;
     config.threads = threads;
@@ -119,6 +122,12 @@ void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize
     if (!session.load(VELKOR_MODULE_PATH) || session.global_setup() != PF_Err_NONE ||
         session.params_setup() != PF_Err_NONE) {
         state.SkipWithError("the module did not load and set up");
+        return;
+    }
+    if (shaped && !(session.set_float(session.find_param("Power"), 2.2) &&
+                    session.set_point(session.find_param("Start of Ramp"), 0.0, 0.0) &&
+                    session.set_point(session.find_param("End of Ramp"), size.width, size.height))) {
+        state.SkipWithError("the shaped ramp's values were refused");
         return;
     }
     simhost::World input(simhost::WorldSpec{size.width, size.height, format});
@@ -167,11 +176,16 @@ void register_all()
     const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128};
     for (const FrameSize size : kSizes) {
         for (std::size_t d = 0; d < 3; ++d) {
-            for (const int threads : {1, 2}) {
-                const std::string name = "SmartRender/" + depth_name(kDepths[d]) + "/threads:" +
-                                         std::to_string(threads) + "/" + size_name(size);
-                const PF_PixelFormat format = formats[d];
-                add(name, [=](benchmark::State& s) { smart_render_case(s, format, size, threads); });
+            for (const bool shaped : {false, true}) {
+                for (const int threads : {1, 2}) {
+                    const std::string name = "SmartRender/" + depth_name(kDepths[d]) +
+                                             (shaped ? "/shaped" : "/default") + "/threads:" +
+                                             std::to_string(threads) + "/" + size_name(size);
+                    const PF_PixelFormat format = formats[d];
+                    add(name, [=](benchmark::State& s) {
+                        smart_render_case(s, format, size, threads, shaped);
+                    });
+                }
             }
         }
     }

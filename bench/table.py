@@ -9,11 +9,18 @@ import sys
 def main(path):
     with open(path) as f:
         run = json.load(f)
+    # With --benchmark_repetitions, the median of the repetitions stands for
+    # the case; otherwise the single run does.
     times = {}
+    medians = any(b.get("aggregate_name") == "median" for b in run["benchmarks"])
     for b in run["benchmarks"]:
-        if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+        if b.get("error_occurred"):
             continue
-        name = b["name"].split("/min_time")[0].replace("/real_time", "")
+        if medians and b.get("aggregate_name") != "median":
+            continue
+        if not medians and b.get("run_type", "iteration") != "iteration":
+            continue
+        name = b.get("run_name", b["name"]).split("/min_time")[0].replace("/real_time", "")
         unit = {"ms": 1.0, "us": 1e-3, "ns": 1e-6, "s": 1e3}[b["time_unit"]]
         times[name] = b["real_time"] * unit
 
