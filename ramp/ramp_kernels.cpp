@@ -13,6 +13,7 @@
 // column or once per row and reused. Every float64 operation keeps the
 // reference order; only values that are provably identical are reused.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -128,11 +129,14 @@ void ramp_positions_of(const Geometry& g, A_long x0, A_long y, A_long n, double*
 void shape_positions(A_FpLong (*host_pow)(A_FpLong, A_FpLong), double power, A_long n, double* t)
 {
     if (power == 1.0) return;
-    const bool zero_is_fixed = power > 0.0;
+    // Compared as bit patterns: exactly 1.0, and exactly +0 (a -0 goes to pow,
+    // whose result's sign depends on the power).
+    constexpr std::uint64_t kOne = 0x3FF0000000000000ull;
+    const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kOne;
     for (A_long i = 0; i < n; ++i) {
-        const double v = t[i];
-        if (v == 1.0 || (zero_is_fixed && v == 0.0 && !std::signbit(v))) continue;
-        t[i] = host_pow(v, power);
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(t[i]);
+        if (bits == kOne || bits == fixed_zero) continue;
+        t[i] = host_pow(t[i], power);
     }
 }
 
@@ -164,16 +168,22 @@ void ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pix
         const __m128d vmax = _mm_set1_pd(Traits::max);
         const __m128d vhalf = _mm_set1_pd(0.5);
         const __m128d vzero = _mm_setzero_pd();
-        const auto channel = [&](double start, double delta, __m128d vt) {
-            const __m128d k = _mm_add_pd(_mm_set1_pd(start), _mm_mul_pd(_mm_set1_pd(delta), vt));
+        const __m128d red_start = _mm_set1_pd(b.start_color.red);
+        const __m128d red_delta = _mm_set1_pd(b.color_delta.red);
+        const __m128d green_start = _mm_set1_pd(b.start_color.green);
+        const __m128d green_delta = _mm_set1_pd(b.color_delta.green);
+        const __m128d blue_start = _mm_set1_pd(b.start_color.blue);
+        const __m128d blue_delta = _mm_set1_pd(b.color_delta.blue);
+        const auto channel = [&](__m128d start, __m128d delta, __m128d vt) {
+            const __m128d k = _mm_add_pd(start, _mm_mul_pd(delta, vt));
             const __m128d v = _mm_add_pd(_mm_mul_pd(k, vmax), vhalf);
             return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, vzero), vmax));
         };
         for (; i + 1 < n; i += 2) {
             const __m128d vt = _mm_loadu_pd(t + i);
-            const __m128i red = channel(b.start_color.red, b.color_delta.red, vt);
-            const __m128i green = channel(b.start_color.green, b.color_delta.green, vt);
-            const __m128i blue = channel(b.start_color.blue, b.color_delta.blue, vt);
+            const __m128i red = channel(red_start, red_delta, vt);
+            const __m128i green = channel(green_start, green_delta, vt);
+            const __m128i blue = channel(blue_start, blue_delta, vt);
             if constexpr (sizeof(typename Traits::Pixel) == 4) {
                 // alpha | red << 8 | green << 16 | blue << 24, per pixel.
                 const __m128i words = _mm_or_si128(
