@@ -159,6 +159,25 @@ void ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pix
 {
     A_long i = 0;
 #if defined(__SSE2__) || defined(_M_X64)
+    if constexpr (!Traits::is_integer) {
+        // Two pixels at a time: start + delta x t per channel, then the
+        // nearest float (the same rounding as a scalar conversion), placed
+        // straight into the two pixels (alpha 0, red, green, blue).
+        const auto channel = [&](double start, double delta, __m128d vt) {
+            return _mm_cvtpd_ps(_mm_add_pd(_mm_set1_pd(start), _mm_mul_pd(_mm_set1_pd(delta), vt)));
+        };
+        const __m128 zero = _mm_setzero_ps();
+        for (; i + 1 < n; i += 2) {
+            const __m128d vt = _mm_loadu_pd(t + i);
+            const __m128 alpha_red = _mm_unpacklo_ps(zero, channel(b.start_color.red, b.color_delta.red, vt));
+            const __m128 green_blue =
+                _mm_unpacklo_ps(channel(b.start_color.green, b.color_delta.green, vt),
+                                channel(b.start_color.blue, b.color_delta.blue, vt));
+            float* out = reinterpret_cast<float*>(color + i);
+            _mm_storeu_ps(out, _mm_movelh_ps(alpha_red, green_blue));
+            _mm_storeu_ps(out + 4, _mm_movehl_ps(green_blue, alpha_red));
+        }
+    }
     if constexpr (Traits::is_integer) {
         // Two pixels at a time, each channel with the operations of
         // Traits::from_unit in the same order: start + delta x t, times the
