@@ -295,8 +295,12 @@ void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t) c
     shape_positions(in_data_->utils->ansi.pow, context_.settings.power, n, t);
 }
 
-void RampEvaluator::render(const WorldView& input, const WorldView& output,
-                           const PF_Rect& rect) const
+namespace {
+
+// Runs `draw` with the pixel traits of the input's depth class, when the two
+// worlds exist and agree in size; otherwise nothing is drawn.
+template <class Draw>
+void by_input_depth(const WorldView& input, const WorldView& output, Draw&& draw)
 {
     if (input.world == nullptr || output.world == nullptr) return;
     if (input.world->width != output.world->width ||
@@ -304,27 +308,29 @@ void RampEvaluator::render(const WorldView& input, const WorldView& output,
         return;
     }
     switch (input.depth) {
-    case DepthClass::eight: render_8(input, output, rect); break;
-    case DepthClass::sixteen: render_16(input, output, rect); break;
-    case DepthClass::floating: render_float(input, output, rect); break;
+    case DepthClass::eight: draw(Pixel8Traits{}); break;
+    case DepthClass::sixteen: draw(Pixel16Traits{}); break;
+    case DepthClass::floating: draw(PixelFloatTraits{}); break;
     default: break;
     }
+}
+
+}  // namespace
+
+void RampEvaluator::render(const WorldView& input, const WorldView& output,
+                           const PF_Rect& rect) const
+{
+    by_input_depth(input, output, [&](auto traits) {
+        render_kernel<decltype(traits)>(input, output, rect);
+    });
 }
 
 void RampEvaluator::render_reference(const WorldView& input, const WorldView& output,
                                      const PF_Rect& rect) const
 {
-    if (input.world == nullptr || output.world == nullptr) return;
-    if (input.world->width != output.world->width ||
-        input.world->height != output.world->height) {
-        return;
-    }
-    switch (input.depth) {
-    case DepthClass::eight: render_kernel_reference<Pixel8Traits>(input, output, rect); break;
-    case DepthClass::sixteen: render_kernel_reference<Pixel16Traits>(input, output, rect); break;
-    case DepthClass::floating: render_kernel_reference<PixelFloatTraits>(input, output, rect); break;
-    default: break;
-    }
+    by_input_depth(input, output, [&](auto traits) {
+        render_kernel_reference<decltype(traits)>(input, output, rect);
+    });
 }
 
 void RampEvaluator::render_8(const WorldView& input, const WorldView& output,
