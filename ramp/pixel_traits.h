@@ -23,29 +23,22 @@ inline Channel to_integer_channel(double v, double max)
     return static_cast<Channel>(static_cast<A_long>(c));
 }
 
-struct Pixel8Traits {
-    using Pixel = PF_Pixel;
-    using Channel = A_u_char;
-    static constexpr DepthClass depth = DepthClass::eight;
+// The two integer depths differ only in pixel type, channel type and maximum.
+template <class PixelType, class ChannelType, int kMax, DepthClass kDepth>
+struct IntegerPixelTraits {
+    using Pixel = PixelType;
+    using Channel = ChannelType;
+    static constexpr DepthClass depth = kDepth;
     static constexpr bool is_integer = true;
-    static constexpr double max = PF_MAX_CHAN8;
+    static constexpr double max = kMax;
 
     static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
     static Channel from_scaled(double a) { return to_integer_channel<Channel>(a + 0.5, max); }
     static double widen(Channel c) { return c; }
 };
 
-struct Pixel16Traits {
-    using Pixel = PF_Pixel16;
-    using Channel = A_u_short;
-    static constexpr DepthClass depth = DepthClass::sixteen;
-    static constexpr bool is_integer = true;
-    static constexpr double max = PF_MAX_CHAN16;
-
-    static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
-    static Channel from_scaled(double a) { return to_integer_channel<Channel>(a + 0.5, max); }
-    static double widen(Channel c) { return c; }
-};
+using Pixel8Traits = IntegerPixelTraits<PF_Pixel, A_u_char, PF_MAX_CHAN8, DepthClass::eight>;
+using Pixel16Traits = IntegerPixelTraits<PF_Pixel16, A_u_short, PF_MAX_CHAN16, DepthClass::sixteen>;
 
 struct PixelFloatTraits {
     using Pixel = PF_PixelFloat;
