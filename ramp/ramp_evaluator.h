@@ -20,6 +20,15 @@ struct RenderRecord {
     RampSettings settings;
 };
 
+// The instruction sets the fast kernels can use. Every path draws the same bits.
+enum class KernelPath {
+    baseline,  // x86-64's own SSE2, or plain C++ elsewhere
+    avx2,      // four float64 to a vector, where the processor has AVX2
+};
+
+// The widest path this processor runs; asked once.
+KernelPath widest_kernel_path();
+
 // The shortest ramp; keeps t finite when the two points coincide or Length is 0.
 inline constexpr double kMinRampLength = 1e-6;
 
@@ -40,12 +49,19 @@ public:
     // same bits, with the shape chosen once and `pow` called only where its
     // result is not already exact (a Power of 1, t of exactly 0 or 1).
     void shaped_positions(A_long x0, A_long y, A_long n, double* t) const;
+    // The same through the loops of one path (the baseline one where the
+    // processor lacks the path asked for).
+    void shaped_positions(A_long x0, A_long y, A_long n, double* t, KernelPath path) const;
 
     // Draws `rect` of `output` from `input`: nothing when the worlds differ in
     // size, when the depth class is none, or when either world's memory is
     // unusable (no data, or a row stride that is not a whole number of pixels
     // or shorter than a row).
+    // Uses the widest kernel path of the processor.
     void render(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+    // The same through one path; the baseline one where the processor lacks it.
+    void render(const WorldView& input, const WorldView& output, const PF_Rect& rect,
+                KernelPath path) const;
 
     // The straightforward path: one evaluator query, with its host `pow` call,
     // per pixel. The fast kernels behind render() are proven bit-identical to it.
@@ -63,7 +79,8 @@ public:
 
 private:
     template <class Traits>
-    void render_kernel(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
+    void render_kernel(const WorldView& input, const WorldView& output, const PF_Rect& rect,
+                       KernelPath path) const;
     template <class Traits>
     void render_kernel_reference(const WorldView& input, const WorldView& output,
                                  const PF_Rect& rect) const;

@@ -23,11 +23,15 @@
 #endif
 
 #include "params/param_table.h"
+#include "ramp/kernel_parts.h"
 #include "ramp/pixel_traits.h"
 #include "ramp/ramp_evaluator.h"
 
 namespace velkor {
 namespace {
+
+using kernel::Blend;
+using kernel::Geometry;
 
 // Columns per chunk: the chunk's t, pixels and factors stay in the first-level
 // cache and on the stack.
@@ -94,12 +98,6 @@ Variation variation_of(A_long shape, const Vector2& axis)
     return Variation::columns_only;
 }
 
-struct Geometry {
-    Vector2 origin;
-    Vector2 axis;
-    double ramp_length;
-};
-
 // t for `n` pixels of row y from column x0, exactly as the evaluator computes it.
 template <A_long kShape>
 void ramp_positions_of(const Geometry& g, A_long x0, A_long y, A_long n, double* t)
@@ -133,25 +131,47 @@ void shape_positions(A_FpLong (*host_pow)(A_FpLong, A_FpLong), double power, A_l
     // whose result's sign depends on the power).
     constexpr std::uint64_t kOne = 0x3FF0000000000000ull;
     const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kOne;
-    for (A_long i = 0; i < n; ++i) {
-        const std::uint64_t bits = std::bit_cast<std::uint64_t>(t[i]);
-        if (bits == kOne || bits == fixed_zero) continue;
+    const auto known = [&](double v) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+        return (bits == kOne) | (bits == fixed_zero);
+    };
+    // Inside a ramp no t of a group of four is known, so one test passes the
+    // four straight to pow. The test may flag more than it must (a -0, or a 0
+    // when the power is not positive); a flagged group is sorted out value by
+    // value.
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d one = _mm_set1_pd(1.0);
+    const auto maybe_known = [&](const double* four) {
+        const __m128d a = _mm_loadu_pd(four);
+        const __m128d b = _mm_loadu_pd(four + 2);
+        const __m128d hit = _mm_or_pd(_mm_or_pd(_mm_cmpeq_pd(a, zero), _mm_cmpeq_pd(a, one)),
+                                      _mm_or_pd(_mm_cmpeq_pd(b, zero), _mm_cmpeq_pd(b, one)));
+        return _mm_movemask_pd(hit) != 0;
+    };
+#else
+    const auto maybe_known = [&](const double* four) {
+        return known(four[0]) | known(four[1]) | known(four[2]) | known(four[3]);
+    };
+#endif
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        if (maybe_known(t + i)) {
+            for (A_long j = i; j < i + 4; ++j) {
+                if (!known(t[j])) t[j] = host_pow(t[j], power);
+            }
+            continue;
+        }
         t[i] = host_pow(t[i], power);
+        t[i + 1] = host_pow(t[i + 1], power);
+        t[i + 2] = host_pow(t[i + 2], power);
+        t[i + 3] = host_pow(t[i + 3], power);
+    }
+    for (; i < n; ++i) {
+        if (!known(t[i])) t[i] = host_pow(t[i], power);
     }
 }
 
-// Per-call constants of the blend.
-struct Blend {
-    Color4 start_color;
-    Color4 color_delta;
-    double start_alpha;
-    double alpha_delta;
-};
-
-// The ramp colour K of each t', per channel, already converted to the depth,
-// and the alpha factor (t' x delta alpha + start alpha) of each. K's own alpha
-// never reaches a pixel and is not computed. One loop per channel, so that each
-// vectorises.
 // Ramp colours K = start + delta x t' of a run, converted to pixels of the
 // depth. K's own alpha never reaches an output pixel; it is left 0.
 template <class Traits>
@@ -228,10 +248,18 @@ void ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pix
 // The ramp colours of a run, when they are drawn, and the alpha factor
 // t' x delta alpha + start alpha of each, when alpha is scaled.
 template <class Traits>
-void blend_values(const Blend& b, bool write_color, bool scale_alpha, const double* t, A_long n,
-                  typename Traits::Pixel* color, double* alpha_factor)
+void blend_values(KernelPath path, const Blend& b, bool write_color, bool scale_alpha,
+                  const double* t, A_long n, typename Traits::Pixel* color, double* alpha_factor)
 {
-    if (write_color) ramp_colors<Traits>(b, t, n, color);
+    if (write_color) {
+        A_long done = 0;
+#if VELKOR_AVX2_KERNELS
+        if (path == KernelPath::avx2) done = kernel::avx2::ramp_colors(b, t, n, color);
+#else
+        (void)path;
+#endif
+        ramp_colors<Traits>(b, t + done, n - done, color + done);
+    }
     if (scale_alpha) {
         for (A_long i = 0; i < n; ++i) alpha_factor[i] = t[i] * b.alpha_delta + b.start_alpha;
     }
@@ -259,11 +287,24 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
 }
 
 template <class Traits, A_long kStep>
-void shade(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-           const typename Traits::Pixel* color, const double* alpha_factor)
+void shade(KernelPath path, A_long type, const typename Traits::Pixel* in,
+           typename Traits::Pixel* out, A_long n, const typename Traits::Pixel* color,
+           const double* alpha_factor)
 {
     switch (type) {
-    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeColor: {
+        A_long done = 0;
+#if VELKOR_AVX2_KERNELS
+        if (kStep == 1 && path == KernelPath::avx2) {
+            done = kernel::avx2::keep_input_alpha(in, out, n, color);
+        }
+#else
+        (void)path;
+#endif
+        shade_span<Traits, kTypeColor, kStep>(in + done, out + done, n - done,
+                                               color + done * kStep, alpha_factor);
+        break;
+    }
     case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
     case kTypeColorAndAlpha:
         shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
@@ -282,14 +323,39 @@ constexpr A_long kWideRun =
 
 }  // namespace
 
+KernelPath widest_kernel_path()
+{
+#if VELKOR_AVX2_KERNELS
+    if (kernel::avx2::supported()) return KernelPath::avx2;
+#endif
+    return KernelPath::baseline;
+}
+
 void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t) const
 {
+    shaped_positions(x0, y, n, t, widest_kernel_path());
+}
+
+void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t,
+                                     KernelPath path) const
+{
     const Geometry g{origin_, axis_, ramp_length_};
-    switch (context_.settings.shape) {
-    case kShapeLinear: ramp_positions_of<kShapeLinear>(g, x0, y, n, t); break;
-    case kShapeLinear2: ramp_positions_of<kShapeLinear2>(g, x0, y, n, t); break;
-    case kShapeRadial: ramp_positions_of<kShapeRadial>(g, x0, y, n, t); break;
-    default: ramp_positions_of<0>(g, x0, y, n, t); break;
+    const A_long shape = context_.settings.shape;
+    A_long done = 0;
+#if VELKOR_AVX2_KERNELS
+    if (path == KernelPath::avx2 && kernel::avx2::supported()) {
+        done = kernel::avx2::ramp_positions(shape, g, x0, y, n, t);
+    }
+#else
+    (void)path;
+#endif
+    const A_long rest = n - done;
+    double* const tail = t + done;
+    switch (shape) {
+    case kShapeLinear: ramp_positions_of<kShapeLinear>(g, x0 + done, y, rest, tail); break;
+    case kShapeLinear2: ramp_positions_of<kShapeLinear2>(g, x0 + done, y, rest, tail); break;
+    case kShapeRadial: ramp_positions_of<kShapeRadial>(g, x0 + done, y, rest, tail); break;
+    default: ramp_positions_of<0>(g, x0 + done, y, rest, tail); break;
     }
     // One load of the host's function pointer for the whole run.
     shape_positions(in_data_->utils->ansi.pow, context_.settings.power, n, t);
@@ -320,8 +386,18 @@ void by_input_depth(const WorldView& input, const WorldView& output, Draw&& draw
 void RampEvaluator::render(const WorldView& input, const WorldView& output,
                            const PF_Rect& rect) const
 {
+    render(input, output, rect, widest_kernel_path());
+}
+
+void RampEvaluator::render(const WorldView& input, const WorldView& output, const PF_Rect& rect,
+                           KernelPath path) const
+{
+    // A path the processor lacks is never taken.
+    if (path == KernelPath::avx2 && widest_kernel_path() != KernelPath::avx2) {
+        path = KernelPath::baseline;
+    }
     by_input_depth(input, output, [&](auto traits) {
-        render_kernel<decltype(traits)>(input, output, rect);
+        render_kernel<decltype(traits)>(input, output, rect, path);
     });
 }
 
@@ -336,19 +412,19 @@ void RampEvaluator::render_reference(const WorldView& input, const WorldView& ou
 void RampEvaluator::render_8(const WorldView& input, const WorldView& output,
                              const PF_Rect& rect) const
 {
-    render_kernel<Pixel8Traits>(input, output, rect);
+    render_kernel<Pixel8Traits>(input, output, rect, widest_kernel_path());
 }
 
 void RampEvaluator::render_16(const WorldView& input, const WorldView& output,
                               const PF_Rect& rect) const
 {
-    render_kernel<Pixel16Traits>(input, output, rect);
+    render_kernel<Pixel16Traits>(input, output, rect, widest_kernel_path());
 }
 
 void RampEvaluator::render_float(const WorldView& input, const WorldView& output,
                                  const PF_Rect& rect) const
 {
-    render_kernel<PixelFloatTraits>(input, output, rect);
+    render_kernel<PixelFloatTraits>(input, output, rect, widest_kernel_path());
 }
 
 template <class Traits>
@@ -388,7 +464,7 @@ void RampEvaluator::render_kernel_reference(const WorldView& input, const WorldV
 
 template <class Traits>
 void RampEvaluator::render_kernel(const WorldView& input, const WorldView& output,
-                                  const PF_Rect& rect) const
+                                  const PF_Rect& rect, KernelPath path) const
 {
     using Pixel = typename Traits::Pixel;
     PF_Rect area;
@@ -412,12 +488,12 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             const A_long n = std::min<A_long>(kWide, area.right - x0);
             for (A_long c = 0; c < n; c += kChunk) {
                 const A_long m = std::min<A_long>(kChunk, n - c);
-                shaped_positions(x0 + c, area.top, m, t);
-                blend_values<Traits>(blend, write_color, scale_alpha, t, m, color + c,
+                shaped_positions(x0 + c, area.top, m, t, path);
+                blend_values<Traits>(path, blend, write_color, scale_alpha, t, m, color + c,
                                      alpha_factor + c);
             }
             for (A_long y = area.top; y < area.bottom; ++y) {
-                shade<Traits, 1>(type, row_of<Pixel>(*input.world, y) + x0,
+                shade<Traits, 1>(path, type, row_of<Pixel>(*input.world, y) + x0,
                                  row_of<Pixel>(*output.world, y) + x0, n, color, alpha_factor);
             }
         }
@@ -427,9 +503,9 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
         Pixel color[1]{};
         double alpha_factor[1]{};
         for (A_long y = area.top; y < area.bottom; ++y) {
-            shaped_positions(area.left, y, 1, t);
-            blend_values<Traits>(blend, write_color, scale_alpha, t, 1, color, alpha_factor);
-            shade<Traits, 0>(type, row_of<Pixel>(*input.world, y) + area.left,
+            shaped_positions(area.left, y, 1, t, path);
+            blend_values<Traits>(path, blend, write_color, scale_alpha, t, 1, color, alpha_factor);
+            shade<Traits, 0>(path, type, row_of<Pixel>(*input.world, y) + area.left,
                              row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
                              color, alpha_factor);
         }
@@ -443,9 +519,10 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
             Pixel* out_row = row_of<Pixel>(*output.world, y);
             for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
                 const A_long n = std::min<A_long>(kChunk, area.right - x0);
-                shaped_positions(x0, y, n, t);
-                blend_values<Traits>(blend, write_color, scale_alpha, t, n, color, alpha_factor);
-                shade<Traits, 1>(type, in_row + x0, out_row + x0, n, color, alpha_factor);
+                shaped_positions(x0, y, n, t, path);
+                blend_values<Traits>(path, blend, write_color, scale_alpha, t, n, color,
+                                     alpha_factor);
+                shade<Traits, 1>(path, type, in_row + x0, out_row + x0, n, color, alpha_factor);
             }
         }
         break;

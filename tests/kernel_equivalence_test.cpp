@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "params/param_table.h"
@@ -94,8 +96,23 @@ std::uint64_t bits(double v)
     return b;
 }
 
-TEST(ShapedPositions, RunsGiveTheEvaluatorsBitsPixelByPixel)
+std::string path_name(KernelPath path) { return path == KernelPath::avx2 ? "Avx2" : "Baseline"; }
+
+// Each path is tested on its own; one the processor lacks is skipped, not
+// silently replaced by the baseline.
+void skip_unless_available(KernelPath path)
 {
+    if (path == KernelPath::avx2 && widest_kernel_path() != KernelPath::avx2) {
+        GTEST_SKIP() << "this processor has no AVX2";
+    }
+}
+
+class ShapedPositions : public ::testing::TestWithParam<KernelPath> {};
+
+TEST_P(ShapedPositions, RunsGiveTheEvaluatorsBitsPixelByPixel)
+{
+    const KernelPath path = GetParam();
+    skip_unless_available(path);
     PF_UtilCallbacks utils{};
     utils.ansi.pow = host_pow;
     PF_InData in_data{};
@@ -108,7 +125,7 @@ TEST(ShapedPositions, RunsGiveTheEvaluatorsBitsPixelByPixel)
         for (A_long y = -3; y < 60; y += 7) {
             constexpr A_long kRun = 150;
             double run[kRun];
-            evaluator.shaped_positions(-20, y, kRun, run);
+            evaluator.shaped_positions(-20, y, kRun, run, path);
             for (A_long i = 0; i < kRun; ++i) {
                 ASSERT_EQ(bits(run[i]), bits(evaluator.shaped_position(-20 + i, y)))
                     << "round " << round << ", pixel (" << -20 + i << ", " << y << "), shape "
@@ -118,11 +135,18 @@ TEST(ShapedPositions, RunsGiveTheEvaluatorsBitsPixelByPixel)
     }
 }
 
-class KernelEquivalence : public ::testing::TestWithParam<DepthClass> {};
+INSTANTIATE_TEST_SUITE_P(EveryPath, ShapedPositions,
+                         ::testing::Values(KernelPath::baseline, KernelPath::avx2),
+                         [](const ::testing::TestParamInfo<KernelPath>& path) {
+                             return path_name(path.param);
+                         });
+
+class KernelEquivalence : public ::testing::TestWithParam<std::tuple<DepthClass, KernelPath>> {};
 
 TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
 {
-    const DepthClass depth = GetParam();
+    const auto [depth, path] = GetParam();
+    skip_unless_available(path);
     PF_UtilCallbacks utils{};
     utils.ansi.pow = host_pow;
     PF_InData in_data{};
@@ -150,7 +174,7 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
                            std::uniform_int_distribution<A_long>(0, h + 5)(rng)};
 
         const RampEvaluator evaluator(RenderRecord{&in_data, settings});
-        evaluator.render({depth, &input.world}, {depth, &fast.world}, rect);
+        evaluator.render({depth, &input.world}, {depth, &fast.world}, rect, path);
         evaluator.render_reference({depth, &input.world}, {depth, &reference.world}, rect);
         ASSERT_EQ(fast.memory, reference.memory)
             << "round " << round << ": type " << settings.type << ", placement "
@@ -159,13 +183,17 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllDepths, KernelEquivalence,
-                         ::testing::Values(DepthClass::eight, DepthClass::sixteen, DepthClass::floating),
-                         [](const ::testing::TestParamInfo<DepthClass>& depth) {
-                             return depth.param == DepthClass::eight     ? std::string("Eight")
-                                    : depth.param == DepthClass::sixteen ? std::string("Sixteen")
-                                                                         : std::string("Float");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    AllDepths, KernelEquivalence,
+    ::testing::Combine(::testing::Values(DepthClass::eight, DepthClass::sixteen, DepthClass::floating),
+                       ::testing::Values(KernelPath::baseline, KernelPath::avx2)),
+    [](const ::testing::TestParamInfo<std::tuple<DepthClass, KernelPath>>& param_info) {
+        const DepthClass depth = std::get<0>(param_info.param);
+        const std::string depth_name = depth == DepthClass::eight     ? "Eight"
+                                       : depth == DepthClass::sixteen ? "Sixteen"
+                                                                      : "Float";
+        return depth_name + path_name(std::get<1>(param_info.param));
+    });
 
 }  // namespace
 }  // namespace velkor
