@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -42,8 +43,13 @@ void set_frame_counters(benchmark::State& state, FrameSize size)
         benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Which kernels a case runs: the fast ones with the processor's widest loops
+// (what the module uses), the fast ones with the baseline loops, or the
+// straightforward reference path.
+enum class Kernels { widest, baseline, reference };
+
 void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Placement placement,
-                 A_long shape, A_long type, double power, bool reference)
+                 A_long shape, A_long type, double power, Kernels kernels)
 {
     HostCallbacks host;
     BenchWorld input(depth, size);
@@ -52,10 +58,14 @@ void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Plac
         RenderRecord{&host.in_data, bench_settings(size, placement, shape, type, power)});
     const PF_Rect frame{0, 0, size.width, size.height};
     for (auto _ : state) {
-        if (reference) {
+        switch (kernels) {
+        case Kernels::widest: renderer.render_area(input.view(), output.view(), frame); break;
+        case Kernels::baseline:
+            renderer.evaluator().render(input.view(), output.view(), frame, KernelPath::baseline);
+            break;
+        case Kernels::reference:
             renderer.evaluator().render_reference(input.view(), output.view(), frame);
-        } else {
-            renderer.render_area(input.view(), output.view(), frame);
+            break;
         }
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
@@ -86,24 +96,74 @@ void fill_floor(benchmark::State& state, DepthClass depth, FrameSize size)
     set_frame_counters(state, size);
 }
 
-// One host pow call per pixel and nothing else: the bare cost a shaped ramp
-// whose t changes at every pixel cannot avoid.
-void pow_floor(benchmark::State& state, FrameSize size)
+// One host pow call per pixel of a frame and nothing else: the bare cost a
+// shaped ramp whose t changes at every pixel cannot avoid.
+void pow_frame(FrameSize size)
 {
     A_FpLong (*volatile call)(A_FpLong, A_FpLong) = host_pow;
     A_FpLong (*const fn)(A_FpLong, A_FpLong) = call;
     const double step = 1.0 / (static_cast<double>(size.width) * size.height);
-    for (auto _ : state) {
-        double sink = 0.0;
-        double t = 0.0;
-        for (A_long y = 0; y < size.height; ++y) {
-            for (A_long x = 0; x < size.width; ++x) {
-                sink += fn(t, 2.2);
-                t += step;
-            }
+    double sink = 0.0;
+    double t = 0.0;
+    for (A_long y = 0; y < size.height; ++y) {
+        for (A_long x = 0; x < size.width; ++x) {
+            sink += fn(t, 2.2);
+            t += step;
         }
-        benchmark::DoNotOptimize(sink);
     }
+    benchmark::DoNotOptimize(sink);
+}
+
+void pow_floor(benchmark::State& state, FrameSize size)
+{
+    for (auto _ : state) pow_frame(size);
+    set_frame_counters(state, size);
+}
+
+// The shaped kernel (Power 2.2 from corner to corner, "Color") against the pow
+// floor, a frame of each in turn, so that the load of a shared machine falls on
+// both alike; `x_pow_floor` is the ratio of their summed times. The iteration
+// time is the kernel's.
+void pow_ratio_case(benchmark::State& state, DepthClass depth, FrameSize size)
+{
+    using Clock = std::chrono::steady_clock;
+    HostCallbacks host;
+    BenchWorld input(depth, size);
+    BenchWorld output(depth, size);
+    const RampRenderer renderer(RenderRecord{
+        &host.in_data, bench_settings(size, Placement::diagonal, kShapeLinear, kTypeColor, 2.2)});
+    const PF_Rect frame{0, 0, size.width, size.height};
+    Clock::duration pow_time{};
+    Clock::duration kernel_time{};
+    bool kernel_first = false;
+    for (auto _ : state) {
+        const auto kernel = [&] {
+            const auto start = Clock::now();
+            renderer.render_area(input.view(), output.view(), frame);
+            benchmark::DoNotOptimize(output.data());
+            benchmark::ClobberMemory();
+            const auto spent = Clock::now() - start;
+            kernel_time += spent;
+            return spent;
+        };
+        const auto floor = [&] {
+            const auto start = Clock::now();
+            pow_frame(size);
+            pow_time += Clock::now() - start;
+        };
+        Clock::duration spent{};
+        if (kernel_first) {
+            spent = kernel();
+            floor();
+        } else {
+            floor();
+            spent = kernel();
+        }
+        kernel_first = !kernel_first;
+        state.SetIterationTime(std::chrono::duration<double>(spent).count());
+    }
+    state.counters["x_pow_floor"] = std::chrono::duration<double>(kernel_time).count() /
+                                    std::chrono::duration<double>(pow_time).count();
     set_frame_counters(state, size);
 }
 
@@ -167,6 +227,14 @@ void register_all()
     for (const FrameSize size : kSizes) {
         add("Pow/" + size_name(size), [=](benchmark::State& s) { pow_floor(s, size); });
         for (const DepthClass depth : kDepths) {
+            const std::string name = "PowRatio/" + depth_name(depth) + "/" + size_name(size);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [=](benchmark::State& s) { pow_ratio_case(s, depth, size); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->MinTime(0.5);
+        }
+        for (const DepthClass depth : kDepths) {
             const std::string tail = depth_name(depth) + "/" + size_name(size);
             add("Copy/" + tail, [=](benchmark::State& s) { copy_floor(s, depth, size); });
             add("Fill/" + tail, [=](benchmark::State& s) { fill_floor(s, depth, size); });
@@ -190,7 +258,7 @@ void register_all()
         }
     }
 
-    for (const bool reference : {false, true}) {
+    for (const Kernels kernels : {Kernels::widest, Kernels::baseline, Kernels::reference}) {
         for (const FrameSize size : kSizes) {
             for (const DepthClass depth : kDepths) {
                 for (const Placement placement :
@@ -199,15 +267,20 @@ void register_all()
                         // The diagonal placement is there for the shaped-ramp
                         // cost; one shape shows it.
                         if (placement == Placement::diagonal && shape != kShapeLinear) continue;
+                        // The baseline loops beside the wider ones where they
+                        // matter: a t of its own at every pixel.
+                        if (kernels == Kernels::baseline && placement != Placement::diagonal) continue;
                         for (const A_long type : kTypes) {
                             for (const double power : {1.0, 2.2}) {
                                 const std::string name =
-                                    std::string(reference ? "Reference/" : "Kernel/") +
+                                    std::string(kernels == Kernels::widest     ? "Kernel/"
+                                                : kernels == Kernels::baseline ? "Baseline/"
+                                                                               : "Reference/") +
                                     depth_name(depth) + "/" + placement_name(placement) + "/" +
                                     shape_name(shape) + "/" + type_name(type) + "/power:" +
                                     (power == 1.0 ? "1" : "2.2") + "/" + size_name(size);
                                 add(name, [=](benchmark::State& s) {
-                                    kernel_case(s, depth, size, placement, shape, type, power, reference);
+                                    kernel_case(s, depth, size, placement, shape, type, power, kernels);
                                 });
                             }
                         }

@@ -36,7 +36,7 @@ def main(path):
         depth = parts[1] if kind not in ("Pow",) else None
         floor = times.get(f"Copy/{depth}/{size}") if depth else None
         ref = None
-        if kind == "Kernel":
+        if kind in ("Kernel", "Baseline"):
             ref = times.get("Reference/" + "/".join(parts[1:]))
         pow_floor = times.get(f"Pow/{size}") if "power:2.2" in name or kind == "Pow" else None
         cells = [f"{ms:.2f}",
