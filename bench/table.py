@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Prints the benchmark run as one table: each case's time per frame, its ratio
 to the physical floor of the same frame (copying it) and to the straightforward
-reference path of the same case."""
+reference path of the same case, and, for a shaped ramp, to one pow call per
+pixel (PowRatio cases measure that ratio themselves, frame by frame in turn
+with the pow floor)."""
 import json
 import sys
 
@@ -12,6 +14,7 @@ def main(path):
     # With --benchmark_repetitions, the median of the repetitions stands for
     # the case; otherwise the single run does.
     times = {}
+    paired = {}
     medians = any(b.get("aggregate_name") == "median" for b in run["benchmarks"])
     for b in run["benchmarks"]:
         if b.get("error_occurred"):
@@ -23,6 +26,8 @@ def main(path):
         name = b.get("run_name", b["name"]).split("/min_time")[0].replace("/real_time", "")
         unit = {"ms": 1.0, "us": 1e-3, "ns": 1e-6, "s": 1e3}[b["time_unit"]]
         times[name] = b["real_time"] * unit
+        if "x_pow_floor" in b:
+            paired[name] = b["x_pow_floor"]
 
     ctx = run["context"]
     print(f"machine: {ctx.get('host_name', '?')}, {ctx['num_cpus']} cpus at {ctx['mhz_per_cpu']} MHz,"
@@ -34,15 +39,16 @@ def main(path):
         parts = name.split("/")
         kind, size = parts[0], parts[-1]
         depth = parts[1] if kind not in ("Pow",) else None
-        floor = times.get(f"Copy/{depth}/{size}") if depth else None
+        floor = times.get(f"Copy/{depth}/{size}") if depth and kind != "PowRatio" else None
         ref = None
         if kind in ("Kernel", "Baseline"):
             ref = times.get("Reference/" + "/".join(parts[1:]))
         pow_floor = times.get(f"Pow/{size}") if "power:2.2" in name or kind == "Pow" else None
+        pow_ratio = paired.get(name, ms / pow_floor if pow_floor else None)
         cells = [f"{ms:.2f}",
                  f"{ms / floor:.2f}" if floor else "",
                  f"{ms / ref:.3f}" if ref else "",
-                 f"{ms / pow_floor:.2f}" if pow_floor else ""]
+                 f"{pow_ratio:.2f}" if pow_ratio else ""]
         print(f"| {name} | " + " | ".join(cells) + " |")
 
 
