@@ -171,33 +171,48 @@ void pow_ratio_case(benchmark::State& state, DepthClass depth, FrameSize size)
 // checkouts and band iteration, and the pre-render data's deletion. The default
 // ramp is bound by memory; the shaped one (Power 2.2 from corner to corner) by
 // the host's pow, so it shows how the bands scale with threads.
-void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads,
-                       bool shaped)
-{
-    simhost::HostConfig config;
-    config.threads = threads;
-    config.layer_width = size.width;
-    config.layer_height = size.height;
-    simhost::Session session(config);
-    if (!session.load(VELKOR_MODULE_PATH) || session.global_setup() != PF_Err_NONE ||
-        session.params_setup() != PF_Err_NONE) {
-        state.SkipWithError("the module did not load and set up");
-        return;
+class HostRender {
+public:
+    HostRender(PF_PixelFormat format, FrameSize size, int threads, bool shaped)
+        : format_(format),
+          size_(size),
+          session_(config_for(size, threads)),
+          input_(simhost::WorldSpec{size.width, size.height, format}),
+          output_(simhost::WorldSpec{size.width, size.height, format})
+    {
+        input_.fill(simhost::ColorF{1.0, 0.25, 0.25, 0.25});
+        if (!session_.load(VELKOR_MODULE_PATH) || session_.global_setup() != PF_Err_NONE ||
+            session_.params_setup() != PF_Err_NONE) {
+            error_ = "the module did not load and set up";
+            return;
+        }
+        set_up_ = true;
+        if (shaped &&
+            !(session_.set_float(session_.find_param("Power"), 2.2) &&
+              session_.set_point(session_.find_param("Start of Ramp"), 0.0, 0.0) &&
+              session_.set_point(session_.find_param("End of Ramp"), size.width, size.height))) {
+            error_ = "the shaped ramp's values were refused";
+        }
     }
-    if (shaped && !(session.set_float(session.find_param("Power"), 2.2) &&
-                    session.set_point(session.find_param("Start of Ramp"), 0.0, 0.0) &&
-                    session.set_point(session.find_param("End of Ramp"), size.width, size.height))) {
-        state.SkipWithError("the shaped ramp's values were refused");
-        return;
+    ~HostRender()
+    {
+        if (set_up_) session_.global_setdown();
     }
-    simhost::World input(simhost::WorldSpec{size.width, size.height, format});
-    simhost::World output(simhost::WorldSpec{size.width, size.height, format});
-    input.fill(simhost::ColorF{1.0, 0.25, 0.25, 0.25});
-    simhost::Host& host = session.host();
-    for (auto _ : state) {
-        host.begin_frame(&input, &output, format);
+    HostRender(const HostRender&) = delete;
+    HostRender& operator=(const HostRender&) = delete;
+
+    // Null when every frame can be rendered.
+    const char* error() const { return error_; }
+
+    // Render threads for the frames to come.
+    void set_threads(int threads) { session_.host().config().threads = threads; }
+
+    PF_Err frame()
+    {
+        simhost::Host& host = session_.host();
+        host.begin_frame(&input_, &output_, format_);
         PF_PreRenderInput pre_in{};
-        pre_in.output_request.rect = {0, 0, size.width, size.height};
+        pre_in.output_request.rect = {0, 0, size_.width, size_.height};
         pre_in.output_request.channel_mask = simhost::kChannelMaskARGB;
         PF_PreRenderOutput pre_out{};
         PF_OutData out_data{};
@@ -206,12 +221,79 @@ void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize
         render_in.output_request = pre_in.output_request;
         if (err == PF_Err_NONE) err = host.smart_render(render_in, out_data);
         host.end_frame();
-        if (err != PF_Err_NONE) {
+        return err;
+    }
+
+private:
+    static simhost::HostConfig config_for(FrameSize size, int threads)
+    {
+        simhost::HostConfig config;
+        config.threads = threads;
+        config.layer_width = size.width;
+        config.layer_height = size.height;
+        return config;
+    }
+
+    PF_PixelFormat format_;
+    FrameSize size_;
+    simhost::Session session_;
+    simhost::World input_;
+    simhost::World output_;
+    bool set_up_ = false;
+    const char* error_ = nullptr;
+};
+
+void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads,
+                       bool shaped)
+{
+    HostRender render(format, size, threads, shaped);
+    if (render.error() != nullptr) {
+        state.SkipWithError(render.error());
+        return;
+    }
+    for (auto _ : state) {
+        if (render.frame() != PF_Err_NONE) {
             state.SkipWithError("the render failed");
             break;
         }
     }
-    session.global_setdown();
+    set_frame_counters(state, size);
+}
+
+// The shaped ramp through the host path on 1 and on 2 render threads, a frame
+// of each in turn, so that the load of a shared machine falls on both alike;
+// `x_one_thread` is how many times faster the two threads were in all. The
+// iteration time is the 2-thread frame's. (The host starts its workers anew
+// when the thread count changes: well under a millisecond, about a thousandth
+// of a frame.)
+void thread_scaling_case(benchmark::State& state, PF_PixelFormat format, FrameSize size)
+{
+    using Clock = std::chrono::steady_clock;
+    HostRender render(format, size, 1, true);
+    if (render.error() != nullptr) {
+        state.SkipWithError(render.error());
+        return;
+    }
+    Clock::duration one_thread{};
+    Clock::duration two_threads{};
+    for (auto _ : state) {
+        render.set_threads(1);
+        auto start = Clock::now();
+        PF_Err err = render.frame();
+        one_thread += Clock::now() - start;
+        render.set_threads(2);
+        start = Clock::now();
+        if (err == PF_Err_NONE) err = render.frame();
+        const auto spent = Clock::now() - start;
+        two_threads += spent;
+        if (err != PF_Err_NONE) {
+            state.SkipWithError("the render failed");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(spent).count());
+    }
+    state.counters["x_one_thread"] = std::chrono::duration<double>(one_thread).count() /
+                                     std::chrono::duration<double>(two_threads).count();
     set_frame_counters(state, size);
 }
 
@@ -255,6 +337,14 @@ void register_all()
                     });
                 }
             }
+            const std::string name = "ThreadScaling/" + depth_name(kDepths[d]) + "/shaped/" + size_name(size);
+            const PF_PixelFormat format = formats[d];
+            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) {
+                thread_scaling_case(s, format, size);
+            })
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->MinTime(0.5);
         }
     }
 

@@ -3,7 +3,8 @@
 to the physical floor of the same frame (copying it) and to the straightforward
 reference path of the same case, and, for a shaped ramp, to one pow call per
 pixel (PowRatio cases measure that ratio themselves, frame by frame in turn
-with the pow floor)."""
+with the pow floor), and how much faster 2 render threads are than 1
+(ThreadScaling cases, also frame by frame in turn)."""
 import json
 import sys
 
@@ -15,6 +16,7 @@ def main(path):
     # the case; otherwise the single run does.
     times = {}
     paired = {}
+    scaling = {}
     medians = any(b.get("aggregate_name") == "median" for b in run["benchmarks"])
     for b in run["benchmarks"]:
         if b.get("error_occurred"):
@@ -28,18 +30,20 @@ def main(path):
         times[name] = b["real_time"] * unit
         if "x_pow_floor" in b:
             paired[name] = b["x_pow_floor"]
+        if "x_one_thread" in b:
+            scaling[name] = b["x_one_thread"]
 
     ctx = run["context"]
     print(f"machine: {ctx.get('host_name', '?')}, {ctx['num_cpus']} cpus at {ctx['mhz_per_cpu']} MHz,"
           f" {run['context'].get('library_build_type', '')} benchmark library")
     print()
-    print(f"| case | ms per frame | x copy floor | x reference | x pow floor |")
-    print(f"|---|---:|---:|---:|---:|")
+    print(f"| case | ms per frame | x copy floor | x reference | x pow floor | 2 threads vs 1 |")
+    print(f"|---|---:|---:|---:|---:|---:|")
     for name, ms in times.items():
         parts = name.split("/")
         kind, size = parts[0], parts[-1]
         depth = parts[1] if kind not in ("Pow",) else None
-        floor = times.get(f"Copy/{depth}/{size}") if depth and kind != "PowRatio" else None
+        floor = times.get(f"Copy/{depth}/{size}") if depth and kind not in ("PowRatio", "ThreadScaling") else None
         ref = None
         if kind in ("Kernel", "Baseline"):
             ref = times.get("Reference/" + "/".join(parts[1:]))
@@ -48,7 +52,8 @@ def main(path):
         cells = [f"{ms:.2f}",
                  f"{ms / floor:.2f}" if floor else "",
                  f"{ms / ref:.3f}" if ref else "",
-                 f"{pow_ratio:.2f}" if pow_ratio else ""]
+                 f"{pow_ratio:.2f}" if pow_ratio else "",
+                 f"{scaling[name]:.2f} x" if name in scaling else ""]
         print(f"| {name} | " + " | ".join(cells) + " |")
 
 
