@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "bench/frames.h"
 #include "params/param_table.h"
@@ -98,14 +99,14 @@ void fill_floor(benchmark::State& state, DepthClass depth, FrameSize size)
 
 // One host pow call per pixel of a frame and nothing else: the bare cost a
 // shaped ramp whose t changes at every pixel cannot avoid.
-void pow_frame(FrameSize size)
+void pow_rows(FrameSize size, A_long top, A_long bottom)
 {
     A_FpLong (*volatile call)(A_FpLong, A_FpLong) = host_pow;
     A_FpLong (*const fn)(A_FpLong, A_FpLong) = call;
     const double step = 1.0 / (static_cast<double>(size.width) * size.height);
     double sink = 0.0;
-    double t = 0.0;
-    for (A_long y = 0; y < size.height; ++y) {
+    double t = step * size.width * top;
+    for (A_long y = top; y < bottom; ++y) {
         for (A_long x = 0; x < size.width; ++x) {
             sink += fn(t, 2.2);
             t += step;
@@ -113,6 +114,8 @@ void pow_frame(FrameSize size)
     }
     benchmark::DoNotOptimize(sink);
 }
+
+void pow_frame(FrameSize size) { pow_rows(size, 0, size.height); }
 
 void pow_floor(benchmark::State& state, FrameSize size)
 {
@@ -265,7 +268,9 @@ void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize
 // `x_one_thread` is how many times faster the two threads were in all. The
 // iteration time is the 2-thread frame's. (The host starts its workers anew
 // when the thread count changes: well under a millisecond, about a thousandth
-// of a frame.)
+// of a frame.) Beside it, the same for the bare pow calls of a frame split in
+// two halves on two threads: `machine_x_one_thread` is what this machine gives
+// a second thread at that moment, the ceiling for the ramp's own figure.
 void thread_scaling_case(benchmark::State& state, PF_PixelFormat format, FrameSize size)
 {
     using Clock = std::chrono::steady_clock;
@@ -276,9 +281,22 @@ void thread_scaling_case(benchmark::State& state, PF_PixelFormat format, FrameSi
     }
     Clock::duration one_thread{};
     Clock::duration two_threads{};
+    Clock::duration pow_one_thread{};
+    Clock::duration pow_two_threads{};
     for (auto _ : state) {
-        render.set_threads(1);
         auto start = Clock::now();
+        pow_frame(size);
+        pow_one_thread += Clock::now() - start;
+        start = Clock::now();
+        {
+            std::thread other([size] { pow_rows(size, 0, size.height / 2); });
+            pow_rows(size, size.height / 2, size.height);
+            other.join();
+        }
+        pow_two_threads += Clock::now() - start;
+
+        render.set_threads(1);
+        start = Clock::now();
         PF_Err err = render.frame();
         one_thread += Clock::now() - start;
         render.set_threads(2);
@@ -294,6 +312,8 @@ void thread_scaling_case(benchmark::State& state, PF_PixelFormat format, FrameSi
     }
     state.counters["x_one_thread"] = std::chrono::duration<double>(one_thread).count() /
                                      std::chrono::duration<double>(two_threads).count();
+    state.counters["machine_x_one_thread"] = std::chrono::duration<double>(pow_one_thread).count() /
+                                             std::chrono::duration<double>(pow_two_threads).count();
     set_frame_counters(state, size);
 }
 

@@ -9,6 +9,13 @@ import json
 import sys
 
 
+def scaling_cell(figures):
+    if not figures:
+        return ""
+    ramp, machine = figures
+    return f"{ramp:.2f} x" + (f" (bare pow: {machine:.2f} x)" if machine else "")
+
+
 def main(path):
     with open(path) as f:
         run = json.load(f)
@@ -31,7 +38,7 @@ def main(path):
         if "x_pow_floor" in b:
             paired[name] = b["x_pow_floor"]
         if "x_one_thread" in b:
-            scaling[name] = b["x_one_thread"]
+            scaling[name] = (b["x_one_thread"], b.get("machine_x_one_thread"))
 
     ctx = run["context"]
     print(f"machine: {ctx.get('host_name', '?')}, {ctx['num_cpus']} cpus at {ctx['mhz_per_cpu']} MHz,"
@@ -53,7 +60,7 @@ def main(path):
                  f"{ms / floor:.2f}" if floor else "",
                  f"{ms / ref:.3f}" if ref else "",
                  f"{pow_ratio:.2f}" if pow_ratio else "",
-                 f"{scaling[name]:.2f} x" if name in scaling else ""]
+                 scaling_cell(scaling.get(name))]
         print(f"| {name} | " + " | ".join(cells) + " |")
 
 
