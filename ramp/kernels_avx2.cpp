@@ -104,6 +104,23 @@ struct IntegerChannel {
     }
 };
 
+// The integer depths' ramp colours, four pixels at a time: the three channels
+// converted, then packed into the pixels by `store`.
+template <class Pixel, class Store>
+A_long integer_colors(const Blend& b, const double* t, A_long n, Pixel* color, double max,
+                      Store store)
+{
+    const Channels k(b);
+    const IntegerChannel convert(max);
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256d vt = _mm256_loadu_pd(t + i);
+        store(color + i, convert.of(k.red.at(vt)), convert.of(k.green.at(vt)),
+              convert.of(k.blue.at(vt)));
+    }
+    return i;
+}
+
 // Copies whole vectors of color over out, taking the bytes that `alpha` marks
 // from in.
 template <class Pixel>
@@ -133,36 +150,28 @@ A_long ramp_positions(A_long shape, const Geometry& g, A_long x0, A_long y, A_lo
 
 A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_Pixel* color)
 {
-    const Channels k(b);
-    const IntegerChannel convert(PF_MAX_CHAN8);
-    A_long i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m256d vt = _mm256_loadu_pd(t + i);
-        // alpha 0 | red << 8 | green << 16 | blue << 24, per pixel.
-        const __m128i words = _mm_or_si128(
-            _mm_slli_epi32(convert.of(k.red.at(vt)), 8),
-            _mm_or_si128(_mm_slli_epi32(convert.of(k.green.at(vt)), 16),
-                         _mm_slli_epi32(convert.of(k.blue.at(vt)), 24)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), words);
-    }
-    return i;
+    return integer_colors(b, t, n, color, PF_MAX_CHAN8,
+                          [](PF_Pixel* out, __m128i red, __m128i green, __m128i blue) {
+                              // alpha 0 | red << 8 | green << 16 | blue << 24, per pixel.
+                              const __m128i words = _mm_or_si128(
+                                  _mm_slli_epi32(red, 8),
+                                  _mm_or_si128(_mm_slli_epi32(green, 16), _mm_slli_epi32(blue, 24)));
+                              _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words);
+                          });
 }
 
 A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_Pixel16* color)
 {
-    const Channels k(b);
-    const IntegerChannel convert(PF_MAX_CHAN16);
-    A_long i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m256d vt = _mm256_loadu_pd(t + i);
-        // Per pixel: (alpha 0 | red << 16), then (green | blue << 16).
-        const __m128i low = _mm_slli_epi32(convert.of(k.red.at(vt)), 16);
-        const __m128i high = _mm_or_si128(convert.of(k.green.at(vt)),
-                                          _mm_slli_epi32(convert.of(k.blue.at(vt)), 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), _mm_unpacklo_epi32(low, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i + 2), _mm_unpackhi_epi32(low, high));
-    }
-    return i;
+    return integer_colors(b, t, n, color, PF_MAX_CHAN16,
+                          [](PF_Pixel16* out, __m128i red, __m128i green, __m128i blue) {
+                              // Per pixel: (alpha 0 | red << 16), then (green | blue << 16).
+                              const __m128i low = _mm_slli_epi32(red, 16);
+                              const __m128i high = _mm_or_si128(green, _mm_slli_epi32(blue, 16));
+                              _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                                               _mm_unpacklo_epi32(low, high));
+                              _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2),
+                                               _mm_unpackhi_epi32(low, high));
+                          });
 }
 
 A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_PixelFloat* color)
