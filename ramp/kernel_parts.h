@@ -57,6 +57,16 @@ A_long keep_input_alpha(const PF_Pixel16* in, PF_Pixel16* out, A_long n, const P
 A_long keep_input_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
                         const PF_PixelFloat* color);
 
+// out[i] = color[i] (or in[i] where color is null) with the alpha of in[i]
+// scaled by alpha_factor[i]: "Alpha" and "Color & Alpha", one ramp value per
+// pixel.
+A_long scale_alpha(const PF_Pixel* in, PF_Pixel* out, A_long n, const PF_Pixel* color,
+                   const double* alpha_factor);
+A_long scale_alpha(const PF_Pixel16* in, PF_Pixel16* out, A_long n, const PF_Pixel16* color,
+                   const double* alpha_factor);
+A_long scale_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
+                   const PF_PixelFloat* color, const double* alpha_factor);
+
 }  // namespace avx2
 #endif
 

@@ -136,6 +136,14 @@ A_long blend_alpha(const Pixel* in, Pixel* out, A_long n, const Pixel* color, __
     return i;
 }
 
+// The integer depths' alpha: factor x alpha + 0.5, max with 0, min with max,
+// truncated (the conversion of an alpha already on the channel's scale).
+__m128i scaled_alpha(__m256d factor, __m128i alpha, const IntegerChannel& convert)
+{
+    const __m256d v = _mm256_add_pd(_mm256_mul_pd(factor, _mm256_cvtepi32_pd(alpha)), convert.half);
+    return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(v, convert.zero), convert.max));
+}
+
 }  // namespace
 
 A_long ramp_positions(A_long shape, const Geometry& g, A_long x0, A_long y, A_long n, double* t)
@@ -213,6 +221,77 @@ A_long keep_input_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
                         const PF_PixelFloat* color)
 {
     return blend_alpha(in, out, n, color, _mm256_setr_epi32(-1, 0, 0, 0, -1, 0, 0, 0));
+}
+
+A_long scale_alpha(const PF_Pixel* in, PF_Pixel* out, A_long n, const PF_Pixel* color,
+                   const double* alpha_factor)
+{
+    const IntegerChannel convert(PF_MAX_CHAN8);
+    const __m128i alpha_byte = _mm_set1_epi32(0xFF);
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i base =
+            color != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(color + i)) : p;
+        const __m128i alpha = scaled_alpha(_mm256_loadu_pd(alpha_factor + i),
+                                           _mm_and_si128(p, alpha_byte), convert);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_or_si128(_mm_andnot_si128(alpha_byte, base), alpha));
+    }
+    return i;
+}
+
+A_long scale_alpha(const PF_Pixel16* in, PF_Pixel16* out, A_long n, const PF_Pixel16* color,
+                   const double* alpha_factor)
+{
+    const IntegerChannel convert(PF_MAX_CHAN16);
+    const __m256i alpha_word = _mm256_set1_epi64x(0xFFFF);
+    // The low 32 bits of each pixel (alpha and red) into the low half.
+    const __m256i low_words = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const __m256i base =
+            color != nullptr ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color + i)) : p;
+        const __m128i input_alpha = _mm256_castsi256_si128(
+            _mm256_permutevar8x32_epi32(_mm256_and_si256(p, alpha_word), low_words));
+        const __m128i alpha =
+            scaled_alpha(_mm256_loadu_pd(alpha_factor + i), input_alpha, convert);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_or_si256(_mm256_andnot_si256(alpha_word, base),
+                                            _mm256_cvtepu32_epi64(alpha)));
+    }
+    return i;
+}
+
+A_long scale_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
+                   const PF_PixelFloat* color, const double* alpha_factor)
+{
+    // Alphas are floats 0 and 4 of each pair of pixels.
+    const __m256i gather = _mm256_setr_epi32(0, 4, 0, 4, 0, 0, 0, 0);
+    const __m256i first_pair = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const __m256i second_pair = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    A_long i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const float* source = reinterpret_cast<const float*>(in + i);
+        const __m256 p01 = _mm256_loadu_ps(source);
+        const __m256 p23 = _mm256_loadu_ps(source + 8);
+        const float* colors = reinterpret_cast<const float*>(color + i);
+        const __m256 base01 = color != nullptr ? _mm256_loadu_ps(colors) : p01;
+        const __m256 base23 = color != nullptr ? _mm256_loadu_ps(colors + 8) : p23;
+        // Alphas 0 and 1, then 2 and 3, widened to float64 in pixel order.
+        const __m128 alpha01 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(p01, gather));
+        const __m128 alpha23 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(p23, gather));
+        const __m256d input_alpha = _mm256_cvtps_pd(_mm_movelh_ps(alpha01, alpha23));
+        // factor x alpha, to the nearest float; then each back into its pixel.
+        const __m128 alpha = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_loadu_pd(alpha_factor + i), input_alpha));
+        const __m256 spread = _mm256_castps128_ps256(alpha);
+        float* target = reinterpret_cast<float*>(out + i);
+        _mm256_storeu_ps(target, _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair), 0x11));
+        _mm256_storeu_ps(target + 8,
+                         _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair), 0x11));
+    }
+    return i;
 }
 
 }  // namespace velkor::kernel::avx2

@@ -286,25 +286,41 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
     }
 }
 
+// The pixels of a run the AVX2 loops shade (whole groups from the start), when
+// every pixel has its own ramp value; 0 otherwise.
+template <class Traits, A_long kStep>
+A_long shade_wide(KernelPath path, A_long type, const typename Traits::Pixel* in,
+                  typename Traits::Pixel* out, A_long n, const typename Traits::Pixel* color,
+                  const double* alpha_factor)
+{
+#if VELKOR_AVX2_KERNELS
+    if (kStep == 1 && path == KernelPath::avx2) {
+        switch (type) {
+        case kTypeColor: return kernel::avx2::keep_input_alpha(in, out, n, color);
+        case kTypeAlpha: return kernel::avx2::scale_alpha(in, out, n, nullptr, alpha_factor);
+        case kTypeColorAndAlpha: return kernel::avx2::scale_alpha(in, out, n, color, alpha_factor);
+        default: return 0;
+        }
+    }
+#else
+    (void)path, (void)type, (void)in, (void)out, (void)n, (void)color, (void)alpha_factor;
+#endif
+    return 0;
+}
+
 template <class Traits, A_long kStep>
 void shade(KernelPath path, A_long type, const typename Traits::Pixel* in,
            typename Traits::Pixel* out, A_long n, const typename Traits::Pixel* color,
            const double* alpha_factor)
 {
+    const A_long done = shade_wide<Traits, kStep>(path, type, in, out, n, color, alpha_factor);
+    in += done;
+    out += done;
+    n -= done;
+    color += done * kStep;
+    alpha_factor += done * kStep;
     switch (type) {
-    case kTypeColor: {
-        A_long done = 0;
-#if VELKOR_AVX2_KERNELS
-        if (kStep == 1 && path == KernelPath::avx2) {
-            done = kernel::avx2::keep_input_alpha(in, out, n, color);
-        }
-#else
-        (void)path;
-#endif
-        shade_span<Traits, kTypeColor, kStep>(in + done, out + done, n - done,
-                                               color + done * kStep, alpha_factor);
-        break;
-    }
+    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
     case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
     case kTypeColorAndAlpha:
         shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
