@@ -12,6 +12,10 @@
 // vertical "Linear"/"Linear 2" axis), t' and its pixel are computed once per
 // column or once per row and reused. Every float64 operation keeps the
 // reference order; only values that are provably identical are reused.
+//
+// The fast path's widest loops (t, ramp colours, shading with one ramp value
+// per pixel) also exist for AVX2 in kernels_avx2.cpp; the KernelPath of the
+// render picks them, and they hand the tail of every run back to these.
 #include <algorithm>
 #include <bit>
 #include <cmath>
