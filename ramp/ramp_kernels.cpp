@@ -140,17 +140,21 @@ void ramp_positions_of(const Geometry& g, A_long x0, A_long y, A_long n, double*
 
 // t' = pow(t, power) through the host, except where the result is exact
 // without it: a Power of exactly 1 leaves t unchanged, pow(1, p) is 1 for every
-// p, and pow(+0, p) is +0 for every p > 0.
+// p but a NaN, and pow(+0, p) is +0 for every p > 0. A NaN Power goes to pow
+// for every t: C makes pow(1, NaN) 1 only for a quiet NaN, and glibc answers a
+// signalling one with NaN.
 void shape_positions(A_FpLong (*host_pow)(A_FpLong, A_FpLong), double power, A_long n, double* t)
 {
     if (power == 1.0) return;
     // Compared as bit patterns: exactly 1.0, and exactly +0 (a -0 goes to pow,
-    // whose result's sign depends on the power).
-    constexpr std::uint64_t kOne = 0x3FF0000000000000ull;
-    const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kOne;
+    // whose result's sign depends on the power). A NaN pattern stands for
+    // "none": no t is a NaN.
+    constexpr std::uint64_t kNone = ~0ull;
+    const std::uint64_t fixed_one = power == power ? 0x3FF0000000000000ull : kNone;
+    const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kNone;
     const auto known = [&](double v) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-        return (bits == kOne) | (bits == fixed_zero);
+        return (bits == fixed_one) | (bits == fixed_zero);
     };
     // Inside a ramp no t of a group of four is known, so one test passes the
     // four straight to pow. The test may flag more than it must (a -0, or a 0

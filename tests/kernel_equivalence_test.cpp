@@ -77,6 +77,7 @@ RampSettings random_settings(std::mt19937& rng)
     std::uniform_int_distribution<int> pick(0, 9);
     constexpr double kInf = std::numeric_limits<double>::infinity();
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const double kSignallingNaN = std::numeric_limits<double>::signaling_NaN();
     RampSettings s{};
     s.type = std::uniform_int_distribution<A_long>(0, 4)(rng);
     s.controlled_by = std::uniform_int_distribution<A_long>(0, 3)(rng);
@@ -114,10 +115,11 @@ RampSettings random_settings(std::mt19937& rng)
                                 : std::uniform_real_distribution<double>(-0.3, 1.3)(rng);
     // Powers outside the control's range too. Exactly 0 makes pow(+0, 0) = 1;
     // odd negative integers make pow(-0, p) = -inf but pow(+0, p) = +inf; the
-    // infinities, NaNs (of either sign) and 1 itself each have rules of their own.
-    const double powers[] = {1.0,  2.2,  0.01, 100.0, 0.5, 2.0,  -1.5, kNaN,
-                             0.0,  -0.0, -1.0, -3.0,  3.0, -kInf, kInf, -kNaN};
-    s.power = pick(rng) < 8 ? powers[std::uniform_int_distribution<int>(0, 15)(rng)]
+    // infinities, NaNs (of either sign) and 1 itself each have rules of their
+    // own, and pow(1, NaN) is 1 for a quiet NaN but NaN for a signalling one.
+    const double powers[] = {1.0,  2.2,  0.01, 100.0, 0.5, 2.0,  -1.5, kNaN, 0.0,
+                             -0.0, -1.0, -3.0, 3.0,   -kInf, kInf, -kNaN, kSignallingNaN};
+    s.power = pick(rng) < 8 ? powers[std::uniform_int_distribution<int>(0, 16)(rng)]
                             : std::uniform_real_distribution<double>(0.01, 10.0)(rng);
     return s;
 }
@@ -264,7 +266,8 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
     };
     for (const Placement& placement : placements) {
         for (const double power : {-1.0, -3.0, 3.0, 1.0, 0.0, -0.0, -2.0, -kInf, kInf,
-                                   std::nan("")}) {
+                                   std::numeric_limits<double>::quiet_NaN(),
+                                   std::numeric_limits<double>::signaling_NaN()}) {
             for (const A_long shape : {kShapeLinear, kShapeLinear2}) {
                 for (const A_long type : {kTypeColor, kTypeAlpha, kTypeColorAndAlpha}) {
                     RampSettings s{};
