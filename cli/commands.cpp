@@ -234,55 +234,73 @@ int about_command(std::span<const std::string> args, std::ostream& out)
     return 0;
 }
 
-PF_PixelFormat format_for_depth(int depth)
-{
-    return depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
-}
+// Everything `render` was asked for, read from the command line before any work.
+struct RenderRequest {
+    fs::path module;
+    fs::path output;
+    OutputFormat format;
+    std::optional<fs::path> input;
+    SizeValue size{1920, 1080};  // the solid layer's, or the input file's once read
+    Rgba8 fill{0, 0, 0, 255};
+    std::optional<int> depth;  // --depth, else the input file's, else 8
+    int threads = 1;
+    Downsample downsample;
+    int origin_x = 0;
+    int origin_y = 0;
+    bool verbose = false;
+};
 
-int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+// Everything the command line alone can refuse is refused here, before any work.
+RenderRequest parse_render_request(const ParsedOptions& options)
 {
-    const std::vector<OptionSpec> option_specs = render_specs();
-    const ParsedOptions options = parse_options(args, option_specs, "render");
-    if (options.has("--help")) {
-        out << render_help(module_path(options));
-        return 0;
-    }
-
-    // Everything the command line alone can refuse is refused before any work.
+    RenderRequest request;
+    request.module = module_path(options);
     const std::string* output_text = options.find("--output");
     if (output_text == nullptr) usage_error("render needs an output file: -o FILE; see velkorramp render --help");
-    const fs::path output(*output_text);
-    const OutputFormat format = output_format_for(output);
+    request.output = fs::path(*output_text);
+    request.format = output_format_for(request.output);
     const std::string* input_text = options.find("--input");
     if (input_text != nullptr && (options.has("--size") || options.has("--fill"))) {
         usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
     }
-    SizeValue size{1920, 1080};
-    if (const std::string* text = options.find("--size")) size = parse_size("--size", *text);
-    Rgba8 fill{0, 0, 0, 255};
-    if (const std::string* text = options.find("--fill")) fill = parse_color("--fill", *text, true);
-    std::optional<int> depth;
-    if (const std::string* text = options.find("--depth")) depth = parse_depth("--depth", *text);
-    int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
-    if (const std::string* text = options.find("--threads")) threads = parse_threads("--threads", *text);
-    Downsample downsample;
-    if (const std::string* text = options.find("--downsample")) downsample = parse_downsample("--downsample", *text);
-    int origin_x = 0;
-    int origin_y = 0;
-    if (const std::string* text = options.find("--origin")) parse_origin("--origin", *text, origin_x, origin_y);
-    if (depth) check_format_holds(format, *depth);
-    check_output_place(output);
-
-    std::optional<LayerImage> image;
-    if (input_text != nullptr) {
-        image = read_layer_image(*input_text);
-        size = SizeValue{image->width, image->height};
-        if (!depth) depth = image->depth;
+    if (input_text != nullptr) request.input = fs::path(*input_text);
+    if (const std::string* text = options.find("--size")) request.size = parse_size("--size", *text);
+    if (const std::string* text = options.find("--fill")) request.fill = parse_color("--fill", *text, true);
+    if (const std::string* text = options.find("--depth")) request.depth = parse_depth("--depth", *text);
+    request.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
+    if (const std::string* text = options.find("--threads")) request.threads = parse_threads("--threads", *text);
+    if (const std::string* text = options.find("--downsample")) {
+        request.downsample = parse_downsample("--downsample", *text);
     }
-    const int frame_depth = depth.value_or(8);
-    check_format_holds(format, frame_depth);
+    if (const std::string* text = options.find("--origin")) {
+        parse_origin("--origin", *text, request.origin_x, request.origin_y);
+    }
+    request.verbose = options.has("--verbose");
+    if (request.depth) check_format_holds(request.format, *request.depth);
+    check_output_place(request.output);
+    return request;
+}
 
-    EffectRun run(RunSettings{module_path(options), size.width, size.height});
+struct RenderedFrame {
+    simhost::World output;
+    int depth = 8;
+    int bands = 0;  // the host's iterations for the first band split
+};
+
+// Loads the input, sets the controls as given, and renders one frame. Notes on
+// stderr each control that the module disables under the chosen settings.
+RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options, std::ostream& err)
+{
+    std::optional<LayerImage> image;
+    if (request.input) {
+        image = read_layer_image(*request.input);
+        request.size = SizeValue{image->width, image->height};
+        if (!request.depth) request.depth = image->depth;
+    }
+    const int frame_depth = request.depth.value_or(8);
+    check_format_holds(request.format, frame_depth);
+
+    EffectRun run(RunSettings{request.module, request.size.width, request.size.height});
     apply_controls(run, options);
     run.update_params_ui();
     for (const auto& [name, value] : options.all()) {
@@ -296,37 +314,56 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     }
 
     simhost::RenderOptions frame;
-    frame.format = format_for_depth(frame_depth);
-    frame.threads = threads;
+    frame.format = simhost::argb_format_for_depth(frame_depth);
+    frame.threads = request.threads;
+    const Downsample& downsample = request.downsample;
     frame.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
     frame.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
-    frame.origin_x = origin_x;
-    frame.origin_y = origin_y;
+    frame.origin_x = request.origin_x;
+    frame.origin_y = request.origin_y;
     std::optional<simhost::World> input;
     if (image) {
-        input = layer_world(*image, frame_depth, downsample, origin_x, origin_y);
+        input = layer_world(*image, frame_depth, downsample, request.origin_x, request.origin_y);
         image.reset();
         frame.input = &*input;
     } else {
-        frame.solid.width = downsampled_side(size.width, downsample.x);
-        frame.solid.height = downsampled_side(size.height, downsample.y);
+        frame.solid.width = downsampled_side(request.size.width, downsample.x);
+        frame.solid.height = downsampled_side(request.size.height, downsample.y);
+        const Rgba8& fill = request.fill;
         frame.solid.color = simhost::ColorF{fill.alpha / 255.0, fill.red / 255.0, fill.green / 255.0, fill.blue / 255.0};
     }
     simhost::RenderResult result = run.render(frame);
     run.finish();
-    // Only the frame is needed now; a 4K float frame is 130 MB a copy.
-    result.outputs.clear();
-    result.input = simhost::World{};
-    input.reset();
-    write_frame(result.output, output, format);
-    if (options.has("--verbose")) {
-        const int bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
-        out << "rendered " << output.string() << ": " << result.output.width() << "x" << result.output.height() << ", "
-            << frame_depth << "-bit, from a " << size.width << "x" << size.height << " layer at downsample "
-            << downsample.x.num << "/" << downsample.x.den << "," << downsample.y.num << "/" << downsample.y.den
-            << "; host threads " << threads << ", bands " << bands << "; module "
-            << module_path(options).string() << "\n";
+    RenderedFrame rendered;
+    rendered.depth = frame_depth;
+    rendered.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
+    // Only the frame is kept; a 4K float frame is 130 MB a copy.
+    rendered.output = std::move(result.output);
+    return rendered;
+}
+
+void report_render(const RenderRequest& request, const RenderedFrame& rendered, std::ostream& out)
+{
+    const Downsample& downsample = request.downsample;
+    out << "rendered " << request.output.string() << ": " << rendered.output.width() << "x"
+        << rendered.output.height() << ", " << rendered.depth << "-bit, from a " << request.size.width << "x"
+        << request.size.height << " layer at downsample " << downsample.x.num << "/" << downsample.x.den << ","
+        << downsample.y.num << "/" << downsample.y.den << "; host threads " << request.threads << ", bands "
+        << rendered.bands << "; module " << request.module.string() << "\n";
+}
+
+int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    const std::vector<OptionSpec> option_specs = render_specs();
+    const ParsedOptions options = parse_options(args, option_specs, "render");
+    if (options.has("--help")) {
+        out << render_help(module_path(options));
+        return 0;
     }
+    RenderRequest request = parse_render_request(options);
+    const RenderedFrame rendered = render_frame(request, options, err);
+    write_frame(rendered.output, request.output, request.format);
+    if (request.verbose) report_render(request, rendered, out);
     return 0;
 }
 
