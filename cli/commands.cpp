@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -10,7 +12,9 @@
 #include "cli/effect_run.h"
 #include "cli/failure.h"
 #include "cli/image_file.h"
+#include "cli/memory_budget.h"
 #include "cli/options.h"
+#include "cli/output_file.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -22,7 +26,7 @@ namespace {
 constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
 constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
 
-constexpr std::array<OptionSpec, 11> kRenderFrameOptions{{
+constexpr std::array<OptionSpec, 12> kRenderFrameOptions{{
     {"--output", "-o", "FILE", "the frame to write: .png (8/16-bit), .tif/.tiff (8/16/32-bit), .exr (32-bit)"},
     {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
@@ -31,6 +35,7 @@ constexpr std::array<OptionSpec, 11> kRenderFrameOptions{{
     {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
     {"--origin", nullptr, "X,Y", "the input world's origin in pixels (default 0,0)"},
+    {"--memory-limit", nullptr, "SIZE", "the memory a frame may take, e.g. 8G (default: what the machine has free)"},
     {"--verbose", "-v", nullptr, "print what was rendered: sizes, depth, host bands and threads"},
     kModule,
     kHelp,
@@ -98,8 +103,8 @@ const char* const kOverview =
     "Run 'velkorramp COMMAND --help' for the options of a command.\n"
     "\n"
     "Exit codes: 0 done, 1 unexpected failure, 2 bad command line or value,\n"
-    "3 unreadable input, 4 unwritable output, 5 module does not load,\n"
-    "6 the module returned an error code.\n";
+    "3 unreadable or damaged input, 4 unwritable output, 5 module does not load,\n"
+    "6 the module returned an error code, 7 not enough memory for the frame.\n";
 
 std::string render_help(const fs::path& module)
 {
@@ -132,8 +137,12 @@ std::string render_help(const fs::path& module)
            "\n" +
            controls_help(module) +
            "\n"
-           "The file is written beside its final name and renamed into place once complete;\n"
-           "on any failure no output file is left. Exit codes: see 'velkorramp --help'.\n";
+           "Memory: a frame is weighed before any pixel buffer exists; a solid layer takes\n"
+           "3 frames' worth (12, 24 or 48 bytes a pixel at 8, 16, 32-bit), an input file 4.\n"
+           "\n"
+           "The file is written beside its final name, checked and flushed, and renamed into\n"
+           "place once complete; on any failure or interrupt no partial file is left and an\n"
+           "existing file of that name is kept. Exit codes: see 'velkorramp --help'.\n";
 }
 
 std::string params_help()
@@ -247,6 +256,7 @@ struct RenderRequest {
     Downsample downsample;
     int origin_x = 0;
     int origin_y = 0;
+    std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
     bool verbose = false;
 };
 
@@ -275,6 +285,9 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     if (const std::string* text = options.find("--origin")) {
         parse_origin("--origin", *text, request.origin_x, request.origin_y);
     }
+    if (const std::string* text = options.find("--memory-limit")) {
+        request.memory_limit = MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
+    }
     request.verbose = options.has("--verbose");
     if (request.depth) check_format_holds(request.format, *request.depth);
     check_output_place(request.output);
@@ -287,18 +300,32 @@ struct RenderedFrame {
     int bands = 0;  // the host's iterations for the first band split
 };
 
-// Loads the input, sets the controls as given, and renders one frame. Notes on
+// Loads the input, sets the controls as given, and renders one frame. The frame
+// is weighed against the memory budget before any pixel buffer exists. Notes on
 // stderr each control that the module disables under the chosen settings.
-RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options, std::ostream& err)
+RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options, FramePlan& plan,
+                           std::ostream& err)
 {
     std::optional<LayerImage> image;
+    std::optional<InputFile> file;
     if (request.input) {
-        image = read_layer_image(*request.input);
-        request.size = SizeValue{image->width, image->height};
-        if (!request.depth) request.depth = image->depth;
+        file.emplace(*request.input);
+        request.size = SizeValue{file->width(), file->height()};
+        if (!request.depth) request.depth = file->depth();
+        plan.from_file = true;
+        plan.file_rgba_bytes = file->rgba_bytes();
+        plan.file_band_bytes = file->band_bytes();
     }
     const int frame_depth = request.depth.value_or(8);
     check_format_holds(request.format, frame_depth);
+    plan.width = downsampled_side(request.size.width, request.downsample.x);
+    plan.height = downsampled_side(request.size.height, request.downsample.y);
+    plan.depth = frame_depth;
+    check_frame_fits(plan, request.memory_limit ? *request.memory_limit : machine_memory_budget());
+    if (file) {
+        image = file->read();
+        file.reset();
+    }
 
     EffectRun run(RunSettings{request.module, request.size.width, request.size.height});
     apply_controls(run, options);
@@ -361,10 +388,30 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         return 0;
     }
     RenderRequest request = parse_render_request(options);
-    const RenderedFrame rendered = render_frame(request, options, err);
-    write_frame(rendered.output, request.output, request.format);
-    if (request.verbose) report_render(request, rendered, out);
+    FramePlan plan;
+    try {
+        const RenderedFrame rendered = render_frame(request, options, plan, err);
+        write_frame(rendered.output, request.output, request.format);
+        if (request.verbose) report_render(request, rendered, out);
+    } catch (const std::bad_alloc&) {
+        // The budget is what was free when the frame was weighed; others may have
+        // taken it since, or --memory-limit allowed more than there is.
+        if (plan.width == 0) throw;
+        fail(ExitCode::memory, "out of memory: " + frame_need_text(plan));
+    }
     return 0;
+}
+
+// Output to stdout is a result like any other: a full disk or a closed pipe is
+// a failure, not a silent success.
+void check_written(std::ostream& out)
+{
+    errno = 0;
+    out.flush();
+    if (out) return;
+    const int error_number = errno;
+    fail(ExitCode::output, "cannot write to standard output: " +
+                               (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
 
 }  // namespace
@@ -378,17 +425,26 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         }
         const std::string& command = args[0];
         const std::span<const std::string> rest = args.subspan(1);
+        int code = 0;
         if (command == "--help" || command == "-h" || command == "help") {
             out << kOverview;
-            return 0;
+        } else if (command == "render") {
+            code = render_command(rest, out, err);
+        } else if (command == "params") {
+            code = params_command(rest, out);
+        } else if (command == "about") {
+            code = about_command(rest, out);
+        } else {
+            usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
         }
-        if (command == "render") return render_command(rest, out, err);
-        if (command == "params") return params_command(rest, out);
-        if (command == "about") return about_command(rest, out);
-        usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
+        check_written(out);
+        return code;
     } catch (const Failure& failure) {
         err << "velkorramp: " << failure.what() << "\n";
         return static_cast<int>(failure.code());
+    } catch (const std::bad_alloc&) {
+        err << "velkorramp: out of memory\n";
+        return static_cast<int>(ExitCode::memory);
     } catch (const std::exception& e) {
         err << "velkorramp: unexpected failure: " << e.what() << "\n";
         return static_cast<int>(ExitCode::internal);
