@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "cli/memory_budget.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "cli/stdout_buffer.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -402,14 +402,35 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     return 0;
 }
 
+// A failure is one line whatever a path or value held: control characters are
+// shown escaped ("\n", "\x1b").
+std::string printable(std::string_view text)
+{
+    std::string line;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\t') {
+            line += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            line += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 // Output to stdout is a result like any other: a full disk or a closed pipe is
 // a failure, not a silent success.
 void check_written(std::ostream& out)
 {
-    errno = 0;
     out.flush();
     if (out) return;
-    const int error_number = errno;
+    const auto* buffer = dynamic_cast<const DescriptorBuffer*>(out.rdbuf());
+    const int error_number = buffer != nullptr ? buffer->error_number() : 0;
     fail(ExitCode::output, "cannot write to standard output: " +
                                (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
@@ -440,13 +461,13 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         check_written(out);
         return code;
     } catch (const Failure& failure) {
-        err << "velkorramp: " << failure.what() << "\n";
+        err << "velkorramp: " << printable(failure.what()) << "\n";
         return static_cast<int>(failure.code());
     } catch (const std::bad_alloc&) {
         err << "velkorramp: out of memory\n";
         return static_cast<int>(ExitCode::memory);
     } catch (const std::exception& e) {
-        err << "velkorramp: unexpected failure: " << e.what() << "\n";
+        err << "velkorramp: unexpected failure: " << printable(e.what()) << "\n";
         return static_cast<int>(ExitCode::internal);
     }
 }

@@ -132,8 +132,9 @@ std::string frame_need_text(const FramePlan& plan)
 void check_frame_fits(const FramePlan& plan, const MemoryBudget& budget)
 {
     if (frame_memory_need(plan) <= budget.bytes) return;
+    const bool chosen = budget.source == "--memory-limit";
     fail(ExitCode::memory, frame_need_text(plan) + "; " + budget.source + " allows " + byte_text(budget.bytes) +
-                               " (--memory-limit sets another budget)");
+                               (chosen ? "" : " (--memory-limit sets another budget)"));
 }
 
 }  // namespace velkorramp
