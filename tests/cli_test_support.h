@@ -80,6 +80,17 @@ class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Under LeakSanitizer, the tool's runs know the leaks of the libraries it
+        // uses (full stacks, so a library frame can be matched) and keep the
+        // report of suppressed ones off stderr, whose lines the tests count.
+        static const bool lsan_options_set = [] {
+            const char* given = std::getenv("LSAN_OPTIONS");
+            const std::string options = std::string(given != nullptr ? given : "") +
+                                        ":suppressions=" VELKOR_LSAN_SUPPRESSIONS
+                                        ":print_suppressions=0:fast_unwind_on_malloc=0";
+            return setenv("LSAN_OPTIONS", options.c_str(), 1) == 0;
+        }();
+        EXPECT_TRUE(lsan_options_set);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() /
                ("velkorramp-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
@@ -158,6 +169,17 @@ protected:
     Ending launch(const std::vector<std::string>& args, const Launch& how = {}) const
     {
         return finish(start(args, how));
+    }
+
+    // Whether the tool runs as user `user` from where it was built (its folder
+    // may be closed to other users); makes the test folder open to everyone.
+    bool runs_as(uid_t user) const
+    {
+        fs::permissions(dir_, fs::perms::all, fs::perm_options::add);
+        Launch as_user;
+        as_user.user = user;
+        as_user.stdout_path = "/dev/null";
+        return launch({"about"}, as_user).exit_code == 0;
     }
 
     // Files in the test's folder other than the runner's own.
