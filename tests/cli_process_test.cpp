@@ -234,6 +234,45 @@ TEST_F(Render, ThreadCountDoesNotChangeTheFrame)
     EXPECT_EQ(read_file(path("t1.png")).u8, read_file(path("t7.png")).u8);
 }
 
+TEST_F(Render, OptionsTakeTheirValueAfterAnEqualsSign)
+{
+    ASSERT_EQ(run({"render", "--size=33x17", "--power=2", "--controlled-by=center", "--direction=33",
+                   "--output=" + path("equals.png").string()})
+                  .exit_code,
+              0);
+    ASSERT_EQ(run({"render", "--size", "33x17", "--power", "2", "--controlled-by", "center", "--direction", "33", "-o",
+                   path("spaced.png")})
+                  .exit_code,
+              0);
+    const FileImage equals = read_file(path("equals.png"));
+    EXPECT_EQ(equals.u8, read_file(path("spaced.png")).u8);
+    // Power 2 did reach the module: the frame differs from the default power.
+    ASSERT_EQ(run({"render", "--size=33x17", "--controlled-by=center", "--direction=33", "-o", path("one.png")})
+                  .exit_code,
+              0);
+    EXPECT_NE(equals.u8, read_file(path("one.png")).u8);
+}
+
+TEST_F(Render, PointsAndAnglesAtTheEdgeOfFixedPointRoundToTheLargestValue)
+{
+    // 32767.99999 and 32767.999991 round to the largest 16.16 value, 2^31 - 1;
+    // before the check after rounding, values rounding to 2^31 wrapped to -32768.
+    const auto frame = [&](const std::string& name, const std::vector<std::string>& controls) {
+        std::vector<std::string> args{"render", "--size", "40x24", "--controlled-by", "center", "--length", "30",
+                                      "-o", path(name)};
+        args.insert(args.end(), controls.begin(), controls.end());
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        return read_file(path(name)).u8;
+    };
+    const auto largest_angle = frame("a1.png", {"--direction", "32767.99998474121"});
+    EXPECT_EQ(frame("a2.png", {"--direction", "32767.999991"}), largest_angle);
+    EXPECT_NE(frame("a3.png", {"--direction", "-8"}), largest_angle);  // -32768 degrees
+    const auto largest_point = frame("p1.png", {"--center", "32767.99998474121,12"});
+    EXPECT_EQ(frame("p2.png", {"--center", "32767.99999,12"}), largest_point);
+    EXPECT_NE(frame("p3.png", {"--center", "-32767.99998474121,12"}), largest_point);
+}
+
 // ------------------------------------------------------------------ failures
 
 struct FailureCase {
@@ -296,6 +335,20 @@ TEST_F(Failures, ValuesOutsideTheDeclaredRangesNameTheControl)
         {{"render", "-o", "OUT", "--start", "40000,0"}, 2, {"\"Start of Ramp\"", "32768"}},
         {{"render", "-o", "OUT", "--shape", "diamond"}, 2, {"\"Shape\"", "\"Linear 2\" (linear2)"}},
         {{"render", "-o", "OUT", "--type", "4"}, 2, {"\"Type\"", "\"Color & Alpha\" (color-alpha)"}},
+        // Choice numbers are whole positive numbers: no sign is dropped, no fraction cut.
+        {{"render", "-o", "OUT", "--type", "-1"}, 2, {"\"-1\" is not a choice of \"Type\"", "1 \"Color\""}},
+        {{"render", "-o", "OUT", "--shape", "-3"}, 2, {"\"-3\" is not a choice of \"Shape\"", "3 \"Radial\""}},
+        {{"render", "-o", "OUT", "--type", "+2"}, 2, {"\"+2\" is not a choice"}},
+        {{"render", "-o", "OUT", "--shape", "2.0"}, 2, {"\"2.0\" is not a choice"}},
+        // Points and angles are 16.16 fixed point: what rounds to 2^31 does not fit.
+        {{"render", "-o", "OUT", "--center", "32767.999999,4"},
+         2,
+         {"\"Center\" accepts X,Y in layer pixels, each greater than -32768 and less than 32768 once rounded to "
+          "1/65536; 32767.999999,4 is outside that range"}},
+        {{"render", "-o", "OUT", "--end", "0,-32767.9999925"}, 2, {"\"End of Ramp\"", "once rounded"}},
+        {{"render", "-o", "OUT", "--direction", "32767.999995"},
+         2,
+         {"\"Direction\" accepts degrees greater than -32768 and less than 32768 once rounded to 1/65536"}},
         {{"params", "--controlled-by", "sideways"}, 2, {"\"Controlled By\"", "(center-length)"}},
     };
     for (const FailureCase& c : cases) expect_failure(c);
@@ -306,7 +359,7 @@ TEST_F(Failures, FilesThatCannotBeReadOrWritten)
     std::ofstream(path("garbage.png")) << "not an image";
     fs::create_directories(path("folder.png"));
     const std::vector<FailureCase> cases{
-        {{"render", "--input", path("missing.png"), "-o", "OUT"}, 3, {"missing.png", "no such file"}},
+        {{"render", "--input", path("missing.png"), "-o", "OUT"}, 3, {"missing.png", "No such file or directory"}},
         {{"render", "--input", path("garbage.png"), "-o", "OUT"}, 3, {"garbage.png"}},
         {{"render", "-o", path("nowhere/out.png")}, 4, {"does not exist"}},
         {{"render", "-o", path("folder.png")}, 4, {"folder"}},

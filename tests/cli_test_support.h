@@ -4,16 +4,23 @@
 #pragma once
 
 #include <OpenImageIO/imageio.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "simhost/session.h"
@@ -36,11 +43,54 @@ inline std::string slurp(const fs::path& path)
     return text.str();
 }
 
+// How a started tool runs: signals it starts with ignored (as nohup does),
+// resource limits, another user, where stdout goes.
+struct Launch {
+    std::vector<int> ignored_signals;
+    std::vector<std::pair<int, rlim_t>> limits;  // {RLIMIT_FSIZE, bytes}, ...
+    std::optional<uid_t> user;                   // with the group 65534
+    std::string stdout_path;                     // default: a file the test reads
+};
+
+// How a process ended.
+struct Ending {
+    int exit_code = -1;  // -1 when it died by a signal
+    int signal = 0;      // the signal that ended it, or 0
+    std::string out;
+    std::string err;
+};
+
+// True in builds whose tool runs under AddressSanitizer or ThreadSanitizer,
+// which reserve terabytes of address space up front.
+constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+
 // Each test gets an empty folder of its own, removed afterwards.
 class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Under LeakSanitizer, the tool's runs know the leaks of the libraries it
+        // uses (full stacks, so a library frame can be matched) and keep the
+        // report of suppressed ones off stderr, whose lines the tests count.
+        static const bool lsan_options_set = [] {
+            const char* given = std::getenv("LSAN_OPTIONS");
+            const std::string options = std::string(given != nullptr ? given : "") +
+                                        ":suppressions=" VELKOR_LSAN_SUPPRESSIONS
+                                        ":print_suppressions=0:fast_unwind_on_malloc=0";
+            return setenv("LSAN_OPTIONS", options.c_str(), 1) == 0;
+        }();
+        EXPECT_TRUE(lsan_options_set);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() /
                ("velkorramp-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
@@ -70,11 +120,79 @@ protected:
         return result;
     }
 
+    // Starts velkorramp directly (no shell between), so that the test can signal
+    // it; finish() waits for it.
+    pid_t start(const std::vector<std::string>& args, const Launch& launch = {}) const
+    {
+        std::vector<std::string> words{VELKORRAMP_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        const std::string out = launch.stdout_path.empty() ? (dir_ / ".stdout").string() : launch.stdout_path;
+        const std::string err = (dir_ / ".stderr").string();
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid != 0) return pid;
+        // The child: only calls that are safe between fork and exec.
+        const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (out_fd < 0 || err_fd < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0) _exit(120);
+        for (const int s : launch.ignored_signals) std::signal(s, SIG_IGN);
+        // A core from a signal the test sends is not wanted.
+        const struct rlimit no_core{0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
+        for (const auto& [resource, value] : launch.limits) {
+            const struct rlimit limit{value, value};
+            if (setrlimit(resource, &limit) != 0) _exit(121);
+        }
+        if (launch.user && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(*launch.user) != 0)) _exit(122);
+        execv(argv[0], argv.data());
+        _exit(123);
+    }
+
+    Ending finish(pid_t pid) const
+    {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        Ending ending;
+        if (WIFEXITED(status)) ending.exit_code = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) ending.signal = WTERMSIG(status);
+        ending.out = slurp(dir_ / ".stdout");
+        ending.err = slurp(dir_ / ".stderr");
+        fs::remove(dir_ / ".stdout");
+        fs::remove(dir_ / ".stderr");
+        return ending;
+    }
+
+    Ending launch(const std::vector<std::string>& args, const Launch& how = {}) const
+    {
+        return finish(start(args, how));
+    }
+
+    // Whether the tool runs as user `user` from where it was built (its folder
+    // may be closed to other users); makes the test folder open to everyone.
+    bool runs_as(uid_t user) const
+    {
+        fs::permissions(dir_, fs::perms::all, fs::perm_options::add);
+        Launch as_user;
+        as_user.user = user;
+        as_user.stdout_path = "/dev/null";
+        return launch({"about"}, as_user).exit_code == 0;
+    }
+
     // Files in the test's folder other than the runner's own.
-    std::vector<std::string> files() const
+    std::vector<std::string> files() const { return files_in(dir_); }
+
+    static std::vector<std::string> files_in(const fs::path& folder)
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name != ".stdout" && name != ".stderr") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
         return names;
     }
 

@@ -8,6 +8,7 @@
 #include "cli/controls.h"
 #include "cli/failure.h"
 #include "cli/image_file.h"
+#include "cli/memory_budget.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -60,6 +61,14 @@ TEST(ChoiceWords, NumbersNamesAndDistinctiveWordsSelectChoices)
     EXPECT_EQ(match_choice(shape, "diamond"), 0);
     EXPECT_EQ(match_choice(shape, ""), 0);
     EXPECT_EQ(match_choice(placement, "two-length"), 0);  // words of no single choice
+
+    // A number names a choice only as a plain whole number: a sign or a fraction
+    // is not stripped into another choice.
+    EXPECT_EQ(match_choice(shape, " 3 "), 3);
+    EXPECT_EQ(match_choice(shape, "03"), 3);
+    for (const char* bad : {"-1", "-3", "+2", "2.0", "1e0", "3-", "1 2", "0x2"}) {
+        EXPECT_EQ(match_choice(shape, bad), 0) << bad;
+    }
 
     EXPECT_EQ(choice_word("Color & Alpha"), "color-alpha");
     EXPECT_EQ(choice_word("Linear 2"), "linear2");
@@ -125,6 +134,43 @@ TEST(OptionValues, NumbersPairsSizesFactorsAndCounts)
     EXPECT_EQ(code_of([] { parse_threads("--threads", "0"); }), ExitCode::usage);
     EXPECT_EQ(format_float(0.01f), "0.01");
     EXPECT_EQ(format_number(50000.0), "50000");
+}
+
+TEST(OptionValues, MemorySizesInBytesOrPowersOf1024)
+{
+    EXPECT_EQ(parse_memory_size("--memory-limit", "8G"), std::uint64_t{8} << 30);
+    EXPECT_EQ(parse_memory_size("--memory-limit", "1.5g"), std::uint64_t{3} << 29);
+    EXPECT_EQ(parse_memory_size("--memory-limit", "512MiB"), std::uint64_t{512} << 20);
+    EXPECT_EQ(parse_memory_size("--memory-limit", "2048KB"), std::uint64_t{2} << 20);
+    EXPECT_EQ(parse_memory_size("--memory-limit", "1048576"), kMinMemoryLimit);
+    EXPECT_EQ(parse_memory_size("--memory-limit", "1024T"), kMaxMemoryLimit);
+    for (const char* bad : {"0", "1048575", "1023K", "1025T", "1P", "-1G", "G", "8 G B", "nan", "inf", "1E"}) {
+        EXPECT_EQ(code_of([&] { parse_memory_size("--memory-limit", bad); }), ExitCode::usage) << bad;
+    }
+}
+
+TEST(FrameMemory, SolidLayersTakeThreeFramesAndInputFilesFourOrTheirSamples)
+{
+    FramePlan solid{1920, 1080, 16};
+    EXPECT_EQ(frame_memory_need(solid), 3ull * 1920 * 1080 * 8);
+    EXPECT_EQ(frame_need_text(solid), "a 1920x1080 16-bit frame from a solid layer needs about 47.5 MiB of memory");
+    // A float file rendered at 8 bits: its float RGBA (16 bytes a pixel) and the
+    // 8-bit world beside it outweigh four 8-bit frames.
+    FramePlan from_float{1000, 1000, 8, true, 16ull * 1000 * 1000, 4096};
+    EXPECT_EQ(frame_memory_need(from_float), 16ull * 1000 * 1000 + 4ull * 1000 * 1000);
+    FramePlan same_depth{1000, 1000, 32, true, 16ull * 1000 * 1000, 4096};
+    EXPECT_EQ(frame_memory_need(same_depth), 4ull * 16 * 1000 * 1000);
+    // A frame the largest layer gives at 32 bits: 30000 x 30000 x 16 x 3 bytes.
+    EXPECT_EQ(byte_text(frame_memory_need(FramePlan{30000, 30000, 32})), "40.2 GiB");
+    EXPECT_EQ(byte_text(1023), "1023 bytes");
+    EXPECT_EQ(byte_text(std::uint64_t{1} << 20), "1.0 MiB");
+
+    EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4, "test"}); }),
+              ExitCode::ok);
+    EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4 - 1, "test"}); }),
+              ExitCode::memory);
+    const MemoryBudget machine = machine_memory_budget();
+    EXPECT_GT(machine.bytes, 0u) << machine.source;
 }
 
 TEST(LayerConversion, FileSamplesBecomeHostChannelsAtEachDepth)
