@@ -327,7 +327,7 @@ simhost::World layer_world(const LayerImage& image, int depth, const Downsample&
     simhost::WorldSpec world_spec;
     world_spec.width = downsampled_side(image.width, downsample.x);
     world_spec.height = downsampled_side(image.height, downsample.y);
-    world_spec.format = depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
+    world_spec.format = simhost::argb_format_for_depth(depth);
     world_spec.origin_x = origin_x;
     world_spec.origin_y = origin_y;
     simhost::World world(world_spec);

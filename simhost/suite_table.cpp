@@ -1,26 +1,23 @@
 #include "simhost/suite_table.h"
 
+#include "host/suite_ids.h"
+
 namespace simhost {
 
 const void* SuiteTable::find(const SuiteKey& key) const
 {
-    if (key.name == "PF Handle Suite" && key.version == 2) {
-        return &handle;
-    }
-    if (key.name == "AEGP Utility Suite" && key.version == 7) {
-        return &utility;
-    }
-    if (key.name == "PF Param Utils Suite" && key.version == 2) {
-        return &param_utils;
-    }
-    if (key.name == "PF World Suite" && key.version == 2) {
-        return &world;
-    }
-    if (key.name == "AEGP Iterate Suite" && key.version == 1) {
-        return &aegp_iterate;
-    }
-    if (key.name == "PF Iterate8 Suite" && key.version == 1) {
-        return &iterate8;
+    const struct {
+        velkor::SuiteId id;
+        const void* table;
+    } served[] = {
+        {velkor::kHandleSuite, &handle},     {velkor::kUtilitySuite, &utility},
+        {velkor::kParamUtilsSuite, &param_utils}, {velkor::kWorldSuite, &world},
+        {velkor::kIterateSuite, &aegp_iterate}, {velkor::kIterate8Suite, &iterate8},
+    };
+    for (const auto& suite : served) {
+        if (key.name == suite.id.name && key.version == suite.id.version) {
+            return suite.table;
+        }
     }
     return nullptr;
 }
