@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
@@ -15,6 +16,14 @@
 #include "ramp/ramp_evaluator.h"
 
 namespace velkor {
+
+// Parameter values as the test runner prints them beside each test's name.
+void PrintTo(KernelPath path, std::ostream* os) { *os << (path == KernelPath::avx2 ? "avx2" : "baseline"); }
+void PrintTo(DepthClass depth, std::ostream* os)
+{
+    *os << (depth == DepthClass::eight ? "8-bit" : depth == DepthClass::sixteen ? "16-bit" : "float");
+}
+
 namespace {
 
 A_FpLong host_pow(A_FpLong x, A_FpLong y) { return std::pow(x, y); }
