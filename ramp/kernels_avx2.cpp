@@ -283,8 +283,13 @@ A_long scale_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
         const __m128 alpha01 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(p01, gather));
         const __m128 alpha23 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(p23, gather));
         const __m256d input_alpha = _mm256_cvtps_pd(_mm_movelh_ps(alpha01, alpha23));
-        // factor x alpha, to the nearest float; then each back into its pixel.
-        const __m128 alpha = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_loadu_pd(alpha_factor + i), input_alpha));
+        // factor x alpha, or the factor itself where it is a NaN (the select of
+        // PixelFloatTraits::scaled_alpha), to the nearest float; then each back
+        // into its pixel.
+        const __m256d factor = _mm256_loadu_pd(alpha_factor + i);
+        const __m256d product = _mm256_mul_pd(factor, input_alpha);
+        const __m128 alpha = _mm256_cvtpd_ps(
+            _mm256_blendv_pd(product, factor, _mm256_cmp_pd(factor, factor, _CMP_UNORD_Q)));
         const __m256 spread = _mm256_castps128_ps256(alpha);
         float* target = reinterpret_cast<float*>(out + i);
         _mm256_storeu_ps(target, _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair), 0x11));

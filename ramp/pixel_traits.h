@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 
 #include "host/host_interface.h"
 #include "ramp/ramp_types.h"
@@ -35,6 +37,11 @@ struct IntegerPixelTraits {
     static Channel from_unit(double k) { return to_integer_channel<Channel>(k * max + 0.5, max); }
     static Channel from_scaled(double a) { return to_integer_channel<Channel>(a + 0.5, max); }
     static double widen(Channel c) { return c; }
+    // The input alpha scaled by the ramp's alpha factor (a NaN clamps to 0).
+    static Channel scaled_alpha(double factor, Channel alpha)
+    {
+        return from_scaled(factor * widen(alpha));
+    }
 };
 
 using Pixel8Traits = IntegerPixelTraits<PF_Pixel, A_u_char, PF_MAX_CHAN8, DepthClass::eight>;
@@ -50,6 +57,15 @@ struct PixelFloatTraits {
     static Channel from_unit(double k) { return static_cast<Channel>(k); }
     static Channel from_scaled(double a) { return static_cast<Channel>(a); }
     static double widen(Channel c) { return c; }
+    // The input alpha scaled by the ramp's alpha factor. When both are NaN the
+    // factor's NaN is the one kept, by an explicit select: the processor keeps
+    // its first operand's, and the compiler may order a product's operands
+    // either way, so the product alone would not say which NaN a pixel holds.
+    static Channel scaled_alpha(double factor, Channel alpha)
+    {
+        const double a = factor * widen(alpha);
+        return from_scaled(factor != factor ? factor : a);
+    }
 };
 
 template <class Traits>
@@ -72,6 +88,41 @@ inline std::size_t pixel_size(DepthClass depth)
     case DepthClass::floating: return sizeof(PF_PixelFloat);
     default: return 0;
     }
+}
+
+// The alignment every channel of a depth class needs: 1, 2 or 4 bytes; 0 for none.
+inline std::size_t channel_alignment(DepthClass depth)
+{
+    switch (depth) {
+    case DepthClass::eight: return alignof(PF_Pixel);
+    case DepthClass::sixteen: return alignof(PF_Pixel16);
+    case DepthClass::floating: return alignof(PF_PixelFloat);
+    default: return 0;
+    }
+}
+
+// Whether the kernels can address every pixel of `world` as pixels of `depth`.
+// Rows are found by their byte stride, of either sign, so a host may pad rows
+// by any number of bytes that keeps each channel on its alignment (a float
+// world padded by 8 bytes is fine; one padded by 2 is not). Also needed: no
+// negative size, pixel memory unless the world is empty, a data pointer on
+// the channels' alignment, and rows that do not overlap. A depth class of none
+// is never drawn, so any world passes with it.
+inline bool is_drawable(const PF_EffectWorld& world, DepthClass depth)
+{
+    const std::size_t alignment = channel_alignment(depth);
+    if (alignment == 0) return true;
+    if (world.width < 0 || world.height < 0) return false;
+    if (world.width == 0 || world.height == 0) return true;
+    if (world.data == nullptr) return false;
+    const auto address = reinterpret_cast<std::uintptr_t>(world.data);
+    const std::int64_t rowbytes = world.rowbytes;
+    if (address % alignment != 0 || rowbytes % static_cast<std::int64_t>(alignment) != 0) {
+        return false;
+    }
+    const std::int64_t row_span =
+        static_cast<std::int64_t>(world.width) * static_cast<std::int64_t>(pixel_size(depth));
+    return world.height == 1 || std::llabs(rowbytes) >= row_span;
 }
 
 }  // namespace velkor

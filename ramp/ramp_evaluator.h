@@ -54,9 +54,8 @@ public:
     void shaped_positions(A_long x0, A_long y, A_long n, double* t, KernelPath path) const;
 
     // Draws `rect` of `output` from `input`: nothing when the worlds differ in
-    // size, when the depth class is none, or when either world's memory is
-    // unusable (no data, or a row stride that is not a whole number of pixels
-    // or shorter than a row).
+    // size, when the depth class is none, or when either world's memory cannot
+    // be addressed as pixels of that depth (is_drawable() in pixel_traits.h).
     // Uses the widest kernel path of the processor.
     void render(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
     // The same through one path; the baseline one where the processor lacks it.

@@ -20,7 +20,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -41,35 +40,24 @@ using kernel::Geometry;
 // cache and on the stack.
 constexpr A_long kChunk = 256;
 
-// A world whose rows can be addressed as whole pixels without overlapping.
-bool has_usable_rows(const PF_EffectWorld& world, std::size_t bytes_per_pixel)
-{
-    if (world.data == nullptr || world.width < 0 || world.height < 0) return false;
-    const std::int64_t rowbytes = world.rowbytes;
-    if (rowbytes % static_cast<std::int64_t>(bytes_per_pixel) != 0) return false;
-    const std::int64_t row_span = static_cast<std::int64_t>(world.width) *
-                                  static_cast<std::int64_t>(bytes_per_pixel);
-    return world.height <= 1 || std::llabs(rowbytes) >= row_span;
-}
-
+// Row y of a world, found by its byte stride: hosts may pad rows by any number
+// of bytes that keeps the channels aligned, not only by whole pixels.
 template <class Pixel>
 Pixel* row_of(const PF_EffectWorld& world, A_long y)
 {
-    const std::ptrdiff_t stride = world.rowbytes / static_cast<A_long>(sizeof(Pixel));
-    return reinterpret_cast<Pixel*>(world.data) + static_cast<std::ptrdiff_t>(y) * stride;
+    auto* const first = reinterpret_cast<unsigned char*>(world.data);
+    return reinterpret_cast<Pixel*>(first + static_cast<std::ptrdiff_t>(y) * world.rowbytes);
 }
 
 // The rectangle both paths draw: `rect` clipped to the input, or false when
 // there is nothing to draw or the worlds cannot be drawn safely.
-template <class Pixel>
+template <class Traits>
 bool drawable_area(const WorldView& input, const WorldView& output, const PF_Rect& rect,
                    const PF_InData* in_data, PF_Rect& area)
 {
+    constexpr DepthClass depth = Traits::depth;
     if (input.world == nullptr || output.world == nullptr) return false;
-    if (!has_usable_rows(*input.world, sizeof(Pixel)) ||
-        !has_usable_rows(*output.world, sizeof(Pixel))) {
-        return false;
-    }
+    if (!is_drawable(*input.world, depth) || !is_drawable(*output.world, depth)) return false;
     if (in_data == nullptr || in_data->utils == nullptr || in_data->utils->ansi.pow == nullptr) {
         return false;
     }
@@ -87,19 +75,44 @@ enum class Variation {
     both,
 };
 
-// A "Linear" or "Linear 2" axis with a zero component leaves that coordinate's
-// term at a signed zero, which changes t at most in the sign of a zero; such a
-// t shades to the same bits, so it can be reused along the other coordinate.
-// An unknown shape gives 0 everywhere.
+// A "Linear" or "Linear 2" axis with one zero component adds that coordinate's
+// term as a signed zero, so t is the same along the other coordinate except
+// where the remaining term is itself a zero: there t is a zero whose sign
+// follows the zero term, and the sign matters (pow(-0, -1) is -inf, pow(+0, -1)
+// is +inf). The kernel reuses t along the other coordinate and computes those
+// places pixel by pixel. An unknown shape gives +0 everywhere.
 Variation variation_of(A_long shape, const Vector2& axis)
 {
     if (shape == kShapeLinear || shape == kShapeLinear2) {
-        if (axis.y == 0.0) return Variation::columns_only;
-        if (axis.x == 0.0) return Variation::rows_only;
+        if (axis.y == 0.0 && axis.x != 0.0) return Variation::columns_only;
+        if (axis.x == 0.0 && axis.y != 0.0) return Variation::rows_only;
         return Variation::both;
     }
     if (shape == kShapeRadial) return Variation::both;
     return Variation::columns_only;
+}
+
+// A run of columns, as offsets from the run's first column; empty when
+// begin == end.
+struct ColumnSpan {
+    A_long begin = 0;
+    A_long end = 0;
+};
+
+// Of the n columns from x0, the span from the first to the last whose term
+// (x - origin.x) * axis.x is a zero: for a "Linear" or "Linear 2" ramp along
+// a row, the columns whose t takes its sign from the row. Usually the one
+// column through the origin, or none.
+ColumnSpan zero_term_columns(const Vector2& origin, const Vector2& axis, A_long x0, A_long n)
+{
+    ColumnSpan span;
+    for (A_long i = 0; i < n; ++i) {
+        if ((static_cast<double>(x0 + i) - origin.x) * axis.x == 0.0) {
+            if (span.begin == span.end) span.begin = i;
+            span.end = i + 1;
+        }
+    }
+    return span;
 }
 
 // t for `n` pixels of row y from column x0, exactly as the evaluator computes it.
@@ -127,17 +140,21 @@ void ramp_positions_of(const Geometry& g, A_long x0, A_long y, A_long n, double*
 
 // t' = pow(t, power) through the host, except where the result is exact
 // without it: a Power of exactly 1 leaves t unchanged, pow(1, p) is 1 for every
-// p, and pow(+0, p) is +0 for every p > 0.
+// p but a NaN, and pow(+0, p) is +0 for every p > 0. A NaN Power goes to pow
+// for every t: C makes pow(1, NaN) 1 only for a quiet NaN, and glibc answers a
+// signalling one with NaN.
 void shape_positions(A_FpLong (*host_pow)(A_FpLong, A_FpLong), double power, A_long n, double* t)
 {
     if (power == 1.0) return;
     // Compared as bit patterns: exactly 1.0, and exactly +0 (a -0 goes to pow,
-    // whose result's sign depends on the power).
-    constexpr std::uint64_t kOne = 0x3FF0000000000000ull;
-    const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kOne;
+    // whose result's sign depends on the power). A NaN pattern stands for
+    // "none": no t is a NaN.
+    constexpr std::uint64_t kNone = ~0ull;
+    const std::uint64_t fixed_one = power == power ? 0x3FF0000000000000ull : kNone;
+    const std::uint64_t fixed_zero = power > 0.0 ? 0ull : kNone;
     const auto known = [&](double v) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-        return (bits == kOne) | (bits == fixed_zero);
+        return (bits == fixed_one) | (bits == fixed_zero);
     };
     // Inside a ramp no t of a group of four is known, so one test passes the
     // four straight to pow. The test may flag more than it must (a -0, or a 0
@@ -282,7 +299,7 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
         const Pixel p = in[i];
         Pixel r = write_color ? color[i * kStep] : p;
         if constexpr (scale_alpha) {
-            r.alpha = Traits::from_scaled(alpha_factor[i * kStep] * Traits::widen(p.alpha));
+            r.alpha = Traits::scaled_alpha(alpha_factor[i * kStep], p.alpha);
         } else {
             r.alpha = p.alpha;
         }
@@ -453,7 +470,7 @@ void RampEvaluator::render_kernel_reference(const WorldView& input, const WorldV
 {
     using Pixel = typename Traits::Pixel;
     PF_Rect area;
-    if (!drawable_area<Pixel>(input, output, rect, in_data_, area)) return;
+    if (!drawable_area<Traits>(input, output, rect, in_data_, area)) return;
 
     const RampSettings& s = context_.settings;
     const Color4 start_color = s.start_color;
@@ -472,8 +489,7 @@ void RampEvaluator::render_kernel_reference(const WorldView& input, const WorldV
             Pixel result = p;
             if (write_color) result = to_pixel<Traits>(start_color + color_delta * t);
             if (scale_alpha) {
-                result.alpha = Traits::from_scaled((t * alpha_delta + start_alpha) *
-                                                   Traits::widen(p.alpha));
+                result.alpha = Traits::scaled_alpha(t * alpha_delta + start_alpha, p.alpha);
             } else {
                 result.alpha = p.alpha;
             }
@@ -488,7 +504,7 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
 {
     using Pixel = typename Traits::Pixel;
     PF_Rect area;
-    if (!drawable_area<Pixel>(input, output, rect, in_data_, area)) return;
+    if (!drawable_area<Traits>(input, output, rect, in_data_, area)) return;
 
     const RampSettings& s = context_.settings;
     const A_long type = s.type;
@@ -497,7 +513,24 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
 
     const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
     const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
+    const bool projected = s.shape == kShapeLinear || s.shape == kShapeLinear2;
     double t[kChunk];
+
+    // Pixels x_begin .. x_end - 1 of row y, each with a ramp value of its own.
+    Pixel span_color[kChunk];
+    double span_alpha_factor[kChunk];
+    const auto draw_span = [&](A_long y, A_long x_begin, A_long x_end) {
+        const Pixel* in_row = row_of<Pixel>(*input.world, y);
+        Pixel* out_row = row_of<Pixel>(*output.world, y);
+        for (A_long x0 = x_begin; x0 < x_end; x0 += kChunk) {
+            const A_long n = std::min<A_long>(kChunk, x_end - x0);
+            shaped_positions(x0, y, n, t, path);
+            blend_values<Traits>(path, blend, write_color, scale_alpha, t, n, span_color,
+                                 span_alpha_factor);
+            shade<Traits, 1>(path, type, in_row + x0, out_row + x0, n, span_color,
+                             span_alpha_factor);
+        }
+    };
 
     switch (variation_of(s.shape, axis_)) {
     case Variation::columns_only: {
@@ -512,9 +545,19 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
                 blend_values<Traits>(path, blend, write_color, scale_alpha, t, m, color + c,
                                      alpha_factor + c);
             }
+            const ColumnSpan own =
+                projected ? zero_term_columns(origin_, axis_, x0, n) : ColumnSpan{};
             for (A_long y = area.top; y < area.bottom; ++y) {
-                shade<Traits, 1>(path, type, row_of<Pixel>(*input.world, y) + x0,
-                                 row_of<Pixel>(*output.world, y) + x0, n, color, alpha_factor);
+                const Pixel* in = row_of<Pixel>(*input.world, y) + x0;
+                Pixel* out = row_of<Pixel>(*output.world, y) + x0;
+                if (own.begin == own.end) {
+                    shade<Traits, 1>(path, type, in, out, n, color, alpha_factor);
+                    continue;
+                }
+                shade<Traits, 1>(path, type, in, out, own.begin, color, alpha_factor);
+                draw_span(y, x0 + own.begin, x0 + own.end);
+                shade<Traits, 1>(path, type, in + own.end, out + own.end, n - own.end,
+                                 color + own.end, alpha_factor + own.end);
             }
         }
         break;
@@ -523,6 +566,11 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
         Pixel color[1]{};
         double alpha_factor[1]{};
         for (A_long y = area.top; y < area.bottom; ++y) {
+            // The row whose own term is a zero takes the sign of each column's.
+            if ((static_cast<double>(y) - origin_.y) * axis_.y == 0.0) {
+                draw_span(y, area.left, area.right);
+                continue;
+            }
             shaped_positions(area.left, y, 1, t, path);
             blend_values<Traits>(path, blend, write_color, scale_alpha, t, 1, color, alpha_factor);
             shade<Traits, 0>(path, type, row_of<Pixel>(*input.world, y) + area.left,
@@ -531,22 +579,9 @@ void RampEvaluator::render_kernel(const WorldView& input, const WorldView& outpu
         }
         break;
     }
-    case Variation::both: {
-        Pixel color[kChunk];
-        double alpha_factor[kChunk];
-        for (A_long y = area.top; y < area.bottom; ++y) {
-            const Pixel* in_row = row_of<Pixel>(*input.world, y);
-            Pixel* out_row = row_of<Pixel>(*output.world, y);
-            for (A_long x0 = area.left; x0 < area.right; x0 += kChunk) {
-                const A_long n = std::min<A_long>(kChunk, area.right - x0);
-                shaped_positions(x0, y, n, t, path);
-                blend_values<Traits>(path, blend, write_color, scale_alpha, t, n, color,
-                                     alpha_factor);
-                shade<Traits, 1>(path, type, in_row + x0, out_row + x0, n, color, alpha_factor);
-            }
-        }
+    case Variation::both:
+        for (A_long y = area.top; y < area.bottom; ++y) draw_span(y, area.left, area.right);
         break;
-    }
     }
 }
 

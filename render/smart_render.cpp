@@ -8,6 +8,7 @@
 #include "host/commands.h"
 #include "host/handle_ownership.h"
 #include "host/suite_handler.h"
+#include "ramp/pixel_traits.h"
 #include "ramp/ramp_renderer.h"
 #include "ramp/ramp_settings.h"
 #include "render/pixel_format.h"
@@ -159,6 +160,15 @@ PF_Err smart_render(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtr
     const auto checkout = std::make_shared<LayerCheckout>(in_data, out_data, extra);
     checkout->set_up();
     if (checkout->status() != PF_Err_NONE) return checkout->status();
+
+    // Memory the kernels cannot address as pixels of the depth (a row stride or
+    // data pointer off the channels' alignment, overlapping rows, a negative
+    // size) makes a damaged world: a frame left undrawn must not be reported as
+    // drawn.
+    if (!is_drawable(*checkout->input(), checkout->depth()) ||
+        !is_drawable(*checkout->output(), checkout->depth())) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
 
     const auto input_view = std::make_shared<WorldView>(WorldView{checkout->depth(), checkout->input()});
     const auto output_view =

@@ -212,21 +212,63 @@ TEST_F(SmartRender, PaddedAndBottomUpWorldsGiveTheSamePixels)
     }
 }
 
-// Hosts pad rows by whole pixels. A stride that is not one is refused by the
-// module: nothing is drawn, nothing outside the pixels is touched, and the render
-// reports success.
-TEST_F(SmartRender, RowBytesNotAWholeNumberOfPixelsDrawNothing)
+// Rows are found by their byte stride: padding by part of a pixel that keeps
+// every channel aligned (8 bytes of a float row, 2 of a 16-bit row, 1 of an
+// 8-bit row) draws the pixels of a tight world, top-down or bottom-up.
+TEST_F(SmartRender, RowsPaddedByPartOfAPixelDrawTheSamePixels)
 {
     ready();
-    for (const PF_PixelFormat format : {PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
-        SCOPED_TRACE(simhost::pixel_format_name(format));
-        RenderOptions o = solid(9, 5, format);
-        o.row_padding = 4;
-        const RenderResult r = session.render(o);
-        EXPECT_EQ(r.err, PF_Err_NONE);
-        EXPECT_TRUE(r.output.guards_intact());
-        EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    ASSERT_TRUE(session.set_popup(12, 3));
+    ASSERT_TRUE(session.set_popup(1, 3));
+    for (const PF_PixelFormat format : kAllFormats) {
+        const World input = patterned_input(9, 5, format);
+        RenderOptions tight = solid(9, 5, format);
+        tight.input = &input;
+        const RenderResult plain = session.render(tight);
+        ASSERT_EQ(plain.err, PF_Err_NONE);
+        const int channel = simhost::bytes_per_pixel(format) / 4;
+        for (const int channels : {1, 2, 3, 5}) {
+            for (const bool bottom_up : {false, true}) {
+                SCOPED_TRACE(simhost::pixel_format_name(format) + ", rows padded by " +
+                             std::to_string(channels * channel) + " bytes" + (bottom_up ? ", bottom-up" : ""));
+                RenderOptions padded = tight;
+                padded.row_padding = channels * channel;
+                padded.bottom_up = bottom_up;
+                const RenderResult r = session.render(padded);
+                ASSERT_EQ(r.err, PF_Err_NONE);
+                EXPECT_EQ(r.output.first_difference(plain.output), "");
+                EXPECT_TRUE(r.output.guards_intact());
+            }
+        }
     }
+}
+
+// A stride that puts channels off their alignment cannot be drawn: the render
+// reports the world as damaged instead of returning success over an untouched
+// output, and writes nothing.
+TEST_F(SmartRender, RowsPaddedOffTheChannelsAreADamagedWorld)
+{
+    ready();
+    const std::pair<PF_PixelFormat, int> cases[] = {{PF_PixelFormat_ARGB64, 1},
+                                                    {PF_PixelFormat_ARGB64, 3},
+                                                    {PF_PixelFormat_ARGB128, 2},
+                                                    {simhost::kPixelFormatBGRA128, 6}};
+    for (const auto& [format, padding] : cases) {
+        for (const bool bottom_up : {false, true}) {
+            SCOPED_TRACE(simhost::pixel_format_name(format) + ", rows padded by " + std::to_string(padding) +
+                         " bytes" + (bottom_up ? ", bottom-up" : ""));
+            RenderOptions o = solid(9, 5, format);
+            o.row_padding = padding;
+            o.bottom_up = bottom_up;
+            const RenderResult r = session.render(o);
+            EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+            EXPECT_TRUE(r.output.guards_intact());
+            EXPECT_TRUE(all_bytes(r.output, 0xEE));
+            EXPECT_TRUE(r.iterations.empty()) << "no band may run over a damaged world";
+        }
+    }
+    const simhost::Accounting a = session.accounting();
+    EXPECT_TRUE(a.balanced()) << a.unbalanced();
 }
 
 TEST_F(SmartRender, HeightTenOnFourThreadsGivesTheDesignsBands)

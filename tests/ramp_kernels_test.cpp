@@ -6,8 +6,11 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
+#include <tuple>
 
 #include "engine_test_support.h"
+#include "ramp/pixel_traits.h"
 #include "ramp/ramp_renderer.h"
 
 namespace velkor {
@@ -199,6 +202,36 @@ TYPED_TEST(RampKernel, PaddedAndBottomUpWorldsGiveTheSamePixels)
     }
 }
 
+// Rows are found by their byte stride: padding by any number of bytes that
+// keeps the channels aligned (a float world padded by 8 bytes, a 16-bit one by
+// 2, an 8-bit one by 1) draws the same pixels as a tight world, up or down.
+TYPED_TEST(RampKernel, RowsPaddedByPartsOfAPixelGiveTheSamePixels)
+{
+    using Pixel = typename TypeParam::Pixel;
+    using World = TestWorld<Pixel>;
+    constexpr A_long w = 11, h = 7;
+    constexpr std::size_t channel = sizeof(Pixel) / 4;
+    std::mt19937 rng(5);
+    for (unsigned round = 0; round < 6; ++round) {
+        const RampSettings s = random_settings(rng, w, h, round % 6);
+        World tight_in(w, h), tight_out(w, h);
+        fill_randomly<TypeParam>(tight_in, rng);
+        this->render(s, tight_in, tight_out);
+        for (const auto& [in_pad, out_pad, bottom_up] :
+             {std::tuple{channel, 3 * channel, false}, std::tuple{2 * channel, channel, true},
+              std::tuple{5 * channel, 0 * channel, true}}) {
+            World in(w, h, in_pad, bottom_up), out(w, h, out_pad, !bottom_up);
+            ASSERT_TRUE(is_drawable(in.world, this->kDepth));
+            ASSERT_TRUE(is_drawable(out.world, this->kDepth));
+            in.for_each([&](A_long x, A_long y, Pixel& p) { p = tight_in.at(x, y); });
+            this->render(s, in, out);
+            EXPECT_TRUE(same_frame(out, tight_out))
+                << "round " << round << ", pads " << in_pad << " and " << out_pad << " bytes";
+            EXPECT_TRUE(out.padding_holds(kFill));
+        }
+    }
+}
+
 TYPED_TEST(RampKernel, ClipsTheRectangleAndLeavesTheRestUntouched)
 {
     using World = TestWorld<typename TypeParam::Pixel>;
@@ -229,15 +262,22 @@ TYPED_TEST(RampKernel, WritesNothingForMismatchedOrUnusableWorlds)
     using World = TestWorld<Pixel>;
     using Change = std::function<void(World&, World&, DepthClass&)>;
     constexpr A_long row = 4 * sizeof(Pixel);
+    // Bytes that put a channel off its alignment; 8-bit channels have none.
+    constexpr A_long misaligned = sizeof(Pixel) == 4 ? 0 : 1;
     const std::pair<const char*, Change> cases[] = {
         {"narrower output", [](World&, World& out, DepthClass&) { out.world.width = 3; }},
         {"shorter input", [](World& in, World&, DepthClass&) { in.world.height = 2; }},
         {"no depth", [](World&, World&, DepthClass& d) { d = DepthClass::none; }},
         {"unknown depth", [](World&, World&, DepthClass& d) { d = static_cast<DepthClass>(3); }},
-        {"output stride not whole pixels",
-         [](World&, World& out, DepthClass&) { out.world.rowbytes = row + 1; }},
-        {"input stride not whole pixels",
-         [](World& in, World&, DepthClass&) { in.world.rowbytes = row + 2; }},
+        {"output stride off the channels",
+         [](World&, World& out, DepthClass&) { out.world.rowbytes = row + misaligned; }},
+        {"input stride off the channels",
+         [](World& in, World&, DepthClass&) { in.world.rowbytes = row + misaligned; }},
+        {"input data off the channels",
+         [](World& in, World&, DepthClass&) {
+             in.world.data = reinterpret_cast<PF_PixelPtr>(reinterpret_cast<char*>(in.world.data) + misaligned);
+         }},
+        {"negative output width", [](World&, World& out, DepthClass&) { out.world.width = -4; }},
         {"input rows overlap",
          [](World& in, World&, DepthClass&) { in.world.rowbytes = row - sizeof(Pixel); }},
         {"output rows overlap",
@@ -250,9 +290,53 @@ TYPED_TEST(RampKernel, WritesNothingForMismatchedOrUnusableWorlds)
         World in(4, 3, 8 * sizeof(Pixel)), out(4, 3, 8 * sizeof(Pixel)), fresh(4, 3, 8 * sizeof(Pixel));
         DepthClass depth = this->kDepth;
         change(in, out, depth);
+        if (misaligned == 0 && std::string(what).find("off the channels") != std::string::npos) continue;
         this->render(test::basic_settings(), in, out, depth);
         EXPECT_EQ(out.bytes(), fresh.bytes()) << what;
     }
+}
+
+// What smart render refuses as a damaged world, and what it draws.
+TEST(WorldLayout, DrawableWhenEveryChannelIsAlignedAndRowsDoNotOverlap)
+{
+    alignas(16) static unsigned char memory[4096];
+    const auto world = [](std::ptrdiff_t offset, A_long width, A_long height, A_long rowbytes) {
+        PF_EffectWorld w{};
+        w.data = reinterpret_cast<PF_PixelPtr>(memory + 2048 + offset);
+        w.width = width;
+        w.height = height;
+        w.rowbytes = rowbytes;
+        return w;
+    };
+    constexpr DepthClass eight = DepthClass::eight, sixteen = DepthClass::sixteen,
+                         floating = DepthClass::floating;
+    // Padding by parts of a pixel, either direction.
+    EXPECT_TRUE(is_drawable(world(0, 5, 3, 5 * 16 + 8), floating));
+    EXPECT_TRUE(is_drawable(world(0, 5, 3, -(5 * 16 + 4)), floating));
+    EXPECT_TRUE(is_drawable(world(0, 5, 3, 5 * 8 + 2), sixteen));
+    EXPECT_TRUE(is_drawable(world(1, 5, 3, 5 * 4 + 1), eight));
+    EXPECT_TRUE(is_drawable(world(4, 5, 3, 5 * 16), floating));
+    // Off the channels' alignment: stride or data pointer.
+    EXPECT_FALSE(is_drawable(world(0, 5, 3, 5 * 16 + 2), floating));
+    EXPECT_FALSE(is_drawable(world(0, 5, 3, -(5 * 16 + 6)), floating));
+    EXPECT_FALSE(is_drawable(world(0, 5, 3, 5 * 8 + 1), sixteen));
+    EXPECT_FALSE(is_drawable(world(2, 5, 3, 5 * 16), floating));
+    EXPECT_FALSE(is_drawable(world(1, 5, 3, 5 * 8), sixteen));
+    // Overlapping rows, but one row may have any stride.
+    EXPECT_FALSE(is_drawable(world(0, 5, 2, 4 * 16), floating));
+    EXPECT_FALSE(is_drawable(world(0, 5, 2, 0), eight));
+    EXPECT_TRUE(is_drawable(world(0, 5, 1, 0), eight));
+    // Sizes: negative never, empty always (even without memory).
+    EXPECT_FALSE(is_drawable(world(0, -1, 3, 64), eight));
+    EXPECT_FALSE(is_drawable(world(0, 3, -1, 64), eight));
+    PF_EffectWorld empty = world(0, 0, 3, 0);
+    empty.data = nullptr;
+    EXPECT_TRUE(is_drawable(empty, floating));
+    PF_EffectWorld no_memory = world(0, 2, 2, 64);
+    no_memory.data = nullptr;
+    EXPECT_FALSE(is_drawable(no_memory, eight));
+    // No depth class: never drawn, so never refused.
+    EXPECT_TRUE(is_drawable(world(1, 5, 3, 3), DepthClass::none));
 }
 
 // A frame of one row, rendered; Start of Ramp at column 0, End of Ramp at the last column.
