@@ -328,7 +328,10 @@ PF_ProgPtr Host::effect_ref() const
 
 void Host::refuse_suite(const std::string& name, int version) { faults_.refuse_suite(SuiteKey{name, version}); }
 
-void Host::fail_call(CallKind kind, int nth, PF_Err code, bool persistent) { faults_.fail(kind, nth, code, persistent); }
+void Host::fail_call(CallKind kind, int nth, PF_Err code, bool persistent)
+{
+    faults_.fail(kind, nth, code, persistent);
+}
 
 void Host::clear_faults() { faults_.clear(); }
 

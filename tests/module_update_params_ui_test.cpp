@@ -9,6 +9,7 @@
 
 #include "golden_params.h"
 #include "module_test_support.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor_test {
 namespace {
@@ -37,7 +38,7 @@ TEST_F(UpdateParamsUi, RuleTableForEveryTypeControlledByAndShape)
     dress_host_records(host);
     for (int type = 0; type <= 4; ++type) {
         for (int controlled_by = 0; controlled_by <= 3; ++controlled_by) {
-            for (int shape = 0; shape <= 4; ++shape) {
+            for (int shape = 0; shape <= velkor::kUnknownShape; ++shape) {
                 SCOPED_TRACE("Type " + std::to_string(type) + ", Controlled By " + std::to_string(controlled_by) +
                              ", Shape " + std::to_string(shape));
                 auto& records = host.param_records();

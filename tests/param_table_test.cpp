@@ -11,6 +11,7 @@
 #include "golden_params.h"
 #include "params/param_table.h"
 #include "params/param_ui_rules.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor {
 namespace {
@@ -67,7 +68,7 @@ TEST_P(UiRules, SendColorAndAlphaThenPositionControlsWithTheirStates)
 
 INSTANTIATE_TEST_SUITE_P(EveryChoice, UiRules,
                          ::testing::Combine(::testing::Range<A_long>(0, 5), ::testing::Range<A_long>(0, 4),
-                                            ::testing::Range<A_long>(0, 5)));
+                                            ::testing::Range<A_long>(0, kUnknownShape + 1)));
 
 }  // namespace
 }  // namespace velkor

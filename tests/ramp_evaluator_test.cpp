@@ -12,6 +12,7 @@
 #include "engine_test_support.h"
 #include "ramp/ramp_evaluator.h"
 #include "ramp/ramp_renderer.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor {
 namespace {
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                        [](A_long, A_long y) { return y == 5 ? 0.0 : 1.0; }},
         DegenerateRamp{"length 0, radial", center_and_length(5, 5, 0, 0, kRadial), on_point},
         DegenerateRamp{"unknown shape 0", two_points(5, 5, 9, 0, 0), zero},
-        DegenerateRamp{"unknown shape 4", center_and_length(5, 5, 90, 3, 4), zero},
+        DegenerateRamp{"unknown shape after the choices", center_and_length(5, 5, 90, 3, kUnknownShape), zero},
         DegenerateRamp{"unknown shape -1", two_points(0, 0, 1, 1, -1), zero}),
     described<DegenerateRamp>);
 
