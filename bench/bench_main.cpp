@@ -14,6 +14,7 @@
 #include "bench/frames.h"
 #include "params/param_table.h"
 #include "ramp/ramp_evaluator.h"
+#include "ramp/ramp_kernels.h"
 #include "ramp/ramp_renderer.h"
 #include "simhost/session.h"
 
@@ -62,10 +63,10 @@ void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Plac
         switch (kernels) {
         case Kernels::widest: renderer.render_area(input.view(), output.view(), frame); break;
         case Kernels::baseline:
-            renderer.evaluator().render(input.view(), output.view(), frame, KernelPath::baseline);
+            render_ramp(renderer.evaluator(), input.view(), output.view(), frame, KernelPath::baseline);
             break;
         case Kernels::reference:
-            renderer.evaluator().render_reference(input.view(), output.view(), frame);
+            render_ramp_reference(renderer.evaluator(), input.view(), output.view(), frame);
             break;
         }
         benchmark::DoNotOptimize(output.data());

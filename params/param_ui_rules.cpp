@@ -1,6 +1,7 @@
 #include "params/param_ui_rules.h"
 
 #include "params/param_table.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor {
 namespace {
@@ -36,11 +37,12 @@ UiPlan plan_ui_state(A_long type, A_long controlled_by, A_long shape)
     } else if (controlled_by == kControlledByCenterAndLength) {
         add(plan, kParamStartPoint, true);
         add(plan, kParamEndPoint, true);
-        if (shape == kShapeLinear || shape == kShapeLinear2 || shape == kShapeRadial) {
+        if (is_known_shape(shape)) {
             add(plan, kParamCenter, false);
             add(plan, kParamLength, false);
-            // A circle has no direction.
-            add(plan, kParamDirection, shape == kShapeRadial);
+            // Direction means something only to a shape that measures along
+            // the axis: a circle has none.
+            add(plan, kParamDirection, !uses_axis(measure_of(shape)));
         }
     }
     return plan;

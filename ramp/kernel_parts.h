@@ -1,15 +1,37 @@
-// What the shading kernels' inner loops share between the baseline x86-64 code
-// and the wider AVX2 versions chosen at run time. Internal to ramp/.
+// What the shading kernels' inner loops share between the portable code and
+// the vector loops: the baseline x86-64 ones (SSE2, kernels_sse2.cpp) and the
+// wider AVX2 ones chosen at run time (kernels_avx2.cpp). Internal to ramp/.
+//
+// Each vector loop does the whole vectors of a run and returns how many pixels
+// that was; the next narrower loop finishes the rest, down to the portable
+// one. Each gives exactly the bits of the portable loop: the same float64
+// operations in the same order, the same selects for the clamps, no
+// contraction. Channels are placed where the pixel traits say.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "host/host_interface.h"
+#include "ramp/pixel_traits.h"
 #include "ramp/ramp_types.h"
+
+// x86-64 always has SSE2; the baseline loops use it there (Linux and
+// mingw-w64 alike) and are plain C++ elsewhere.
+#if defined(__SSE2__) || defined(_M_X64)
+#define VELKOR_SSE2_KERNELS 1
+#else
+#define VELKOR_SSE2_KERNELS 0
+#endif
 
 // AVX2 loops are built where GCC can target them per function and the processor
 // can be asked at run time (x86-64 Linux and mingw-w64 alike). Elsewhere only
 // the baseline loops exist.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define VELKOR_AVX2_KERNELS 1
+// On the declarations of the AVX2 loops: a template takes its target from its
+// first declaration, which is this one.
+#define VELKOR_AVX2_TARGET __attribute__((target("avx2")))
 #else
 #define VELKOR_AVX2_KERNELS 0
 #endif
@@ -31,41 +53,71 @@ struct Blend {
     double alpha_delta;
 };
 
+using HostPow = A_FpLong (*)(A_FpLong, A_FpLong);
+
+// The values of t whose power is exact without `pow` (see shape_positions in
+// ramp_evaluator.cpp), compared as bit patterns: exactly 1.0 unless the power
+// is a NaN, and exactly +0 when the power is positive (a -0 goes to pow,
+// whose result's sign depends on the power). A NaN pattern stands for "none":
+// no t is a NaN.
+struct KnownPowers {
+    static constexpr std::uint64_t kNone = ~0ull;
+    std::uint64_t fixed_one;
+    std::uint64_t fixed_zero;
+
+    explicit KnownPowers(double power)
+        : fixed_one(power == power ? 0x3FF0000000000000ull : kNone), fixed_zero(power > 0.0 ? 0ull : kNone)
+    {
+    }
+    bool operator()(double v) const
+    {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+        return (bits == fixed_one) | (bits == fixed_zero);
+    }
+};
+
+#if VELKOR_SSE2_KERNELS
+// Two float64 to a vector.
+namespace sse2 {
+
+// t' = pow(t, power) for whole groups of four values of t, with the same skips
+// as the portable loop (a value whose power is exact without `pow`); `power`
+// is not 1.
+A_long shape_positions(HostPow host_pow, double power, A_long n, double* t);
+
+// Ramp colours of values of t', converted to the depth, alpha 0.
+template <class Traits>
+A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color);
+
+}  // namespace sse2
+#endif
+
 #if VELKOR_AVX2_KERNELS
-// Four pixels to a vector. Each loop does the whole groups of four of a run
-// and returns how many pixels that was; the baseline loop in ramp_kernels.cpp
-// finishes the rest. Each gives exactly the bits of its baseline counterpart:
-// the same float64 operations in the same order, the same selects for the
-// clamps, no contraction. Callers make sure the processor has AVX2
+// Four float64 to a vector. Callers make sure the processor has AVX2
 // (supported()) before calling any of them.
 namespace avx2 {
 
 bool supported();
 
-// t of pixels of row y from column x0 for "Linear", "Linear 2" or "Radial";
-// 0 (nothing done) for any other shape.
+// t of pixels of row y from column x0 for the shape of popup value `shape`; 0
+// (nothing done) for a shape whose measure these loops do not know.
 A_long ramp_positions(A_long shape, const Geometry& g, A_long x0, A_long y, A_long n, double* t);
 
 // Ramp colours of values of t', converted to the depth, alpha 0.
-A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_Pixel* color);
-A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_Pixel16* color);
-A_long ramp_colors(const Blend& b, const double* t, A_long n, PF_PixelFloat* color);
+template <class Traits>
+VELKOR_AVX2_TARGET A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color);
 
 // out[i] = color[i] with the alpha of in[i]: "Color", one ramp value per pixel.
-A_long keep_input_alpha(const PF_Pixel* in, PF_Pixel* out, A_long n, const PF_Pixel* color);
-A_long keep_input_alpha(const PF_Pixel16* in, PF_Pixel16* out, A_long n, const PF_Pixel16* color);
-A_long keep_input_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
-                        const PF_PixelFloat* color);
+template <class Traits>
+VELKOR_AVX2_TARGET A_long keep_input_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
+                        const typename Traits::Pixel* color);
 
 // out[i] = color[i] (or in[i] where color is null) with the alpha of in[i]
 // scaled by alpha_factor[i]: "Alpha" and "Color & Alpha", one ramp value per
 // pixel.
-A_long scale_alpha(const PF_Pixel* in, PF_Pixel* out, A_long n, const PF_Pixel* color,
-                   const double* alpha_factor);
-A_long scale_alpha(const PF_Pixel16* in, PF_Pixel16* out, A_long n, const PF_Pixel16* color,
-                   const double* alpha_factor);
-A_long scale_alpha(const PF_PixelFloat* in, PF_PixelFloat* out, A_long n,
-                   const PF_PixelFloat* color, const double* alpha_factor);
+template <class Traits>
+VELKOR_AVX2_TARGET A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
+                   const typename Traits::Pixel* color, const double* alpha_factor);
 
 }  // namespace avx2
 #endif

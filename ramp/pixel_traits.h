@@ -1,6 +1,11 @@
-// The three pixel depths as one kernel sees them: channel type, maximum, and
-// the two conversions from float64 (a 0..1 colour channel, and an alpha already
-// on the channel's own scale).
+// The pixel types as one kernel sees them: channel type, maximum, the place of
+// each channel in the pixel, and the conversions from float64 (a 0..1 colour
+// channel, and an alpha already on the channel's own scale).
+//
+// Channel order lives here and nowhere else: scalar code names the channels,
+// and every vector packer and store places them at the positions below, which
+// are read from the pixel struct itself. A world stored in another order is
+// one more traits type over a pixel struct declared in that order.
 #pragma once
 
 #include <cstddef>
@@ -25,9 +30,21 @@ inline Channel to_integer_channel(double v, double max)
     return static_cast<Channel>(static_cast<A_long>(c));
 }
 
+// Where each channel sits in a pixel, counted in channels from its first byte.
+template <class Pixel, class Channel>
+struct ChannelPlaces {
+    static constexpr int alpha_at = static_cast<int>(offsetof(Pixel, alpha) / sizeof(Channel));
+    static constexpr int red_at = static_cast<int>(offsetof(Pixel, red) / sizeof(Channel));
+    static constexpr int green_at = static_cast<int>(offsetof(Pixel, green) / sizeof(Channel));
+    static constexpr int blue_at = static_cast<int>(offsetof(Pixel, blue) / sizeof(Channel));
+    static_assert(sizeof(Pixel) == 4 * sizeof(Channel), "four channels and nothing else");
+    static_assert((1 << alpha_at | 1 << red_at | 1 << green_at | 1 << blue_at) == 0xF,
+                  "each channel in a place of its own");
+};
+
 // The two integer depths differ only in pixel type, channel type and maximum.
 template <class PixelType, class ChannelType, int kMax, DepthClass kDepth>
-struct IntegerPixelTraits {
+struct IntegerPixelTraits : ChannelPlaces<PixelType, ChannelType> {
     using Pixel = PixelType;
     using Channel = ChannelType;
     static constexpr DepthClass depth = kDepth;
@@ -47,7 +64,7 @@ struct IntegerPixelTraits {
 using Pixel8Traits = IntegerPixelTraits<PF_Pixel, A_u_char, PF_MAX_CHAN8, DepthClass::eight>;
 using Pixel16Traits = IntegerPixelTraits<PF_Pixel16, A_u_short, PF_MAX_CHAN16, DepthClass::sixteen>;
 
-struct PixelFloatTraits {
+struct PixelFloatTraits : ChannelPlaces<PF_PixelFloat, PF_FpShort> {
     using Pixel = PF_PixelFloat;
     using Channel = PF_FpShort;
     static constexpr DepthClass depth = DepthClass::floating;
@@ -68,16 +85,22 @@ struct PixelFloatTraits {
     }
 };
 
+// Every traits type the kernels are built for; the vector loops are
+// instantiated for each.
+template <class... Traits>
+struct TraitsList {};
+using KernelTraits = TraitsList<Pixel8Traits, Pixel16Traits, PixelFloatTraits>;
+
 template <class Traits>
 inline typename Traits::Pixel to_pixel(const Color4& c)
 {
-    return {Traits::from_unit(c.alpha), Traits::from_unit(c.red), Traits::from_unit(c.green),
-            Traits::from_unit(c.blue)};
+    typename Traits::Pixel p;
+    p.alpha = Traits::from_unit(c.alpha);
+    p.red = Traits::from_unit(c.red);
+    p.green = Traits::from_unit(c.green);
+    p.blue = Traits::from_unit(c.blue);
+    return p;
 }
-
-inline PF_Pixel to_pixel8(const Color4& c) { return to_pixel<Pixel8Traits>(c); }
-inline PF_Pixel16 to_pixel16(const Color4& c) { return to_pixel<Pixel16Traits>(c); }
-inline PF_PixelFloat to_pixel_float(const Color4& c) { return to_pixel<PixelFloatTraits>(c); }
 
 // Bytes per pixel of a depth class; 0 for none.
 inline std::size_t pixel_size(DepthClass depth)

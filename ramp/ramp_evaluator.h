@@ -1,15 +1,16 @@
-// Ramp geometry of one frame and the pixel kernels that draw it.
+// Ramp geometry of one frame: where each pixel lies along the ramp.
 //
 // The evaluator turns the settings into an origin, a unit axis and a ramp
 // length, and maps pixel (x, y) to t in 0..1, bent by the power curve through
-// the host's `pow`. It is built once per render, before any rendering thread
-// starts, and only read afterwards, so bands may use it concurrently.
+// the host's `pow`, for one pixel or a run of a row. It draws nothing: the
+// kernels (ramp_kernels.h) shade pixels from its t. It is built once per
+// render, before any rendering thread starts, and only read afterwards, so
+// bands may use it concurrently.
 #pragma once
 
 #include "host/host_interface.h"
 #include "ramp/ramp_settings.h"
 #include "ramp/ramp_types.h"
-#include "ramp/world_view.h"
 
 namespace velkor {
 
@@ -28,6 +29,9 @@ enum class KernelPath {
 
 // The widest path this processor runs; asked once.
 KernelPath widest_kernel_path();
+// `path`, or the baseline where the processor lacks it: a path the processor
+// lacks is never taken.
+KernelPath available_kernel_path(KernelPath path);
 
 // The shortest ramp; keeps t finite when the two points coincide or Length is 0.
 inline constexpr double kMinRampLength = 1e-6;
@@ -35,7 +39,7 @@ inline constexpr double kMinRampLength = 1e-6;
 class RampEvaluator {
 public:
     // `context.in_data->utils->ansi.pow` must be callable while the evaluator
-    // shades pixels; callers check that before building one.
+    // is asked for shaped positions; callers check that before building one.
     explicit RampEvaluator(const RenderRecord& context);
 
     // t of pixel (x, y), clamped to 0..1. The pixel's position is its integer
@@ -53,38 +57,13 @@ public:
     // processor lacks the path asked for).
     void shaped_positions(A_long x0, A_long y, A_long n, double* t, KernelPath path) const;
 
-    // Draws `rect` of `output` from `input`: nothing when the worlds differ in
-    // size, when the depth class is none, or when either world's memory cannot
-    // be addressed as pixels of that depth (is_drawable() in pixel_traits.h).
-    // Uses the widest kernel path of the processor.
-    void render(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
-    // The same through one path; the baseline one where the processor lacks it.
-    void render(const WorldView& input, const WorldView& output, const PF_Rect& rect,
-                KernelPath path) const;
-
-    // The straightforward path: one evaluator query, with its host `pow` call,
-    // per pixel. The fast kernels behind render() are proven bit-identical to it.
-    void render_reference(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
-
-    void render_8(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
-    void render_16(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
-    void render_float(const WorldView& input, const WorldView& output, const PF_Rect& rect) const;
-
     const RenderRecord& context() const { return context_; }
-    const PF_InData* in_data() const { return in_data_; }
+    const RampSettings& settings() const { return context_.settings; }
     double ramp_length() const { return ramp_length_; }
     const Vector2& origin() const { return origin_; }
     const Vector2& axis() const { return axis_; }
 
 private:
-    template <class Traits>
-    void render_kernel(const WorldView& input, const WorldView& output, const PF_Rect& rect,
-                       KernelPath path) const;
-    template <class Traits>
-    void render_kernel_reference(const WorldView& input, const WorldView& output,
-                                 const PF_Rect& rect) const;
-
-    const PF_InData* in_data_;
     RenderRecord context_;
     double ramp_length_ = kMinRampLength;
     Vector2 origin_{0.0, 0.0};

@@ -1,5 +1,7 @@
 #include "ramp/ramp_renderer.h"
 
+#include "ramp/ramp_kernels.h"
+
 namespace velkor {
 
 RampEvaluatorHolder::RampEvaluatorHolder(std::unique_ptr<RampEvaluator> evaluator)
@@ -31,7 +33,7 @@ void RampRenderer::render_frame(const WorldView& input, const WorldView& output)
 void RampRenderer::render_area(const WorldView& input, const WorldView& output,
                                const PF_Rect& rect) const
 {
-    holder_->get().render(input, output, rect);
+    render_ramp(holder_->get(), input, output, rect);
 }
 
 }  // namespace velkor

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace simhost {
 
@@ -33,7 +34,9 @@ std::string number(double v)
 
 std::string control(const ParamInfo& p) { return "\"" + p.name + "\" (parameter " + std::to_string(p.index) + ")"; }
 
-const char* type_name(PF_ParamType type)
+}  // namespace
+
+const char* param_type_name(PF_ParamType type)
 {
     switch (type) {
     case PF_Param_LAYER:
@@ -55,7 +58,10 @@ const char* type_name(PF_ParamType type)
     }
 }
 
-}  // namespace
+bool ParamInfo::shown_as_percent() const
+{
+    return type == PF_Param_FIX_SLIDER && (declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
+}
 
 Session::Session(HostConfig config) : config_(config) {}
 
@@ -190,7 +196,7 @@ Status Session::check_index(int index, PF_ParamType type, const char* what) cons
                                std::to_string(params_.size()) + ")");
     }
     if (p->type != type) {
-        return Status::failure(control(*p) + " is a " + type_name(p->type) + ", not a " + what);
+        return Status::failure(control(*p) + " is a " + param_type_name(p->type) + ", not a " + what);
     }
     return Status{};
 }
@@ -293,6 +299,78 @@ Status Session::set_percent(int index, double percent)
     return Status{};
 }
 
+namespace {
+
+// The layout of the frame's input world, as the options ask for it.
+WorldSpec input_spec(const RenderOptions& options)
+{
+    WorldSpec in_spec;
+    if (options.input != nullptr) {
+        in_spec = options.input->world_spec();
+    } else {
+        in_spec.width = options.solid.width;
+        in_spec.height = options.solid.height;
+        in_spec.format = options.format;
+    }
+    in_spec.row_padding = options.row_padding;
+    in_spec.bottom_up = options.bottom_up;
+    in_spec.origin_x = options.origin_x;
+    in_spec.origin_y = options.origin_y;
+    return in_spec;
+}
+
+// The frame's input world: a copy of the caller's layer, or a solid one.
+World input_world(const RenderOptions& options, const WorldSpec& in_spec)
+{
+    World input(in_spec);
+    if (options.input != nullptr) {
+        for (int y = 0; y < in_spec.height; ++y) {
+            std::memcpy(input.row(y), options.input->row(y),
+                        static_cast<std::size_t>(in_spec.width) * input.pixel_bytes());
+        }
+    } else {
+        input.fill(options.solid.color);
+    }
+    return input;
+}
+
+// The frame's output world: the input's layout, or the size the options ask.
+World output_world(const RenderOptions& options, const WorldSpec& in_spec)
+{
+    WorldSpec out_spec = in_spec;
+    if (options.output_width >= 0) {
+        out_spec.width = options.output_width;
+    }
+    if (options.output_height >= 0) {
+        out_spec.height = options.output_height;
+    }
+    World output(out_spec);
+    output.fill_bytes(options.output_fill);
+    return output;
+}
+
+// The host's request for the frame: by default the input layer's rectangle.
+PF_PreRenderInput pre_render_input(const RenderOptions& options, const WorldSpec& in_spec, const World& input)
+{
+    PF_PreRenderInput pre_in{};
+    pre_in.output_request.rect = options.request_rect.value_or(
+        PF_LRect{in_spec.origin_x, in_spec.origin_y, in_spec.origin_x + in_spec.width,
+                 in_spec.origin_y + in_spec.height});
+    pre_in.output_request.field = options.field;
+    pre_in.output_request.channel_mask = options.channel_mask;
+    pre_in.bitdepth = static_cast<A_short>(bit_depth(input.format()));
+    return pre_in;
+}
+
+// The entries a log gained since it held `before`.
+template <class Entry>
+std::vector<Entry> since(const std::vector<Entry>& log, std::size_t before)
+{
+    return std::vector<Entry>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end());
+}
+
+}  // namespace
+
 RenderResult Session::render(const RenderOptions& options)
 {
     RenderResult result;
@@ -311,48 +389,14 @@ RenderResult Session::render(const RenderOptions& options)
     config.downsample_y = options.downsample_y;
     config.trace_bands = options.trace_bands;
 
-    WorldSpec in_spec;
-    if (options.input != nullptr) {
-        in_spec = options.input->world_spec();
-    } else {
-        in_spec.width = options.solid.width;
-        in_spec.height = options.solid.height;
-        in_spec.format = options.format;
-    }
-    in_spec.row_padding = options.row_padding;
-    in_spec.bottom_up = options.bottom_up;
-    in_spec.origin_x = options.origin_x;
-    in_spec.origin_y = options.origin_y;
-    World input(in_spec);
-    if (options.input != nullptr) {
-        for (int y = 0; y < in_spec.height; ++y) {
-            std::memcpy(input.row(y), options.input->row(y),
-                        static_cast<std::size_t>(in_spec.width) * input.pixel_bytes());
-        }
-    } else {
-        input.fill(options.solid.color);
-    }
-    WorldSpec out_spec = in_spec;
-    if (options.output_width >= 0) {
-        out_spec.width = options.output_width;
-    }
-    if (options.output_height >= 0) {
-        out_spec.height = options.output_height;
-    }
-    World output(out_spec);
-    output.fill_bytes(options.output_fill);
-
+    const WorldSpec in_spec = input_spec(options);
+    World input = input_world(options, in_spec);
+    World output = output_world(options, in_spec);
     host.begin_frame(&input, &output, options.reported_input_format.value_or(input.format()));
     const std::size_t checkouts_before = host.checkout_layer_calls().size();
     const std::size_t iterations_before = host.iterate_calls().size();
 
-    PF_PreRenderInput pre_in{};
-    pre_in.output_request.rect = options.request_rect.value_or(
-        PF_LRect{in_spec.origin_x, in_spec.origin_y, in_spec.origin_x + in_spec.width,
-                 in_spec.origin_y + in_spec.height});
-    pre_in.output_request.field = options.field;
-    pre_in.output_request.channel_mask = options.channel_mask;
-    pre_in.bitdepth = static_cast<A_short>(bit_depth(input.format()));
+    PF_PreRenderInput pre_in = pre_render_input(options, in_spec, input);
     PF_PreRenderOutput pre_out{};
     pre_out.result_rect = options.host_result_rect;
     pre_out.max_result_rect = options.host_max_result_rect;
@@ -380,11 +424,8 @@ RenderResult Session::render(const RenderOptions& options)
 
     result.return_msg.assign(last_out_.return_msg, strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
     result.out_flags = last_out_.out_flags;
-    const auto& checkouts = host.checkout_layer_calls();
-    result.layer_checkouts.assign(checkouts.begin() + static_cast<std::ptrdiff_t>(checkouts_before),
-                                  checkouts.end());
-    const auto& iterations = host.iterate_calls();
-    result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before), iterations.end());
+    result.layer_checkouts = since(host.checkout_layer_calls(), checkouts_before);
+    result.iterations = since(host.iterate_calls(), iterations_before);
     result.input = std::move(input);
     result.output = std::move(output);
     config = saved;

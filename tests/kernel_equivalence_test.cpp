@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
@@ -15,8 +16,18 @@
 #include "params/param_table.h"
 #include "ramp/pixel_traits.h"
 #include "ramp/ramp_evaluator.h"
+#include "ramp/ramp_kernels.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor {
+
+// Parameter values as the test runner prints them beside each test's name.
+void PrintTo(KernelPath path, std::ostream* os) { *os << (path == KernelPath::avx2 ? "avx2" : "baseline"); }
+void PrintTo(DepthClass depth, std::ostream* os)
+{
+    *os << (depth == DepthClass::eight ? "8-bit" : depth == DepthClass::sixteen ? "16-bit" : "float");
+}
+
 namespace {
 
 A_FpLong host_pow(A_FpLong x, A_FpLong y) { return std::pow(x, y); }
@@ -81,7 +92,7 @@ RampSettings random_settings(std::mt19937& rng)
     RampSettings s{};
     s.type = std::uniform_int_distribution<A_long>(0, 4)(rng);
     s.controlled_by = std::uniform_int_distribution<A_long>(0, 3)(rng);
-    s.shape = std::uniform_int_distribution<A_long>(0, 4)(rng);
+    s.shape = std::uniform_int_distribution<A_long>(0, kUnknownShape)(rng);
     // Points on 16.16 positions, as the host gives them; often on whole pixels,
     // so that a pixel lies exactly on the origin and its t is a zero.
     auto fixed = [&] {
@@ -213,8 +224,8 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
                            std::uniform_int_distribution<A_long>(0, h + 5)(rng)};
 
         const RampEvaluator evaluator(RenderRecord{&in_data, settings});
-        evaluator.render({depth, &input.world}, {depth, &fast.world}, rect, path);
-        evaluator.render_reference({depth, &input.world}, {depth, &reference.world}, rect);
+        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect, path);
+        render_ramp_reference(evaluator, {depth, &input.world}, {depth, &reference.world}, rect);
         ASSERT_EQ(fast.memory, reference.memory)
             << "round " << round << ": type " << settings.type << ", placement "
             << settings.controlled_by << ", shape " << settings.shape << ", power " << settings.power
@@ -293,8 +304,8 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
                         Frame reference = fast;
                         reference.world.data = reinterpret_cast<PF_Pixel*>(reference.memory.data());
                         const RampEvaluator evaluator(RenderRecord{&in_data, s});
-                        evaluator.render({depth, &input.world}, {depth, &fast.world}, rect, path);
-                        evaluator.render_reference({depth, &input.world}, {depth, &reference.world},
+                        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect, path);
+                        render_ramp_reference(evaluator, {depth, &input.world}, {depth, &reference.world},
                                                    rect);
                         ASSERT_EQ(fast.memory, reference.memory)
                             << placement.name << ", power " << power << ", shape " << shape

@@ -12,6 +12,7 @@
 #include "engine_test_support.h"
 #include "ramp/pixel_traits.h"
 #include "ramp/ramp_renderer.h"
+#include "ramp/ramp_shape.h"
 
 namespace velkor {
 namespace {
@@ -41,7 +42,7 @@ RampSettings random_settings(std::mt19937& rng, A_long width, A_long height, uns
     RampSettings s = test::basic_settings();
     s.type = 1 + pick(3);
     s.controlled_by = geometry == 4 ? 2 : (geometry != 0 ? 1 : 1 + pick(2));
-    s.shape = geometry == 5 ? 4 - 4 * pick(2) : 1 + pick(geometry != 0 && geometry != 3 ? 2 : 3);
+    s.shape = geometry == 5 ? kUnknownShape * (1 - pick(2)) : 1 + pick(geometry != 0 && geometry != 3 ? 2 : 3);
     s.start_point = {at(width), at(height)};
     s.end_point = {geometry == 2 || geometry == 3 ? s.start_point.x : at(width),
                    geometry == 1 || geometry == 3 ? s.start_point.y : at(height)};

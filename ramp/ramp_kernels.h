@@ -1,0 +1,29 @@
+// The shading kernels: pixels from the evaluator's t, one loop body for every
+// pixel type. Rows are addressed through their signed byte stride, so padded
+// rows and bottom-up worlds (negative rowbytes) need no copy. Nothing here
+// allocates or touches a host suite; the only host call is `pow`, through the
+// evaluator.
+#pragma once
+
+#include "host/host_interface.h"
+#include "ramp/ramp_evaluator.h"
+#include "ramp/world_view.h"
+
+namespace velkor {
+
+// Draws `rect` of `output` from `input` with the evaluator's ramp: nothing when
+// the worlds differ in size, when the depth class is none, or when either
+// world's memory cannot be addressed as pixels of that depth (is_drawable() in
+// pixel_traits.h). Uses the widest kernel path of the processor.
+void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
+                 const PF_Rect& rect);
+// The same through one path; the baseline one where the processor lacks it.
+void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
+                 const PF_Rect& rect, KernelPath path);
+
+// The straightforward path: one evaluator query, with its host `pow` call, per
+// pixel. The fast kernels behind render_ramp() are proven bit-identical to it.
+void render_ramp_reference(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
+                           const PF_Rect& rect);
+
+}  // namespace velkor
