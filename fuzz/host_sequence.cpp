@@ -12,7 +12,9 @@
 #include "fuzz/draw.h"
 #include "params/param_table.h"
 #include "ramp/ramp_evaluator.h"
+#include "ramp/ramp_kernels.h"
 #include "ramp/ramp_settings.h"
+#include "ramp/world_view.h"
 #include "simhost/session.h"
 
 namespace velkor_fuzz {
@@ -775,9 +777,9 @@ private:
         reference_settings_ = describe(settings);
         const velkor::RampEvaluator evaluator(velkor::RenderRecord{&in, settings});
         const velkor::DepthClass depth = depth_of(reported);
-        evaluator.render_reference(velkor::WorldView{depth, input.effect_world()},
-                                   velkor::WorldView{depth, expected.effect_world()},
-                                   PF_Rect{0, 0, expected.width(), expected.height()});
+        velkor::render_ramp_reference(evaluator, velkor::WorldView{depth, input.effect_world()},
+                                      velkor::WorldView{depth, expected.effect_world()},
+                                      PF_Rect{0, 0, expected.width(), expected.height()});
     }
 
     // Every field of a settings record, floats to the bit (%a), for a finding.
