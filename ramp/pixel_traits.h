@@ -8,6 +8,7 @@
 // one more traits type over a pixel struct declared in that order.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -78,10 +79,12 @@ struct PixelFloatTraits : ChannelPlaces<PF_PixelFloat, PF_FpShort> {
     // factor's NaN is the one kept, by an explicit select: the processor keeps
     // its first operand's, and the compiler may order a product's operands
     // either way, so the product alone would not say which NaN a pixel holds.
+    // (Asked with isnan, which compiles to a compare that cannot trap and so
+    // lets the loops around it vectorise; `factor != factor` does not.)
     static Channel scaled_alpha(double factor, Channel alpha)
     {
         const double a = factor * widen(alpha);
-        return from_scaled(factor != factor ? factor : a);
+        return from_scaled(std::isnan(factor) ? factor : a);
     }
 };
 
