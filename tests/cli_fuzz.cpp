@@ -6,11 +6,8 @@
 // The first byte chooses: even, the rest is arguments separated by NUL bytes;
 // odd, the rest is an image file whose extension the byte's other bits pick.
 //
-// Built with clang only (see tests/CMakeLists.txt, VELKOR_FUZZ):
-//   cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
-//     -DVELKOR_SANITIZE=address,undefined,fuzzer-no-link -DVELKOR_FUZZ=ON -DVELKOR_WINDOWS=OFF
-//   cmake --build build/fuzz --target cli_fuzz
-//   build/fuzz/tests/cli_fuzz -max_total_time=600 -rss_limit_mb=4096 corpus/
+// Built with clang only (VELKOR_FUZZ); the commands are in cli/README.md. Run
+// it with tests/lsan-suppressions.txt, which names a leak of OpenImageIO's.
 #include <unistd.h>
 
 #include <array>

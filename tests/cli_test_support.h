@@ -138,6 +138,14 @@ protected:
         const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (out_fd < 0 || err_fd < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0) _exit(120);
+        // Whatever the test runner ignores or blocks, the tool starts as from a
+        // plain shell, then with what the test asks.
+        for (int s = 1; s < NSIG; ++s) {
+            if (s != SIGKILL && s != SIGSTOP) std::signal(s, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         for (const int s : launch.ignored_signals) std::signal(s, SIG_IGN);
         // A core from a signal the test sends is not wanted.
         const struct rlimit no_core{0, 0};
