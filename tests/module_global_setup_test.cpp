@@ -1,7 +1,9 @@
 // PF_Cmd_GLOBAL_SETUP and PF_Cmd_GLOBAL_SETDOWN, through the built module.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "module_test_support.h"
 
@@ -31,8 +33,10 @@ TEST_F(GlobalSetup, ReportsVersionFlagsAndAFourByteHandleHoldingThePluginId)
     EXPECT_EQ(a.live_handles[0].size, 4u);
     EXPECT_TRUE(a.live_handles[0].held_as_global_data);
     EXPECT_EQ(a.live_handles[0].lock_depth, 0);
+    const std::vector<std::uint8_t> bytes = session.host().handle_contents(out.global_data);
+    ASSERT_EQ(bytes.size(), 4u);
     AEGP_PluginID stored = 0;
-    std::memcpy(&stored, *out.global_data, sizeof stored);
+    std::memcpy(&stored, bytes.data(), sizeof stored);
     EXPECT_EQ(stored, 0x00C0FFEE);
 
     ASSERT_EQ(session.host().register_calls().size(), 1u);

@@ -428,9 +428,8 @@ TEST_F(SmartRender, MissingHandleSuiteInSmartRenderGives516)
     // frame steps, with the refusal between the two commands.
     World input(WorldSpec{8, 8});
     World output(WorldSpec{8, 8});
-    output.fill_bytes(0xEE);
     simhost::Host& host = session.host();
-    host.begin_frame(&input, &output, input.format());
+    host.begin_frame(&input, simhost::FrameOutput{&output, false, 0xEE}, input.format());
     PF_PreRenderInput pin{};
     pin.output_request.rect = PF_LRect{0, 0, 8, 8};
     pin.output_request.channel_mask = simhost::kChannelMaskARGB;
@@ -444,8 +443,9 @@ TEST_F(SmartRender, MissingHandleSuiteInSmartRenderGives516)
     rin.bitdepth = 8;
     EXPECT_EQ(host.smart_render(rin, out), PF_Err_BAD_CALLBACK_PARAM);
     host.clear_faults();
+    ASSERT_NE(host.frame_output(), nullptr);
+    EXPECT_TRUE(all_bytes(*host.frame_output(), 0xEE));
     host.end_frame();
-    EXPECT_TRUE(all_bytes(output, 0xEE));
 }
 
 TEST_F(SmartRender, NullInputWorldIsAnErrorAndNothingIsWritten)
