@@ -113,6 +113,21 @@ TEST_F(GlobalSetup, SetdownDisposesTheGlobalHandle)
     EXPECT_EQ(log->released(kHandleSuite, 2), 1);
 }
 
+// Set-down writes nothing to PF_OutData, so a host that passes none still gets
+// its global data disposed rather than a refusal and a leaked handle.
+TEST_F(GlobalSetup, SetdownWithoutOutDataStillDisposesTheGlobalHandle)
+{
+    ASSERT_EQ(session.global_setup(), PF_Err_NONE);
+    simhost::Host& host = session.host();
+    PF_InData in = host.make_in_data();
+    ASSERT_NE(in.global_data, nullptr);
+    EXPECT_EQ(host.entry()(PF_Cmd_GLOBAL_SETDOWN, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    host.set_global_data(nullptr);
+    const simhost::Accounting a = session.accounting();
+    EXPECT_TRUE(a.live_handles.empty());
+    EXPECT_EQ(a.handles_disposed, 1);
+}
+
 TEST_F(GlobalSetup, SetdownWithNullGlobalDataReturnsZeroWithoutTheHandleSuite)
 {
     EXPECT_EQ(session.global_setdown(), PF_Err_NONE);
