@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "module_test_support.h"
@@ -50,6 +51,26 @@ TEST_F(GlobalSetup, ReportsVersionFlagsAndAFourByteHandleHoldingThePluginId)
     EXPECT_EQ(log->acquired(kUtilitySuite, 7), 1);
 }
 
+// The host writes the plug-in id into the global data while the module holds
+// its lock: registration comes between lock and unlock, and the handle is
+// handed over unlocked.
+TEST_F(GlobalSetup, RegistersBetweenLockAndUnlock)
+{
+    ASSERT_EQ(session.global_setup(), PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    const simhost::CommandLog* log = last_log(a, "PF_Cmd_GLOBAL_SETUP");
+    ASSERT_NE(log, nullptr);
+    const int made = event_at(*log, "host_new_handle 4");
+    const int lock = event_at(*log, "host_lock_handle");
+    const int registered = event_at(*log, "AEGP_RegisterWithAEGP");
+    const int unlock = event_at(*log, "host_unlock_handle");
+    ASSERT_GE(made, 0);
+    EXPECT_LT(made, lock);
+    EXPECT_LT(lock, registered);
+    EXPECT_LT(registered, unlock);
+    EXPECT_EQ(a.locked_handles(), 0);
+}
+
 TEST_F(GlobalSetup, MissingHandleSuiteGives516WithVersionAndFlagsAlreadySet)
 {
     session.host().refuse_suite(kHandleSuite, 2);
@@ -59,6 +80,7 @@ TEST_F(GlobalSetup, MissingHandleSuiteGives516WithVersionAndFlagsAlreadySet)
     EXPECT_EQ(out.out_flags, kOutFlags);
     EXPECT_EQ(out.out_flags2, kOutFlags2);
     EXPECT_EQ(out.global_data, nullptr);
+    EXPECT_EQ(std::string(out.return_msg), "") << "a suite the handler cannot get leaves no message";
     EXPECT_EQ(session.accounting().handles_created, 0);
 }
 
