@@ -46,4 +46,19 @@ inline void unpoison_memory(void* p, std::size_t size)
 #endif
 }
 
+// Whether the `size` bytes at `p` are poisoned: unaddressable under
+// AddressSanitizer (checked without touching them), else holding the pattern.
+inline bool is_poisoned(const void* p, std::size_t size)
+{
+#if defined(SIMHOST_ADDRESS_SANITIZER)
+    return size != 0 && __asan_region_is_poisoned(const_cast<void*>(p), size) == p;
+#else
+    const auto* bytes = static_cast<const std::uint8_t*>(p);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] != kPoisonByte) return false;
+    }
+    return size != 0;
+#endif
+}
+
 }  // namespace simhost
