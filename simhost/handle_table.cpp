@@ -58,6 +58,13 @@ void HandleTable::free_memory(Block& block)
     }
 }
 
+HandleTable::~HandleTable()
+{
+    for (auto& [handle, block] : blocks_) {
+        free_memory(*block);
+    }
+}
+
 PF_Handle HandleTable::create(A_HandleSize size, std::uint8_t fill, const HandleRules& rules)
 {
     const int command = recorder_.current_index();

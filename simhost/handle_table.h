@@ -36,6 +36,10 @@ struct HandleRules {
 class HandleTable {
 public:
     explicit HandleTable(CommandRecorder& recorder) : recorder_(recorder) {}
+    // Frees what the module left (the accounting has reported it by then).
+    ~HandleTable();
+    HandleTable(const HandleTable&) = delete;
+    HandleTable& operator=(const HandleTable&) = delete;
 
     PF_Handle create(A_HandleSize size, std::uint8_t fill, const HandleRules& rules);
     void* lock(PF_Handle handle, const HandleRules& rules);  // null for an unknown handle
