@@ -42,7 +42,9 @@ constexpr Command kCommands[] = {
      [](const Records& r) { return about(r.in_data, r.out_data, r.params, r.output); }},
     {PF_Cmd_GLOBAL_SETUP, kInData | kOutData,
      [](const Records& r) { return global_setup(r.in_data, r.out_data, r.params, r.output); }},
-    {PF_Cmd_GLOBAL_SETDOWN, kInData | kOutData, [](const Records& r) { return global_setdown(r.in_data); }},
+    // Set-down writes nothing, so a host that passes no PF_OutData still has the
+    // global data disposed.
+    {PF_Cmd_GLOBAL_SETDOWN, kInData, [](const Records& r) { return global_setdown(r.in_data); }},
     {PF_Cmd_PARAMS_SETUP, kInData | kOutData,
      [](const Records& r) { return params_setup(r.in_data, r.out_data, r.params, r.output); }},
     {PF_Cmd_UPDATE_PARAMS_UI, kInData | kOutData,

@@ -19,4 +19,19 @@ void delete_pre_render_data(void* pre_render_data)
     delete data;
 }
 
+PreRenderHandover::PreRenderHandover(PF_PreRenderOutput& output, std::unique_ptr<PreRenderData> data)
+    : output_(output), data_(std::move(data))
+{
+    output_.pre_render_data = data_.get();
+    output_.delete_pre_render_data_func = delete_pre_render_data;
+}
+
+PreRenderHandover::~PreRenderHandover()
+{
+    if (data_ != nullptr && output_.pre_render_data == data_.get()) {
+        output_.pre_render_data = nullptr;
+        output_.delete_pre_render_data_func = nullptr;
+    }
+}
+
 }  // namespace velkor

@@ -1,6 +1,7 @@
 // Smart pre-render: resolves the controls at the current time into the frame's
 // settings handle, checks out the input layer under the host's own request, and
 // reports the input's area as the effect's.
+#include <memory>
 #include <new>
 
 #include "host/commands.h"
@@ -29,12 +30,12 @@ PF_Err smart_pre_render(PF_InData* in_data, PF_OutData* /*out_data*/, PF_PreRend
     HandleLock lock(handles, handle.get());
     if (lock.address() == nullptr) return PF_Err_OUT_OF_MEMORY;
 
-    auto* data = new (std::nothrow) PreRenderData{in_data->pica_basicP, handle.get()};
+    std::unique_ptr<PreRenderData> data(new (std::nothrow) PreRenderData{in_data->pica_basicP, handle.get()});
     if (data == nullptr) return PF_Err_OUT_OF_MEMORY;
-    // From here the host owns the handle through the deleter, whatever follows.
-    extra->output->pre_render_data = data;
-    extra->output->delete_pre_render_data_func = delete_pre_render_data;
-    handle.release();
+    // Named in the output before anything can fail, and taken back if anything
+    // does: `handover` clears the output and frees the block, `lock` unlocks and
+    // `handle` disposes the settings, in that order.
+    PreRenderHandover handover(*extra->output, std::move(data));
 
     PF_Err err = PF_Err_NONE;
     {
@@ -52,11 +53,14 @@ PF_Err smart_pre_render(PF_InData* in_data, PF_OutData* /*out_data*/, PF_PreRend
     PF_CheckoutResult checkout{};
     err = extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
                                     in_data->time_step, in_data->time_scale, &checkout);
-    if (err == PF_Err_NONE) {
-        union_rect(checkout.result_rect, extra->output->result_rect);
-        union_rect(checkout.max_result_rect, extra->output->max_result_rect);
-    }
-    return err;
+    if (err != PF_Err_NONE) return err;
+    union_rect(checkout.result_rect, extra->output->result_rect);
+    union_rect(checkout.max_result_rect, extra->output->max_result_rect);
+
+    // The host owns the settings from here, through the deleter.
+    handover.keep();
+    handle.release();
+    return PF_Err_NONE;
 }
 
 }  // namespace velkor

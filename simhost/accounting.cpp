@@ -132,7 +132,8 @@ std::string Accounting::summary() const
     out << "\nlayers: checkout_layer " << layers_checked_out << ", pixels out " << layer_pixels_checked_out
         << ", checked in by module " << layer_pixels_checked_in << ", released by host "
         << layer_pixels_still_out_at_frame_end;
-    out << "\npre-render data: created " << pre_render_data_created << ", deleted " << pre_render_data_deleted;
+    out << "\npre-render data: created " << pre_render_data_created << ", deleted " << pre_render_data_deleted
+        << ", dropped by the host after a failure " << pre_render_data_dropped;
     out << "\nviolations: " << violations.size() << "\n";
     const std::string problems = unbalanced();
     if (!problems.empty()) {

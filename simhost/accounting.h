@@ -34,7 +34,11 @@ struct CommandLog {
     PF_Cmd cmd = -1;    // the selector, or -1 for the deleter
     PF_Err result = 0;
     std::map<SuiteKey, SuiteCounts> suites;
-    std::vector<std::string> events;  // "acquire \"PF Handle Suite\" 2", "release ...", "refuse ..."
+    // In call order: suites ("acquire \"PF Handle Suite\" 2", "release ...",
+    // "refuse ..."), handles ("host_new_handle 164", "host_lock_handle",
+    // "host_unlock_handle", "host_dispose_handle") and the other host calls by
+    // name ("AEGP_RegisterWithAEGP", "checkout_layer_pixels", "checkout_output", ...).
+    std::vector<std::string> events;
 
     bool balanced() const;
     int acquired(const std::string& name, int version) const;
@@ -70,13 +74,20 @@ struct Accounting {
     int pre_render_data_created = 0;
     int pre_render_data_deleted = 0;
     int pre_render_data_without_deleter = 0;
+    int pre_render_data_dropped = 0;  // let go after a failed pre-render without calling the deleter
+
+    // Commands open at one time, at most (frames rendered side by side).
+    int peak_commands_in_flight = 0;
+    int peak_smart_renders_in_flight = 0;
+    bool pre_render_beside_render = false;  // a pre-render ran while another frame's smart render did
 
     std::vector<std::string> violations;  // protocol errors noticed by the host
 
     // Nothing is left: every suite released within its command, no handle alive
     // but the global data the host holds (unlocked), no lock held, every parameter
     // and layer-pixel checkout checked in by the module, all pre-render data
-    // deleted, and no violation.
+    // deleted, and no violation (a failed command that left behind what it made
+    // is one).
     bool balanced() const;
     // "" when balanced(), else one line per thing left over.
     std::string unbalanced() const;

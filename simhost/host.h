@@ -2,26 +2,40 @@
 // receives. One Host plays After Effects for one loaded module: it serves the
 // basic suite and the six suites the module uses, fills PF_InData with its
 // callbacks, keeps the declared parameters and their current values, hands out
-// effect worlds and layer checkouts, runs `iterate_generic` on a real thread
-// pool, injects failures on request and counts every resource (accounting.h).
+// effect worlds and layer checkouts, runs `iterate_generic` on real threads,
+// injects failures on request and counts every resource (accounting.h).
 //
 // Host ties together parts with one job each; each keeps its own state and lock:
-//   command_log.h     the commands sent, the command thread, violations
+//   command_log.h     the commands sent, the thread of each, violations
 //   fault_plan.h      injected failures, refused suites, call counts
 //   suite_table.h     the suites served and their acquisitions
-//   handle_table.h    memory handles and their locks
+//   handle_table.h    memory handles, their locks, moving and poisoned memory
 //   param_store.h     declared parameters, their records, checkouts, UI updates
-//   frame_checkouts.h the frame's worlds, layer checkouts, pre-render data
-//   band_iteration.h  iterate_generic on the render threads
+//   frame_checkouts.h a frame's worlds, layer checkouts, pre-render data
+//   band_iteration.h  iterate_generic on a frame's render threads
 // Host itself turns the module's C callbacks into calls on those parts (each
 // first checks the thread and consults the fault plan) and sends the commands.
 //
-// Callbacks that carry no context (suite functions, handle functions) reach the
-// host that is active: the most recently constructed Host still alive. Run one
-// Host at a time per process; every command is sent from one thread, and only
-// the band callbacks of `iterate_generic` run elsewhere.
+// The host is as strict as the real one, and stricter (HostConfig): handles
+// move and are poisoned while unlocked, the output world is the host's own with
+// another origin and stride than the input's, and after a failed command the
+// host checks that nothing the module made is left with it. Tests that need the
+// gentle form of one of these switch it off.
+//
+// Frames. The one-at-a-time calls (begin_frame, smart_pre_render, smart_render,
+// end_frame) render the host's own frame. Like hosts with multi-frame
+// rendering, the host can also render several frames at once: each Frame from
+// open_frame() has its own effect_ref, PF_InData, PF_OutData, parameter values,
+// worlds and render threads, and may be driven on its own thread while others
+// are; all share the module's global data.
+//
+// Callbacks that carry an effect_ref find their host and frame through it.
+// Context-free ones (suite functions, handle functions) reach the host that is
+// active, the most recently constructed Host still alive, and the frame whose
+// command the calling thread is running. Run one Host at a time per process.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -49,11 +63,12 @@ inline constexpr A_long kChannelMaskAlpha = 1;
 inline constexpr A_long kChannelMaskARGB = 15;
 
 struct HostConfig {
-    int threads = 4;                          // AEGP_GetNumThreads and the pool size
+    int threads = 4;                          // what AEGP_GetNumThreads reports
+    int pool_threads = 0;                     // workers that run iterate_generic; 0: `threads`
     AEGP_PluginID plugin_id = 0x1234;         // what AEGP_RegisterWithAEGP writes
     std::uint8_t handle_fill = 0xA5;          // every byte of a new handle
-    int layer_width = 640;                    // PF_InData width/height; point defaults
-    int layer_height = 480;                   // are converted from percent with them
+    int layer_width = 640;                    // PF_InData width/height; point defaults are
+    int layer_height = 480;                   // converted from percent with them
     PF_RationalScale downsample_x{1, 1};
     PF_RationalScale downsample_y{1, 1};
     PF_RationalScale pixel_aspect_ratio{1, 1};
@@ -63,12 +78,59 @@ struct HostConfig {
     // Runs the iterations of iterate_generic one at a time and records, for each,
     // the rows of the frame's output world that it changed (IterationRecord::rows).
     bool trace_bands = false;
+
+    // How strict the host is; every rule is on unless a test turns it off.
+    HandleRules handles;  // handles move on lock and are poisoned while unlocked
+    WorldRules worlds;    // the host sizes the worlds and gives the output its own
+    // After a failed smart pre-render the host calls the deleter of pre-render
+    // data the module left with it (true) or lets go of it without (false);
+    // hosts do either, so the module must leave nothing either way.
+    bool delete_pre_render_data_after_failure = true;
 };
 
 struct RegisterCall {
     AEGP_GlobalRefcon refcon = nullptr;
     std::string name;
     PF_Err result = 0;
+};
+
+class Host;
+
+// One frame the host renders, with everything that is the frame's own. Made by
+// the host (its own frame, or open_frame()); used through the Host's calls.
+class Frame {
+public:
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+
+    PF_ProgPtr effect_ref() const;
+    const HostConfig& config() const { return *config_; }
+    // The world the module draws into (after a smart render has begun).
+    World* output() const { return checkouts_.output(); }
+    void* pre_render_data() const { return checkouts_.pre_render_data(); }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return checkouts_.checkout_layer_calls(); }
+    const std::vector<IterateCall>& iterate_calls() const { return bands_.calls(); }
+
+private:
+    friend class Host;
+    friend struct Callbacks;
+
+    // With `own_config` the frame keeps a copy and its own parameter values;
+    // without, it reads the host's configuration and records as they change.
+    Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats, const HostConfig* shared_config,
+          const HostConfig& own_config, std::unique_ptr<ParamValues> values);
+
+    // What effect_ref points at: how callbacks with a context find their host and frame.
+    struct Token {
+        std::uint32_t magic;
+        Host* host;
+        Frame* frame;
+    } token_{};
+    HostConfig own_config_;
+    const HostConfig* config_;
+    std::unique_ptr<ParamValues> values_;
+    FrameCheckouts checkouts_;
+    BandIteration bands_;
 };
 
 class Host {
@@ -92,18 +154,23 @@ public:
     PF_InData make_in_data() const;
     // Sends one command. The host records the suites of the call, adopts the
     // global data handle after a successful PF_Cmd_GLOBAL_SETUP and lets go of it
-    // after PF_Cmd_GLOBAL_SETDOWN.
+    // after PF_Cmd_GLOBAL_SETDOWN. After a failed command it reports, as a
+    // violation, every handle the command made and left alive.
     PF_Err call(PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
                 PF_LayerDef* output, void* extra);
     // The same with a fresh make_in_data().
     PF_Err call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[] = nullptr, PF_LayerDef* output = nullptr,
                 void* extra = nullptr);
 
-    PF_Handle global_data() const { return global_data_; }
-    void set_global_data(PF_Handle handle) { global_data_ = handle; }
+    PF_Handle global_data() const;
+    void set_global_data(PF_Handle handle);
+    // A handle's bytes as the module left them, read the way the host reads
+    // them (never through the master pointer, which the module may not use
+    // outside a lock either).
+    std::vector<std::uint8_t> handle_contents(PF_Handle handle) const { return handles_.contents(handle); }
 
     SPBasicSuite* basic_suite() { return &basic_suite_; }
-    PF_ProgPtr effect_ref() const;
+    PF_ProgPtr effect_ref() const { return own_frame_->effect_ref(); }
     PF_UtilCallbacks* utils() { return &utils_; }
 
     // ------------------------------------------------------------ parameters
@@ -120,34 +187,61 @@ public:
     std::vector<PF_ParamDef*> param_array();
     // A point's value in layer pixels (what checkout returns, before downsampling).
     std::pair<double, double>& point_value(int index) { return params_.point(index); }
+    // The records and points as they are now, for a frame of its own.
+    ParamValues param_values() const { return params_.values(); }
 
     const std::vector<CheckoutParamCall>& checkout_param_calls() const { return params_.checkout_calls(); }
     const std::vector<UpdateParamUiCall>& update_param_ui_calls() const { return params_.update_ui_calls(); }
     const std::vector<RegisterCall>& register_calls() const { return register_calls_; }
     void clear_call_logs();
 
-    // ------------------------------------------------------------ frames
+    // ------------------------------------------------------------ the host's own frame
+
+    Frame& own_frame() { return *own_frame_; }
 
     // The worlds of the next frame: the input layer's pixels and the output. The
     // input layer's rectangle is (origin, origin + size); PF_GetPixelFormat
     // answers `reported_input_format` for the input and the output's own format.
+    // The strict host takes `output` as the model of an output of its own.
     void begin_frame(World* input, World* output, PF_PixelFormat reported_input_format);
+    void begin_frame(World* input, const FrameOutput& output, PF_PixelFormat reported_input_format);
     // Sends PF_Cmd_SMART_PRE_RENDER. Afterwards the host holds the pre-render data;
-    // if the command failed, the host deletes it at once.
+    // if the command failed, the host deletes it at once or lets go of it
+    // (HostConfig::delete_pre_render_data_after_failure).
     PF_Err smart_pre_render(PF_PreRenderInput& input, PF_PreRenderOutput& output, PF_OutData& out_data);
     // Sends PF_Cmd_SMART_RENDER with the pre-render data the host holds. At its end
     // the host releases the layer-pixel checkouts the module left out.
     PF_Err smart_render(PF_SmartRenderInput& input, PF_OutData& out_data);
     // Deletes the pre-render data if still held and forgets the frame's worlds.
     void end_frame();
-    void* pre_render_data() const { return frame_.pre_render_data(); }
+    void* pre_render_data() const { return own_frame_->pre_render_data(); }
+    // The world the last smart render drew into.
+    World* frame_output() const { return own_frame_->output(); }
 
-    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return frame_.checkout_layer_calls(); }
-    const std::vector<IterateCall>& iterate_calls() const { return bands_.calls(); }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return own_frame_->checkout_layer_calls(); }
+    const std::vector<IterateCall>& iterate_calls() const { return own_frame_->iterate_calls(); }
 
     // Worlds PF_GetPixelFormat knows, with the format it reports.
-    void register_world(const PF_EffectWorld* world, PF_PixelFormat format);
-    void unregister_world(const PF_EffectWorld* world);
+    void register_world(const PF_EffectWorld* world, PF_PixelFormat format) { formats_.add(world, format); }
+    void unregister_world(const PF_EffectWorld* world) { formats_.remove(world); }
+
+    // ------------------------------------------------------------ frames side by side
+
+    // A frame of its own: `config` gives its PF_InData (times, downsample), its
+    // render threads and its rules; its parameters are `values`. The frame lives
+    // as long as the host. Thread-safe.
+    Frame& open_frame(const HostConfig& config, const ParamValues& values);
+    // The calls above for `frame`. Different frames may be driven on different
+    // threads at once; one frame's calls come from one thread at a time.
+    void begin_frame(Frame& frame, World* input, const FrameOutput& output, PF_PixelFormat reported_input_format);
+    PF_Err smart_pre_render(Frame& frame, PF_PreRenderInput& input, PF_PreRenderOutput& output,
+                            PF_OutData& out_data);
+    PF_Err smart_render(Frame& frame, PF_SmartRenderInput& input, PF_OutData& out_data);
+    void end_frame(Frame& frame);
+    // Holds every smart render at its checkout_output until `frames` smart
+    // renders are there, so that many are provably in flight at once (or until
+    // `seconds` pass, which a test then sees in the peak it reads).
+    void meet_in_smart_render(int frames, double seconds = 30.0);
 
     // ------------------------------------------------------------ failure injection
 
@@ -174,18 +268,20 @@ private:
     friend struct Callbacks;
 
     PF_Err record_call(CallKind kind) { return faults_.record(kind); }
-    void delete_pre_render_data();
+    PF_InData make_in_data(const Frame& frame) const;
+    // Sends a command for `frame` on the calling thread; `index` receives the
+    // command's log index.
+    PF_Err send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
+                PF_LayerDef* output, void* extra, int* index);
+    // A violation for each handle that command `index` made and left alive.
+    void check_nothing_left(int index, const std::string& label);
+    void delete_pre_render_data(Frame& frame, bool after_failure);
+    void wait_for_meeting();
 
     HostConfig config_;
     std::shared_ptr<ModuleLibrary> module_;
     EntryPointFuncPtr entry_ = nullptr;
     Host* previous_active_ = nullptr;
-
-    // What effect_ref points at: how callbacks with a context find their host.
-    struct EffectToken {
-        std::uint32_t magic;
-        Host* host;
-    } token_{};
 
     SPBasicSuite basic_suite_{};
     PF_UtilCallbacks utils_{};
@@ -197,8 +293,19 @@ private:
     SuiteTable suites_{recorder_};
     HandleTable handles_{recorder_};
     ParamStore params_{recorder_};
-    FrameCheckouts frame_{recorder_};
-    BandIteration bands_{recorder_};
+    WorldFormats formats_;
+
+    // The host's own frame, then those opened for rendering side by side.
+    mutable std::mutex frames_mutex_;
+    std::unique_ptr<Frame> own_frame_;
+    std::vector<std::unique_ptr<Frame>> frames_;
+
+    // Smart renders held at checkout_output until this many are there.
+    std::mutex meeting_mutex_;
+    std::condition_variable meeting_;
+    int meeting_size_ = 0;
+    int meeting_arrived_ = 0;
+    double meeting_seconds_ = 0.0;
 
     // The module's own state the host keeps between commands.
     mutable std::mutex module_state_mutex_;

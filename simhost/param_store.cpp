@@ -80,19 +80,22 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
     std::lock_guard<std::mutex> lock(mutex_);
     CheckoutParamCall call = logged;
     const PF_ParamIndex index = call.index;
+    const std::vector<PF_ParamDef>& records = context.values != nullptr ? context.values->records : params_;
+    const auto& points = context.values != nullptr ? context.values->points : points_;
     if (call.result == PF_Err_NONE) {
         if (param == nullptr) {
             recorder_.violation("checkout_param with a null record");
             call.result = PF_Err_BAD_CALLBACK_PARAM;
-        } else if (index < 0 || index >= static_cast<PF_ParamIndex>(params_.size())) {
+        } else if (index < 0 || index >= static_cast<PF_ParamIndex>(records.size())) {
             call.result = PF_Err_INVALID_INDEX;
         } else {
-            *param = params_[static_cast<std::size_t>(index)];
+            *param = records[static_cast<std::size_t>(index)];
             if (index == 0 && context.input != nullptr) {
                 param->u.ld = *context.input;
             }
             if (param->param_type == PF_Param_POINT) {
-                const auto& [x, y] = points_[index];
+                const auto found = points.find(index);
+                const auto [x, y] = found != points.end() ? found->second : std::pair<double, double>{};
                 param->u.td.x_value = static_cast<PF_Fixed>(std::lround(x * context.downsample_x * 65536.0));
                 param->u.td.y_value = static_cast<PF_Fixed>(std::lround(y * context.downsample_y * 65536.0));
             }
@@ -102,6 +105,12 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
     }
     checkout_calls_.push_back(call);
     return call.result;
+}
+
+ParamValues ParamStore::values() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ParamValues{params_, points_};
 }
 
 PF_Err ParamStore::checkin(PF_ParamDef* param, PF_Err injected)

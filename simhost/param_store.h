@@ -38,11 +38,19 @@ struct UpdateParamUiCall {
     PF_Err result = 0;
 };
 
+// The parameters' values at one moment: the host's records (slot 0 the layer)
+// and the points in layer pixels. A frame rendered beside others keeps its own.
+struct ParamValues {
+    std::vector<PF_ParamDef> records;
+    std::map<int, std::pair<double, double>> points;
+};
+
 // What a checkout needs from the frame and the host's settings.
 struct CheckoutContext {
     const PF_EffectWorld* input = nullptr;  // the frame's input layer, if a frame is open
     double downsample_x = 1.0;
     double downsample_y = 1.0;
+    const ParamValues* values = nullptr;  // the frame's own values; null: the host's records
 };
 
 class ParamStore {
@@ -63,6 +71,8 @@ public:
     // Pointers into records(); slot 0 shows `input` when there is one.
     std::vector<PF_ParamDef*> array(const PF_EffectWorld* input);
     std::pair<double, double>& point(int index) { return points_[index]; }
+    // A copy of the records and points as they are now.
+    ParamValues values() const;
 
     const std::vector<AddParamCall>& add_calls() const { return add_calls_; }
     const std::vector<CheckoutParamCall>& checkout_calls() const { return checkout_calls_; }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <vector>
+#include <thread>
 
 namespace simhost {
 
@@ -301,9 +302,24 @@ Status Session::set_percent(int index, double percent)
 
 namespace {
 
-// The layout of the frame's input world, as the options ask for it.
-WorldSpec input_spec(const RenderOptions& options)
+// The host's configuration for a frame rendered with `options`.
+HostConfig frame_config(const HostConfig& base, const RenderOptions& options)
 {
+    HostConfig config = base;
+    if (options.threads > 0) {
+        config.threads = options.threads;
+    }
+    config.downsample_x = options.downsample_x;
+    config.downsample_y = options.downsample_y;
+    config.trace_bands = options.trace_bands;
+    return config;
+}
+
+// One frame through `frame`: the layer, pre-render, the smart renders, the end
+// of the frame. `last_out` is the PF_OutData of the last command sent.
+RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options, PF_OutData& last_out)
+{
+    RenderResult result;
     WorldSpec in_spec;
     if (options.input != nullptr) {
         in_spec = options.input->world_spec();
@@ -316,12 +332,6 @@ WorldSpec input_spec(const RenderOptions& options)
     in_spec.bottom_up = options.bottom_up;
     in_spec.origin_x = options.origin_x;
     in_spec.origin_y = options.origin_y;
-    return in_spec;
-}
-
-// The frame's input world: a copy of the caller's layer, or a solid one.
-World input_world(const RenderOptions& options, const WorldSpec& in_spec)
-{
     World input(in_spec);
     if (options.input != nullptr) {
         for (int y = 0; y < in_spec.height; ++y) {
@@ -331,13 +341,10 @@ World input_world(const RenderOptions& options, const WorldSpec& in_spec)
     } else {
         input.fill(options.solid.color);
     }
-    return input;
-}
-
-// The frame's output world: the input's layout, or the size the options ask.
-World output_world(const RenderOptions& options, const WorldSpec& in_spec)
-{
+    // The gentle host draws into this world; the strict one into its own made
+    // after it, of the size it decides unless the options force one.
     WorldSpec out_spec = in_spec;
+    const bool forced_size = options.output_width >= 0 || options.output_height >= 0;
     if (options.output_width >= 0) {
         out_spec.width = options.output_width;
     }
@@ -345,13 +352,12 @@ World output_world(const RenderOptions& options, const WorldSpec& in_spec)
         out_spec.height = options.output_height;
     }
     World output(out_spec);
-    output.fill_bytes(options.output_fill);
-    return output;
-}
 
-// The host's request for the frame: by default the input layer's rectangle.
-PF_PreRenderInput pre_render_input(const RenderOptions& options, const WorldSpec& in_spec, const World& input)
-{
+    host.begin_frame(frame, &input, FrameOutput{&output, forced_size, options.output_fill},
+                     options.reported_input_format.value_or(input.format()));
+    const std::size_t checkouts_before = frame.checkout_layer_calls().size();
+    const std::size_t iterations_before = frame.iterate_calls().size();
+
     PF_PreRenderInput pre_in{};
     pre_in.output_request.rect = options.request_rect.value_or(
         PF_LRect{in_spec.origin_x, in_spec.origin_y, in_spec.origin_x + in_spec.width,
@@ -359,77 +365,94 @@ PF_PreRenderInput pre_render_input(const RenderOptions& options, const WorldSpec
     pre_in.output_request.field = options.field;
     pre_in.output_request.channel_mask = options.channel_mask;
     pre_in.bitdepth = static_cast<A_short>(bit_depth(input.format()));
-    return pre_in;
-}
+    PF_PreRenderOutput pre_out{};
+    pre_out.result_rect = options.host_result_rect;
+    pre_out.max_result_rect = options.host_max_result_rect;
+    last_out = PF_OutData{};
+    result.pre_render_err = host.smart_pre_render(frame, pre_in, pre_out, last_out);
+    result.err = result.pre_render_err;
+    result.pre_render_output = pre_out;
 
-// The entries a log gained since it held `before`.
-template <class Entry>
-std::vector<Entry> since(const std::vector<Entry>& log, std::size_t before)
-{
-    return std::vector<Entry>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end());
+    if (result.pre_render_err == PF_Err_NONE) {
+        for (int pass = 0; pass < std::max(options.smart_renders, 1); ++pass) {
+            PF_SmartRenderInput render_in{};
+            render_in.output_request = pre_in.output_request;
+            render_in.bitdepth = pre_in.bitdepth;
+            last_out = PF_OutData{};
+            const PF_Err err = host.smart_render(frame, render_in, last_out);
+            result.render_errs.push_back(err);
+            if (result.err == PF_Err_NONE) {
+                result.err = err;
+            }
+            const World* drawn = frame.output();
+            result.outputs.push_back(drawn != nullptr ? *drawn : output);
+        }
+    }
+    host.end_frame(frame);
+
+    result.return_msg.assign(last_out.return_msg, strnlen(last_out.return_msg, sizeof last_out.return_msg));
+    result.out_flags = last_out.out_flags;
+    const auto& checkouts = frame.checkout_layer_calls();
+    result.layer_checkouts.assign(checkouts.begin() + static_cast<std::ptrdiff_t>(checkouts_before),
+                                  checkouts.end());
+    const auto& iterations = frame.iterate_calls();
+    result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before), iterations.end());
+    result.input = std::move(input);
+    if (!result.outputs.empty()) {
+        result.output = result.outputs.back();
+    } else {
+        // No smart render was sent: the output as the host would have made it.
+        result.output = std::move(output);
+        result.output.fill_bytes(options.output_fill);
+    }
+    return result;
 }
 
 }  // namespace
 
 RenderResult Session::render(const RenderOptions& options)
 {
-    RenderResult result;
     if (!host_) {
+        RenderResult result;
         result.err = result.pre_render_err = PF_Err_INVALID_CALLBACK;
         result.return_msg = "no module loaded";
         return result;
     }
-    Host& host = *host_;
-    HostConfig& config = host.config();
+    HostConfig& config = host_->config();
     const HostConfig saved = config;
-    if (options.threads > 0) {
-        config.threads = options.threads;
-    }
-    config.downsample_x = options.downsample_x;
-    config.downsample_y = options.downsample_y;
-    config.trace_bands = options.trace_bands;
-
-    const WorldSpec in_spec = input_spec(options);
-    World input = input_world(options, in_spec);
-    World output = output_world(options, in_spec);
-    host.begin_frame(&input, &output, options.reported_input_format.value_or(input.format()));
-    const std::size_t checkouts_before = host.checkout_layer_calls().size();
-    const std::size_t iterations_before = host.iterate_calls().size();
-
-    PF_PreRenderInput pre_in = pre_render_input(options, in_spec, input);
-    PF_PreRenderOutput pre_out{};
-    pre_out.result_rect = options.host_result_rect;
-    pre_out.max_result_rect = options.host_max_result_rect;
-    last_out_ = PF_OutData{};
-    result.pre_render_err = host.smart_pre_render(pre_in, pre_out, last_out_);
-    result.err = result.pre_render_err;
-    result.pre_render_output = pre_out;
-
-    if (result.pre_render_err == PF_Err_NONE) {
-        for (int pass = 0; pass < std::max(options.smart_renders, 1); ++pass) {
-            output.fill_bytes(options.output_fill);
-            PF_SmartRenderInput render_in{};
-            render_in.output_request = pre_in.output_request;
-            render_in.bitdepth = pre_in.bitdepth;
-            last_out_ = PF_OutData{};
-            const PF_Err err = host.smart_render(render_in, last_out_);
-            result.render_errs.push_back(err);
-            if (result.err == PF_Err_NONE) {
-                result.err = err;
-            }
-            result.outputs.push_back(output);
-        }
-    }
-    host.end_frame();
-
-    result.return_msg.assign(last_out_.return_msg, strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
-    result.out_flags = last_out_.out_flags;
-    result.layer_checkouts = since(host.checkout_layer_calls(), checkouts_before);
-    result.iterations = since(host.iterate_calls(), iterations_before);
-    result.input = std::move(input);
-    result.output = std::move(output);
+    config = frame_config(saved, options);
+    RenderResult result = render_frame(*host_, host_->own_frame(), options, last_out_);
     config = saved;
     return result;
+}
+
+ParamValues Session::param_values() const { return host_ ? host_->param_values() : ParamValues{}; }
+
+std::vector<RenderResult> Session::render_together(const std::vector<FrameJob>& jobs)
+{
+    std::vector<RenderResult> results(jobs.size());
+    if (!host_) {
+        for (RenderResult& r : results) {
+            r.err = r.pre_render_err = PF_Err_INVALID_CALLBACK;
+            r.return_msg = "no module loaded";
+        }
+        return results;
+    }
+    std::vector<Frame*> frames;
+    for (const FrameJob& job : jobs) {
+        frames.push_back(&host_->open_frame(frame_config(host_->config(), job.options), job.values));
+    }
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        threads.emplace_back([&, i] {
+            PF_OutData out{};
+            results[i] = render_frame(*host_, *frames[i], jobs[i].options, out);
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    return results;
 }
 
 PF_Err Session::raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output, void* extra)

@@ -108,6 +108,13 @@ struct RenderOptions {
     bool trace_bands = false;  // record the rows each iteration wrote (serialises the bands)
 };
 
+// One frame of render_together(): what render() takes, and the parameter values
+// the frame is rendered with (Session::param_values() at some moment).
+struct FrameJob {
+    RenderOptions options;
+    ParamValues values;
+};
+
 struct RenderResult {
     PF_Err err = 0;  // the first non-zero of pre-render and the smart renders
     PF_Err pre_render_err = 0;
@@ -163,6 +170,12 @@ public:
     const std::vector<UpdateParamUiCall>& ui_updates() const { return ui_updates_; }
 
     RenderResult render(const RenderOptions& options);
+    // The parameters' values now, to render a frame with later.
+    ParamValues param_values() const;
+    // Renders every job's frame at once, each on a thread of its own with its
+    // own PF_InData, PF_OutData, parameter values and render threads, as hosts
+    // with multi-frame rendering do. Results in the order of `jobs`.
+    std::vector<RenderResult> render_together(const std::vector<FrameJob>& jobs);
 
     // Any command with host-made PF_InData (see Host::make_in_data) and the given records.
     PF_Err raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[] = nullptr,

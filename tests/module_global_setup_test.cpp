@@ -1,7 +1,10 @@
 // PF_Cmd_GLOBAL_SETUP and PF_Cmd_GLOBAL_SETDOWN, through the built module.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "module_test_support.h"
 
@@ -31,8 +34,10 @@ TEST_F(GlobalSetup, ReportsVersionFlagsAndAFourByteHandleHoldingThePluginId)
     EXPECT_EQ(a.live_handles[0].size, 4u);
     EXPECT_TRUE(a.live_handles[0].held_as_global_data);
     EXPECT_EQ(a.live_handles[0].lock_depth, 0);
+    const std::vector<std::uint8_t> bytes = session.host().handle_contents(out.global_data);
+    ASSERT_EQ(bytes.size(), 4u);
     AEGP_PluginID stored = 0;
-    std::memcpy(&stored, *out.global_data, sizeof stored);
+    std::memcpy(&stored, bytes.data(), sizeof stored);
     EXPECT_EQ(stored, 0x00C0FFEE);
 
     ASSERT_EQ(session.host().register_calls().size(), 1u);
@@ -46,6 +51,26 @@ TEST_F(GlobalSetup, ReportsVersionFlagsAndAFourByteHandleHoldingThePluginId)
     EXPECT_EQ(log->acquired(kUtilitySuite, 7), 1);
 }
 
+// The host writes the plug-in id into the global data while the module holds
+// its lock: registration comes between lock and unlock, and the handle is
+// handed over unlocked.
+TEST_F(GlobalSetup, RegistersBetweenLockAndUnlock)
+{
+    ASSERT_EQ(session.global_setup(), PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    const simhost::CommandLog* log = last_log(a, "PF_Cmd_GLOBAL_SETUP");
+    ASSERT_NE(log, nullptr);
+    const int made = event_at(*log, "host_new_handle 4");
+    const int lock = event_at(*log, "host_lock_handle");
+    const int registered = event_at(*log, "AEGP_RegisterWithAEGP");
+    const int unlock = event_at(*log, "host_unlock_handle");
+    ASSERT_GE(made, 0);
+    EXPECT_LT(made, lock);
+    EXPECT_LT(lock, registered);
+    EXPECT_LT(registered, unlock);
+    EXPECT_EQ(a.locked_handles(), 0);
+}
+
 TEST_F(GlobalSetup, MissingHandleSuiteGives516WithVersionAndFlagsAlreadySet)
 {
     session.host().refuse_suite(kHandleSuite, 2);
@@ -55,6 +80,7 @@ TEST_F(GlobalSetup, MissingHandleSuiteGives516WithVersionAndFlagsAlreadySet)
     EXPECT_EQ(out.out_flags, kOutFlags);
     EXPECT_EQ(out.out_flags2, kOutFlags2);
     EXPECT_EQ(out.global_data, nullptr);
+    EXPECT_EQ(std::string(out.return_msg), "") << "a suite the handler cannot get leaves no message";
     EXPECT_EQ(session.accounting().handles_created, 0);
 }
 
@@ -107,6 +133,21 @@ TEST_F(GlobalSetup, SetdownDisposesTheGlobalHandle)
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->acquired(kHandleSuite, 2), 1);
     EXPECT_EQ(log->released(kHandleSuite, 2), 1);
+}
+
+// Set-down writes nothing to PF_OutData, so a host that passes none still gets
+// its global data disposed rather than a refusal and a leaked handle.
+TEST_F(GlobalSetup, SetdownWithoutOutDataStillDisposesTheGlobalHandle)
+{
+    ASSERT_EQ(session.global_setup(), PF_Err_NONE);
+    simhost::Host& host = session.host();
+    PF_InData in = host.make_in_data();
+    ASSERT_NE(in.global_data, nullptr);
+    EXPECT_EQ(host.entry()(PF_Cmd_GLOBAL_SETDOWN, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    host.set_global_data(nullptr);
+    const simhost::Accounting a = session.accounting();
+    EXPECT_TRUE(a.live_handles.empty());
+    EXPECT_EQ(a.handles_disposed, 1);
 }
 
 TEST_F(GlobalSetup, SetdownWithNullGlobalDataReturnsZeroWithoutTheHandleSuite)

@@ -4,6 +4,8 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "module_test_support.h"
 
@@ -58,6 +60,44 @@ TEST_F(SmartPreRender, HostRectAndInputRectAreUnited)
     EXPECT_TRUE(same_rect(r.pre_render_output.result_rect, PF_LRect{0, 0, 100, 80}))
         << text(r.pre_render_output.result_rect);
     EXPECT_TRUE(same_rect(r.pre_render_output.max_result_rect, PF_LRect{0, 0, 100, 80}))
+        << text(r.pre_render_output.max_result_rect);
+}
+
+// Every edge moves when the input reaches past it: left and top as well as
+// right and bottom.
+TEST_F(SmartPreRender, UnionMovesEveryEdge)
+{
+    ready();
+    simhost::RenderOptions o;
+    o.solid = {80, 70, {}};
+    o.origin_x = 20;
+    o.origin_y = 10;  // the input layer covers (20, 10, 100, 80)
+    o.request_rect = PF_LRect{0, 0, 200, 200};
+    o.host_result_rect = PF_LRect{30, 30, 60, 60};
+    o.host_max_result_rect = PF_LRect{40, 20, 120, 50};
+    const simhost::RenderResult r = session.render(o);
+    ASSERT_EQ(r.pre_render_err, PF_Err_NONE);
+    EXPECT_TRUE(same_rect(r.pre_render_output.result_rect, PF_LRect{20, 10, 100, 80}))
+        << text(r.pre_render_output.result_rect);
+    EXPECT_TRUE(same_rect(r.pre_render_output.max_result_rect, PF_LRect{20, 10, 120, 80}))
+        << text(r.pre_render_output.max_result_rect);
+}
+
+// The maximum rectangle is the input's maximum (the whole layer), not what the
+// input yields for this request.
+TEST_F(SmartPreRender, MaxResultRectComesFromTheInputsMaxRect)
+{
+    ready();
+    simhost::RenderOptions o;
+    o.solid = {32, 32, {}};
+    o.request_rect = PF_LRect{3, 4, 10, 12};
+    const simhost::RenderResult r = session.render(o);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.layer_checkouts.size(), 1u);
+    EXPECT_TRUE(same_rect(r.layer_checkouts[0].result.max_result_rect, PF_LRect{0, 0, 32, 32}));
+    EXPECT_TRUE(same_rect(r.pre_render_output.result_rect, PF_LRect{3, 4, 10, 12}))
+        << text(r.pre_render_output.result_rect);
+    EXPECT_TRUE(same_rect(r.pre_render_output.max_result_rect, PF_LRect{0, 0, 32, 32}))
         << text(r.pre_render_output.max_result_rect);
 }
 
@@ -212,6 +252,8 @@ TEST_F(SmartPreRender, MissingHandleSuiteGives516)
     o.solid = {8, 8, {}};
     const simhost::RenderResult r = session.render(o);
     EXPECT_EQ(r.pre_render_err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(r.out_flags, 0);
+    EXPECT_EQ(r.return_msg, "");
     EXPECT_TRUE(session.host().checkout_param_calls().empty());
     session.host().clear_faults();
 }
@@ -231,6 +273,54 @@ TEST_F(SmartPreRender, RegistersADeleterThatTheHostCallsOnce)
     const simhost::CommandLog* log = last_log(a, "delete_pre_render_data");
     ASSERT_NE(log, nullptr);
     EXPECT_TRUE(log->balanced());
+}
+
+// The settings handle holds exactly one record: 164 bytes, no more, no less.
+TEST_F(SmartPreRender, SettingsHandleIsTheRecordsSize)
+{
+    ready();
+    simhost::RenderOptions o;
+    o.solid = {8, 8, {}};
+    ASSERT_EQ(session.render(o).err, PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    const simhost::CommandLog* log = last_log(a, "PF_Cmd_SMART_PRE_RENDER");
+    ASSERT_NE(log, nullptr);
+    std::vector<std::string> made;
+    for (const std::string& e : log->events) {
+        if (e.rfind("host_new_handle", 0) == 0) {
+            made.push_back(e);
+        }
+    }
+    EXPECT_EQ(made, (std::vector<std::string>{"host_new_handle 164"}));
+}
+
+// A pre-render that fails after naming its data takes it back: the host finds
+// no data and no deleter, and the settings handle and its wrapper are already
+// gone, whether or not this host would have called the deleter.
+TEST_F(SmartPreRender, FailedPreRenderTakesItsDataBackUnderEitherHost)
+{
+    ready();
+    const std::pair<CallKind, int> failures[] = {{CallKind::checkout_param, 1}, {CallKind::checkout_param, 13},
+                                                 {CallKind::checkout_layer, 1}};
+    for (const bool host_deletes : {true, false}) {
+        session.host().config().delete_pre_render_data_after_failure = host_deletes;
+        for (const auto& [kind, nth] : failures) {
+            SCOPED_TRACE(std::string(simhost::call_kind_name(kind)) + " #" + std::to_string(nth) +
+                         (host_deletes ? ", host calls the deleter" : ", host drops the data"));
+            session.host().fail_call(kind, nth, 0x3E3E);
+            simhost::RenderOptions o;
+            o.solid = {8, 8, {}};
+            const simhost::RenderResult r = session.render(o);
+            EXPECT_EQ(r.pre_render_err, 0x3E3E);
+            EXPECT_EQ(r.pre_render_output.pre_render_data, nullptr);
+            EXPECT_EQ(r.pre_render_output.delete_pre_render_data_func, nullptr);
+            const simhost::Accounting a = session.accounting();
+            EXPECT_EQ(a.live_handles.size(), 1u) << "only the global data";
+            EXPECT_EQ(a.pre_render_data_created, a.pre_render_data_deleted);
+            EXPECT_EQ(a.pre_render_data_dropped, 0);
+            EXPECT_TRUE(a.balanced()) << a.unbalanced();
+        }
+    }
 }
 
 TEST_F(SmartPreRender, HandleSuiteReleasedWithinTheCommand)

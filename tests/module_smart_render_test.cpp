@@ -380,6 +380,78 @@ TEST_F(SmartRender, OriginShiftsTheRampPoints)
     EXPECT_EQ(corner.red, 255) << "the start colour at the start point";
 }
 
+// The host gives the output its own buffer, with an origin and a stride of its
+// own: the ramp takes its frame from the input world alone, so however far the
+// output's origin is reported from the input's, the pixels are the same.
+TEST_F(SmartRender, OutputOriginAndStrideAreNotTheInputs)
+{
+    ready();
+    ASSERT_TRUE(session.set_point(3, 104.0, 53.0));
+    ASSERT_TRUE(session.set_point(4, 125.0, 61.0));
+    RenderOptions o = solid(30, 14, PF_PixelFormat_ARGB64);
+    o.origin_x = 100;
+    o.origin_y = 50;
+    session.host().config().worlds.output_origin_shift = PF_Point{0, 0};
+    const RenderResult same_origin = session.render(o);
+    ASSERT_EQ(same_origin.err, PF_Err_NONE);
+    for (const PF_Point shift : {PF_Point{-100, -50}, PF_Point{37, -11}}) {
+        session.host().config().worlds.output_origin_shift = shift;
+        const RenderResult r = session.render(o);
+        ASSERT_EQ(r.err, PF_Err_NONE);
+        const PF_EffectWorld& in = *r.input.effect_world();
+        const PF_EffectWorld& out = *r.output.effect_world();
+        EXPECT_EQ(out.origin_x, in.origin_x + shift.h);
+        EXPECT_EQ(out.origin_y, in.origin_y + shift.v);
+        EXPECT_NE(out.rowbytes, in.rowbytes);
+        EXPECT_EQ(r.output.first_difference(same_origin.output), "") << "shift " << shift.h << "," << shift.v;
+        EXPECT_TRUE(r.output.guards_intact());
+    }
+}
+
+// Smart render copies the settings while it holds the handle's lock and lets
+// go of it before it checks anything out: nothing it reads later lives in the
+// handle, which a host may move or reuse once unlocked.
+TEST_F(SmartRender, SettingsAreCopiedUnderTheirLockBeforeTheCheckouts)
+{
+    ready();
+    ASSERT_EQ(session.render(solid(8, 8, PF_PixelFormat_ARGB32)).err, PF_Err_NONE);
+    const simhost::Accounting a = session.accounting();
+    const simhost::CommandLog* log = last_log(a, "PF_Cmd_SMART_RENDER");
+    ASSERT_NE(log, nullptr);
+    const int lock = event_at(*log, "host_lock_handle");
+    const int unlock = event_at(*log, "host_unlock_handle");
+    const int pixels = event_at(*log, "checkout_layer_pixels");
+    const int output = event_at(*log, "checkout_output");
+    ASSERT_GE(lock, 0);
+    EXPECT_LT(lock, unlock);
+    EXPECT_LT(unlock, pixels);
+    EXPECT_LT(pixels, output);
+    EXPECT_EQ(std::count(log->events.begin(), log->events.end(), "host_lock_handle"), 1);
+    EXPECT_EQ(std::count(log->events.begin(), log->events.end(), "host_unlock_handle"), 1);
+}
+
+// Band limits take 64-bit products: at height 50000 on 100000 threads,
+// i * h reaches 5e9, past what 32 bits hold. Every row is still drawn once,
+// as on one thread.
+TEST_F(SmartRender, FiftyThousandRowsOnAHundredThousandThreads)
+{
+    horizontal_ramp(3);
+    RenderOptions one = solid(3, 50000, PF_PixelFormat_ARGB32);
+    one.threads = 1;
+    const RenderResult expected = session.render(one);
+    ASSERT_EQ(expected.err, PF_Err_NONE);
+    ASSERT_FALSE(all_bytes(expected.output, 0xEE));
+
+    session.host().config().pool_threads = 2;
+    RenderOptions many = one;
+    many.threads = 100000;
+    const RenderResult r = session.render(many);
+    ASSERT_EQ(r.err, PF_Err_NONE);
+    ASSERT_EQ(r.iterations.size(), 1u);
+    EXPECT_EQ(r.iterations[0].iterations, 100000);
+    EXPECT_EQ(r.output.first_difference(expected.output), "");
+}
+
 TEST_F(SmartRender, RenderingThePreRenderDataTwiceGivesIdenticalPixels)
 {
     ready();
@@ -432,6 +504,8 @@ TEST_F(SmartRender, MissingIterate8SuiteGives516AndReleasesTheOthers)
     const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
     EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_TRUE(all_bytes(r.output, 0xEE));
+    EXPECT_EQ(r.out_flags, 0) << "the suite handler's failure sets no flag";
+    EXPECT_EQ(r.return_msg, "") << "and no message";
     const simhost::Accounting a = session.accounting();
     const simhost::CommandLog* log = last_log(a, "PF_Cmd_SMART_RENDER");
     ASSERT_NE(log, nullptr);
@@ -460,6 +534,8 @@ TEST_F(SmartRender, MissingAegpIterateSuiteGives516)
     session.host().refuse_suite(kAegpIterateSuite, 1);
     const RenderResult r = session.render(solid(8, 8, PF_PixelFormat_ARGB32));
     EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(r.out_flags, 0);
+    EXPECT_EQ(r.return_msg, "");
     EXPECT_TRUE(all_bytes(r.output, 0xEE));
 }
 
@@ -470,9 +546,8 @@ TEST_F(SmartRender, MissingHandleSuiteInSmartRenderGives516)
     // frame steps, with the refusal between the two commands.
     World input(WorldSpec{8, 8});
     World output(WorldSpec{8, 8});
-    output.fill_bytes(0xEE);
     simhost::Host& host = session.host();
-    host.begin_frame(&input, &output, input.format());
+    host.begin_frame(&input, simhost::FrameOutput{&output, false, 0xEE}, input.format());
     PF_PreRenderInput pin{};
     pin.output_request.rect = PF_LRect{0, 0, 8, 8};
     pin.output_request.channel_mask = simhost::kChannelMaskARGB;
@@ -486,8 +561,9 @@ TEST_F(SmartRender, MissingHandleSuiteInSmartRenderGives516)
     rin.bitdepth = 8;
     EXPECT_EQ(host.smart_render(rin, out), PF_Err_BAD_CALLBACK_PARAM);
     host.clear_faults();
+    ASSERT_NE(host.frame_output(), nullptr);
+    EXPECT_TRUE(all_bytes(*host.frame_output(), 0xEE));
     host.end_frame();
-    EXPECT_TRUE(all_bytes(output, 0xEE));
 }
 
 TEST_F(SmartRender, NullInputWorldIsAnErrorAndNothingIsWritten)

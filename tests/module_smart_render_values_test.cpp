@@ -112,6 +112,21 @@ TEST_F(SmartRenderValues, HorizontalDownsampleHalvesTheLength)
     EXPECT_EQ(r.output.at<PF_Pixel>(75, 50).red, red_at(1.0));
 }
 
+// The shortest ramp is 1e-6 pixels: a Length the control allows below any
+// coarser floor (0.0005) keeps its own slope. Center sits 48/65536 pixels left
+// of column 10, so that column lies past the end of the ramp (t = 1.46, clamped
+// to 1); a floor of 1e-3 would put it at t = 0.73.
+TEST_F(SmartRenderValues, LengthsDownToAMillionthOfAPixelKeepTheirSlope)
+{
+    ready();
+    center_and_length(90.0, 0.0005);
+    ASSERT_TRUE(session.set_point(5, 10.0 - 48.0 / 65536.0, 50.0));
+    const RenderResult r = frame();
+    EXPECT_EQ(red(r, 9, 50), red_at(0.0));
+    EXPECT_EQ(red(r, 10, 50), red_at(1.0));
+    EXPECT_EQ(red(r, 10, 50), 0);
+}
+
 TEST_F(SmartRenderValues, PixelAspectRatioChangesNothing)
 {
     ready();

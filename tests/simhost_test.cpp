@@ -12,8 +12,10 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "module_test_support.h"
+#include "simhost/memory_poison.h"
 #include "simhost/thread_pool.h"
 
 #ifndef SIMHOST_NO_ENTRY_MODULE
@@ -370,6 +372,223 @@ TEST_F(SimhostFakeModule, ForeignEffectRefIsRefused)
     int dummy = 0;
     EXPECT_EQ(in.inter.add_param(reinterpret_cast<PF_ProgPtr>(&dummy), -1, &def), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_FALSE(host.accounting().balanced());
+}
+
+// ------------------------------------------------------------------ the strict host
+
+// What the host did with a handle across two locks, with the rules in force.
+struct TwoLocks {
+    void* first = nullptr;
+    void* second = nullptr;
+    bool poisoned_between = false;
+    std::vector<std::uint8_t> kept;
+};
+
+TwoLocks lock_twice(Host& host)
+{
+    const void* suite = nullptr;
+    EXPECT_EQ(host.basic_suite()->AcquireSuite("PF Handle Suite", 2, &suite), 0);
+    const auto* handles = static_cast<const PF_HandleSuite1*>(suite);
+    TwoLocks seen;
+    PF_Handle h = handles->host_new_handle(16);
+    seen.first = handles->host_lock_handle(h);
+    std::memset(seen.first, 0x42, 16);
+    handles->host_unlock_handle(h);
+    seen.poisoned_between = simhost::is_poisoned(seen.first, 16);
+    seen.second = handles->host_lock_handle(h);
+    seen.kept = host.handle_contents(h);
+    EXPECT_TRUE(bytes_equal(seen.second, std::vector<std::uint8_t>(16, 0x42).data(), 16)) << "contents kept";
+    handles->host_unlock_handle(h);
+    handles->host_dispose_handle(h);
+    host.basic_suite()->ReleaseSuite("PF Handle Suite", 2);
+    EXPECT_TRUE(host.accounting().balanced()) << host.accounting().unbalanced();
+    return seen;
+}
+
+TEST(SimhostStrictHost, HandlesMoveOnEveryLockAndArePoisonedWhileUnlocked)
+{
+    Host strict{static_cast<EntryPointFuncPtr>(nullptr)};
+    const TwoLocks moved = lock_twice(strict);
+    EXPECT_NE(moved.second, moved.first) << "a new address at every first lock";
+    EXPECT_TRUE(moved.poisoned_between) << "an unlocked handle's memory is poisoned";
+    EXPECT_EQ(moved.kept, std::vector<std::uint8_t>(16, 0x42));
+
+    simhost::HostConfig gentle;
+    gentle.handles = simhost::HandleRules{false, false};
+    Host still{static_cast<EntryPointFuncPtr>(nullptr), gentle};
+    const TwoLocks stayed = lock_twice(still);
+    EXPECT_EQ(stayed.second, stayed.first);
+    EXPECT_FALSE(stayed.poisoned_between);
+}
+
+// A module that plays one frame: pre-render checks out the layer for the
+// host's request and reports its rectangles; smart render checks out both
+// worlds, remembers them and checks the input back in. What it hands back
+// after a failure is set per test.
+struct FrameModule {
+    PF_EffectWorld input{};
+    PF_EffectWorld output{};
+    bool fail_pre_render_with_data = false;
+    bool fail_leaving_handle = false;
+    int* handed_over = nullptr;
+    int deleted = 0;
+};
+FrameModule g_frame_module;
+
+void delete_fake_pre_render_data(void* data)
+{
+    ++g_frame_module.deleted;
+    delete static_cast<int*>(data);
+}
+
+PF_Err frame_module_entry(PF_Cmd cmd, PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra)
+{
+    if (cmd == PF_Cmd_SMART_PRE_RENDER) {
+        auto* pre = static_cast<PF_PreRenderExtra*>(extra);
+        PF_CheckoutResult result{};
+        const PF_Err err = pre->cb->checkout_layer(in->effect_ref, 0, 0, &pre->input->output_request,
+                                                   in->current_time, in->time_step, in->time_scale, &result);
+        pre->output->result_rect = result.result_rect;
+        pre->output->max_result_rect = result.max_result_rect;
+        if (g_frame_module.fail_pre_render_with_data) {
+            g_frame_module.handed_over = new int(7);
+            pre->output->pre_render_data = g_frame_module.handed_over;
+            pre->output->delete_pre_render_data_func = delete_fake_pre_render_data;
+            return 0x51;
+        }
+        return err;
+    }
+    if (cmd == PF_Cmd_SMART_RENDER) {
+        auto* render = static_cast<PF_SmartRenderExtra*>(extra);
+        PF_EffectWorld* input = nullptr;
+        PF_EffectWorld* output = nullptr;
+        if (render->cb->checkout_layer_pixels(in->effect_ref, 0, &input) != PF_Err_NONE ||
+            render->cb->checkout_output(in->effect_ref, &output) != PF_Err_NONE) {
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        g_frame_module.input = *input;
+        g_frame_module.output = *output;
+        render->cb->checkin_layer_pixels(in->effect_ref, 0);
+        if (g_frame_module.fail_leaving_handle) {
+            const void* suite = nullptr;
+            in->pica_basicP->AcquireSuite("PF Handle Suite", 2, &suite);
+            static_cast<const PF_HandleSuite1*>(suite)->host_new_handle(24);
+            in->pica_basicP->ReleaseSuite("PF Handle Suite", 2);
+            return 0x52;
+        }
+        return PF_Err_NONE;
+    }
+    return PF_Err_NONE;
+}
+
+class SimhostFrames : public ::testing::Test {
+protected:
+    void SetUp() override { g_frame_module = FrameModule{}; }
+
+    // One frame of a 20 x 10 ARGB64 layer at (100, 50), padded by 16 bytes, with
+    // the host asking for `request`.
+    PF_Err frame(Host& host, const PF_LRect& request, PF_Err* render_err = nullptr)
+    {
+        WorldSpec spec{20, 10, PF_PixelFormat_ARGB64};
+        spec.origin_x = 100;
+        spec.origin_y = 50;
+        spec.row_padding = 16;
+        layer = World(spec);
+        given_output = World(spec);
+        host.begin_frame(&layer, &given_output, layer.format());
+        PF_PreRenderInput pre_in{};
+        pre_in.output_request.rect = request;
+        PF_PreRenderOutput pre_out{};
+        PF_OutData out{};
+        const PF_Err err = host.smart_pre_render(pre_in, pre_out, out);
+        if (err == PF_Err_NONE) {
+            PF_SmartRenderInput render_in{};
+            render_in.output_request = pre_in.output_request;
+            const PF_Err rendered = host.smart_render(render_in, out);
+            if (render_err != nullptr) {
+                *render_err = rendered;
+            }
+        }
+        host.end_frame();
+        return err;
+    }
+
+    World layer;
+    World given_output;
+};
+
+TEST_F(SimhostFrames, TheStrictHostSizesTheWorldsAndGivesTheOutputItsOwn)
+{
+    Host host{&frame_module_entry};
+    ASSERT_EQ(frame(host, PF_LRect{105, 52, 200, 57}), PF_Err_NONE);
+    const PF_EffectWorld& in = g_frame_module.input;
+    const PF_EffectWorld& out = g_frame_module.output;
+    // The input: the layer clipped to the request, a window onto its pixels.
+    EXPECT_EQ(in.width, 15);
+    EXPECT_EQ(in.height, 5);
+    EXPECT_EQ(in.origin_x, 105);
+    EXPECT_EQ(in.origin_y, 52);
+    EXPECT_EQ(in.rowbytes, layer.rowbytes());
+    EXPECT_EQ(reinterpret_cast<std::uint8_t*>(in.data), layer.pixel_address(5, 2));
+    // The output: the request clipped to the effect's result, a buffer of its
+    // own with longer rows and an origin of its own.
+    EXPECT_EQ(out.width, 15);
+    EXPECT_EQ(out.height, 5);
+    const simhost::WorldRules rules;
+    EXPECT_EQ(out.origin_x, 105 + rules.output_origin_shift.h);
+    EXPECT_EQ(out.origin_y, 52 + rules.output_origin_shift.v);
+    EXPECT_EQ(out.rowbytes, 15 * 8 + 16 + rules.output_extra_row_pixels * 8);
+    EXPECT_NE(out.rowbytes, in.rowbytes);
+    EXPECT_NE(out.data, given_output.effect_world()->data);
+    EXPECT_TRUE(host.accounting().balanced()) << host.accounting().unbalanced();
+}
+
+TEST_F(SimhostFrames, TheGentleHostHandsOutTheLayerAndTheCallersOutput)
+{
+    simhost::HostConfig gentle;
+    gentle.worlds.host_sized = false;
+    Host host{&frame_module_entry, gentle};
+    ASSERT_EQ(frame(host, PF_LRect{105, 52, 200, 57}), PF_Err_NONE);
+    EXPECT_EQ(g_frame_module.input.data, layer.effect_world()->data);
+    EXPECT_EQ(g_frame_module.input.width, 20);
+    EXPECT_EQ(g_frame_module.output.data, given_output.effect_world()->data);
+    EXPECT_EQ(g_frame_module.output.origin_x, 100);
+}
+
+TEST_F(SimhostFrames, AfterAFailedPreRenderTheHostCallsTheDeleterOrDropsTheData)
+{
+    g_frame_module.fail_pre_render_with_data = true;
+    {
+        Host host{&frame_module_entry};
+        EXPECT_EQ(frame(host, PF_LRect{100, 50, 120, 60}), 0x51);
+        EXPECT_EQ(g_frame_module.deleted, 1);
+        const simhost::Accounting a = host.accounting();
+        EXPECT_EQ(a.pre_render_data_deleted, 1);
+        EXPECT_TRUE(a.balanced()) << a.unbalanced();
+    }
+    g_frame_module.deleted = 0;
+    simhost::HostConfig drops;
+    drops.delete_pre_render_data_after_failure = false;
+    Host host{&frame_module_entry, drops};
+    EXPECT_EQ(frame(host, PF_LRect{100, 50, 120, 60}), 0x51);
+    EXPECT_EQ(g_frame_module.deleted, 0) << "this host lets go without calling the deleter";
+    const simhost::Accounting a = host.accounting();
+    EXPECT_EQ(a.pre_render_data_dropped, 1);
+    EXPECT_NE(a.unbalanced().find("pre-render data: created 1, deleted 0"), std::string::npos) << a.unbalanced();
+    delete g_frame_module.handed_over;  // what the host dropped is still the test's to free
+}
+
+TEST_F(SimhostFrames, AFailedCommandThatLeavesWhatItMadeIsAViolation)
+{
+    g_frame_module.fail_leaving_handle = true;
+    Host host{&frame_module_entry};
+    PF_Err rendered = PF_Err_NONE;
+    ASSERT_EQ(frame(host, PF_LRect{100, 50, 120, 60}, &rendered), PF_Err_NONE);
+    EXPECT_EQ(rendered, 0x52);
+    const simhost::Accounting a = host.accounting();
+    ASSERT_FALSE(a.violations.empty());
+    EXPECT_NE(a.violations[0].find("failed PF_Cmd_SMART_RENDER left a handle of 24 bytes"), std::string::npos)
+        << a.violations[0];
 }
 
 // ------------------------------------------------------------------ the session with the real module
