@@ -16,6 +16,7 @@
 #include "cli/output_file.h"
 #include "cli/stdout_buffer.h"
 #include "cli/values.h"
+#include "host/project_version.h"
 
 namespace velkorramp {
 
@@ -99,6 +100,7 @@ const char* const kOverview =
     "  render [options] -o FILE   render one frame to an image file\n"
     "  params [options]           list the effect's controls as the module declares them\n"
     "  about [--module PATH]      print the module's About text\n"
+    "  --version [--module PATH]  print the tool's version and the module's\n"
     "\n"
     "Run 'velkorramp COMMAND --help' for the options of a command.\n"
     "\n"
@@ -434,6 +436,48 @@ void check_written(std::ostream& out)
                                (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
 
+// The host's packed version word as people write it: 1.0.0 (build 1, release).
+std::string version_word_text(A_u_long word)
+{
+    constexpr const char* kStages[] = {"develop", "alpha", "beta", "release"};
+    const A_u_long major = (word >> 26 & 0xFu) << 3 | (word >> 19 & 0x7u);
+    return std::to_string(major) + "." + std::to_string(word >> 15 & 0xFu) + "." + std::to_string(word >> 11 & 0xFu) +
+           " (build " + std::to_string(word & 0x1FFu) + ", " + kStages[word >> 9 & 0x3u] + ")";
+}
+
+// The tool's own version, then the one the module reports in global setup: the
+// word the host reads, which is all a module built elsewhere can be asked.
+int version_command(std::span<const std::string> args, std::ostream& out)
+{
+    const ParsedOptions options = parse_options(args, kAboutSpecs, "--version");
+    if (options.has("--help")) {
+        out << "Usage: velkorramp --version [--module PATH]\n\nPrints the tool's version and the version the "
+               "module reports.\n\n"
+            << options_help(kAboutSpecs);
+        return 0;
+    }
+    out << "velkorramp " << velkor::kProjectVersionText << " (build " << velkor::kProjectVersionBuild << ")"
+        << std::endl;
+    const fs::path module = module_path(options);
+    simhost::Session session;
+    if (const simhost::Status st = session.load(module.string()); !st) {
+        fail(ExitCode::module_load, st.message.find(module.string()) != std::string::npos
+                                        ? "cannot load module: " + st.message
+                                        : "cannot load module \"" + module.string() + "\": " + st.message);
+    }
+    const PF_Err err = session.global_setup();
+    const A_u_long word = session.last_out_data().my_version;
+    const bool multi_frame = (session.last_out_data().out_flags2 & PF_OutFlag2_SUPPORTS_THREADED_RENDERING) != 0;
+    if (err != PF_Err_NONE) {
+        fail(ExitCode::module_error, "the module failed " + simhost::command_name(PF_Cmd_GLOBAL_SETUP) + " with " +
+                                         simhost::error_name(err) + " (" + std::to_string(err) + ")");
+    }
+    session.global_setdown();
+    out << "module " << module.string() << ": " << version_word_text(word)
+        << (multi_frame ? ", multi-frame rendering" : "") << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int run_command_line(std::span<const std::string> args, std::ostream& out, std::ostream& err)
@@ -454,6 +498,8 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
             code = params_command(rest, out);
         } else if (command == "about") {
             code = about_command(rest, out);
+        } else if (command == "--version") {
+            code = version_command(rest, out);
         } else {
             usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
         }

@@ -1,7 +1,9 @@
 # Cross-builds VelkorRamp.aex and the Windows host check from these same sources
 # with mingw-w64, as a build of its own under <build>/windows, handing it the
 # property list that this build's velkor_pipl_generator wrote. The tests then run
-# the Windows host check under Wine (tests/CMakeLists.txt).
+# the Windows host check under Wine (tests/CMakeLists.txt). With
+# VELKOR_WINDOWS_HOST_SDK_DIR the cross build compiles against the official host
+# SDK headers while this build keeps our own declarations.
 #
 # Sets VELKOR_WINDOWS_MODULE, VELKOR_WINDOWS_HOSTCHECK, VELKOR_WINDOWS_MATH_PROBE,
 # VELKOR_WINE and VELKOR_WINESERVER for the tests.
@@ -49,6 +51,8 @@ ExternalProject_Add(velkor_windows
     -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DVELKOR_PIPL_FILE=${VELKOR_PIPL_OUTPUT}
+    -DVELKOR_MULTI_FRAME=${VELKOR_MULTI_FRAME}
+    -DVELKOR_HOST_SDK_DIR=${VELKOR_WINDOWS_HOST_SDK_DIR}
     -DVELKOR_BUILD_TOOLS=ON
     -DVELKOR_BUILD_TESTS=OFF
     -DVELKOR_BUILD_BENCH=OFF

@@ -634,7 +634,8 @@ enum {
 enum {
     PF_OutFlag2_NONE = 0,
     PF_OutFlag2_SUPPORTS_SMART_RENDER = 1L << 10,
-    PF_OutFlag2_FLOAT_COLOR_AWARE = 1L << 12
+    PF_OutFlag2_FLOAT_COLOR_AWARE = 1L << 12,
+    PF_OutFlag2_SUPPORTS_THREADED_RENDERING = 1L << 27
 };
 
 enum {

@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64
   python3
+  dpkg-dev file
 )
 
 missing=()

@@ -1,0 +1,12 @@
+# Read by cpack once per generator (CPACK_PROJECT_CONFIG_FILE): which installed
+# components each package holds, and its file name. Everything is installed
+# into the package as one tree, without component folders.
+
+set(project_entry "${CPACK_VELKOR_BUILD_DIR};VelkorRamp")
+if(CPACK_GENERATOR STREQUAL "ZIP")
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${project_entry};host-zip;/")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_VELKOR_HOST_ZIP_NAME}")
+else()
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${project_entry};tool;/;${project_entry};docs;/")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_VELKOR_TARBALL_NAME}")
+endif()

@@ -1,0 +1,84 @@
+# What `cmake --install` puts where, and the packages CPack makes from it.
+#
+# Installed tree (relocatable: the tool looks for its module beside itself):
+#   bin/velkorramp, bin/VelkorRamp.so           component "tool"
+#   share/doc/velkorramp/                       component "docs": README.md,
+#     CHANGELOG.md, LICENSE, cli/README.md and docs/gallery/, laid out as in the
+#     source tree so the READMEs' links hold
+#   share/velkorramp/windows/VelkorRamp.aex, INSTALL.txt
+#                                               component "windows", when built
+#
+# Packages, into <build>/packages (`cpack` in the build folder, or
+# `cpack --preset release`):
+#   VelkorRamp-<version>-win64.zip              for the host's users, when the
+#     Windows module is built: VelkorRamp.aex, INSTALL.txt, LICENSE and a few
+#     gallery pictures (component "host-zip", never part of a plain install)
+#   velkorramp-<version>-linux-<arch>.tar.gz    for pipelines: "tool" and "docs"
+#   velkorramp_<version>-1_<arch>.deb           the same under /usr, where
+#     Debian's packaging tools are installed
+
+include(GNUInstallDirs)
+
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/velkorramp)
+set(gallery ${PROJECT_SOURCE_DIR}/docs/gallery)
+
+if(TARGET velkorramp)
+  install(TARGETS velkorramp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  install(TARGETS VelkorRamp LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+endif()
+
+install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${doc_dir} COMPONENT docs)
+install(FILES cli/README.md DESTINATION ${doc_dir}/cli COMPONENT docs)
+install(DIRECTORY docs/gallery DESTINATION ${doc_dir}/docs COMPONENT docs)
+
+if(DEFINED VELKOR_WINDOWS_MODULE)
+  set(install_txt ${PROJECT_BINARY_DIR}/INSTALL.txt)
+  configure_file(docs/INSTALL.txt.in ${install_txt} @ONLY)
+  install(FILES ${VELKOR_WINDOWS_MODULE} ${install_txt}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/velkorramp/windows COMPONENT windows)
+
+  # The pictures INSTALL.txt points to: each shape and Type over a layer.
+  set(VELKOR_HOST_ZIP_PICTURES linear-points.png linear2-center.png radial-center.png type-color-alpha.png)
+  install(FILES ${VELKOR_WINDOWS_MODULE} ${install_txt} LICENSE
+    DESTINATION . COMPONENT host-zip EXCLUDE_FROM_ALL)
+  list(TRANSFORM VELKOR_HOST_ZIP_PICTURES PREPEND ${gallery}/ OUTPUT_VARIABLE pictures)
+  install(FILES ${pictures} DESTINATION gallery COMPONENT host-zip EXCLUDE_FROM_ALL)
+endif()
+
+# CPack: one configuration, and per generator the components it packs
+# (cmake/VelkorPackageContents.cmake, read by cpack for each generator).
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" platform)
+set(CPACK_PACKAGE_NAME velkorramp)
+set(CPACK_PACKAGE_VENDOR "The VelkorRamp team")
+set(CPACK_PACKAGE_VERSION ${VELKOR_VERSION_TEXT})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Colour and alpha ramp effect, and a command-line renderer for it")
+set(CPACK_PACKAGE_DESCRIPTION
+  "velkorramp renders the VelkorRamp ramp effect to image files without the host application: the \
+effect module is loaded into a simulated host and driven as the host drives it.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_VELKOR_HOST_ZIP_NAME VelkorRamp-${VELKOR_VERSION_TEXT}-win64)
+set(CPACK_VELKOR_TARBALL_NAME velkorramp-${VELKOR_VERSION_TEXT}-${platform})
+set(CPACK_VELKOR_BUILD_DIR ${PROJECT_BINARY_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/VelkorPackageContents.cmake)
+
+set(CPACK_GENERATOR TGZ)
+if(DEFINED VELKOR_WINDOWS_MODULE)
+  list(PREPEND CPACK_GENERATOR ZIP)
+endif()
+find_program(VELKOR_DPKG_SHLIBDEPS dpkg-shlibdeps)
+find_program(VELKOR_FILE_COMMAND file)
+if(VELKOR_DPKG_SHLIBDEPS AND VELKOR_FILE_COMMAND AND NOT VELKOR_SANITIZE)
+  list(APPEND CPACK_GENERATOR DEB)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The VelkorRamp team <velkorramp@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX_DEB /usr)
+
+# CPack leaves CPACK_GENERATOR holding the source package's list.
+set(VELKOR_PACKAGE_GENERATORS ${CPACK_GENERATOR})
+include(CPack)

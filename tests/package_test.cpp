@@ -1,0 +1,225 @@
+// The packages as their users receive them, made by cpack and unpacked into
+// fresh folders (package_unpack.cmake): the host users' zip holds exactly its
+// files and the very module the build tested; the Linux tarball and the .deb
+// hold the tool, its module and the docs, and the tool renders from wherever
+// the tree is unpacked or moved, finding its own module.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hostcheck/pe_image.h"
+#include "hostcheck/pipl_reader.h"
+#include "host/effect_identity.h"
+#include "resources/pipl_format.h"
+#include "resources/pipl_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kUnpacked = VELKOR_UNPACK_DIR;
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every file and folder below `root`, as relative paths; folders end in '/'.
+std::set<std::string> tree(const fs::path& root)
+{
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string relative = fs::relative(entry.path(), root).generic_string();
+        entries.insert(entry.is_directory() ? relative + "/" : relative);
+    }
+    return entries;
+}
+
+// What the Linux packages hold below their prefix: the tool and its module in
+// bin/, the docs as laid out in the source tree with the whole gallery.
+std::set<std::string> linux_tree()
+{
+    std::set<std::string> entries = {"bin/",
+                                     "bin/velkorramp",
+                                     "bin/VelkorRamp.so",
+                                     "share/",
+                                     "share/doc/",
+                                     "share/doc/velkorramp/",
+                                     "share/doc/velkorramp/README.md",
+                                     "share/doc/velkorramp/CHANGELOG.md",
+                                     "share/doc/velkorramp/LICENSE",
+                                     "share/doc/velkorramp/cli/",
+                                     "share/doc/velkorramp/cli/README.md",
+                                     "share/doc/velkorramp/docs/",
+                                     "share/doc/velkorramp/docs/gallery/"};
+    for (const auto& entry : fs::directory_iterator(fs::path(VELKOR_SOURCE_DIR) / "docs/gallery"))
+        entries.insert("share/doc/velkorramp/docs/gallery/" + entry.path().filename().string());
+    return entries;
+}
+
+// The names directly in `folder`; folders end in '/'.
+std::set<std::string> top_level(const fs::path& folder)
+{
+    std::set<std::string> entries;
+    for (const auto& entry : fs::directory_iterator(folder))
+        entries.insert(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+    return entries;
+}
+
+struct ProcessRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// `tool` with `args` (each one word), from the folder `cwd`.
+ProcessRun run(const fs::path& tool, const std::vector<std::string>& args, const fs::path& cwd)
+{
+    std::string command = "cd '" + cwd.string() + "' && '" + tool.string() + "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    const fs::path out = cwd / ".stdout";
+    const fs::path err = cwd / ".stderr";
+    command += " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    ProcessRun result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return result;
+}
+
+// A fresh folder for one test, removed afterwards.
+class PackageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / ("velkor-package-" + std::to_string(getpid()) + "-" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Copies the unpacked tree `root` to a folder of its own and renders the
+    // default frame there with nothing but -o, then asks the tool which module
+    // it loads: the copy's own, not the build tree's.
+    void renders_from_a_moved_copy(const fs::path& root)
+    {
+        const fs::path moved = dir_ / "moved";
+        fs::copy(root, moved, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        const fs::path tool = moved / "bin/velkorramp";
+        const fs::path work = dir_ / "work";
+        fs::create_directories(work);
+
+        const ProcessRun render = run(tool, {"render", "-o", "ramp.png"}, work);
+        EXPECT_EQ(render.exit_code, 0) << render.err;
+        EXPECT_EQ(render.err, "");
+        const std::string png = slurp(work / "ramp.png");
+        ASSERT_GT(png.size(), 8u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+
+        const ProcessRun version = run(tool, {"--version"}, work);
+        EXPECT_EQ(version.exit_code, 0) << version.err;
+        EXPECT_EQ(version.out, "velkorramp " + std::string(velkor::kProjectVersionText) + " (build " +
+                                   std::to_string(velkor::kProjectVersionBuild) + ")\nmodule " +
+                                   (moved / "bin/VelkorRamp.so").string() + ": " + velkor::kProjectVersionText +
+                                   " (build " + std::to_string(velkor::kProjectVersionBuild) + ", release)\n");
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
+{
+    const fs::path root = kUnpacked / "tarball" / VELKOR_TARBALL_NAME;
+    EXPECT_EQ(top_level(kUnpacked / "tarball"), std::set<std::string>{std::string(VELKOR_TARBALL_NAME) + "/"})
+        << "one top folder, named like the package";
+    EXPECT_EQ(tree(root), linux_tree());
+    EXPECT_EQ(slurp(root / "share/doc/velkorramp/LICENSE"), slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
+    renders_from_a_moved_copy(root);
+}
+
+TEST_F(PackageTest, DebHoldsTheSameFilesUnderUsr)
+{
+    if (!VELKOR_DEB_PACKAGE) GTEST_SKIP() << "no .deb in this build (no dpkg-shlibdeps, or a sanitizer build)";
+    std::set<std::string> expected = {"usr/"};
+    for (const std::string& entry : linux_tree()) expected.insert("usr/" + entry);
+    EXPECT_EQ(tree(kUnpacked / "deb"), expected);
+    renders_from_a_moved_copy(kUnpacked / "deb/usr");
+}
+
+const fs::path zip_root() { return kUnpacked / "zip" / VELKOR_HOST_ZIP_NAME; }
+
+TEST_F(PackageTest, HostZipHoldsExactlyTheModuleInstructionsLicenceAndPictures)
+{
+#if !defined(VELKOR_WINDOWS_MODULE)
+    GTEST_SKIP() << "no Windows module in this build (VELKOR_WINDOWS=OFF)";
+#endif
+    EXPECT_EQ(top_level(kUnpacked / "zip"), std::set<std::string>{std::string(VELKOR_HOST_ZIP_NAME) + "/"});
+    EXPECT_EQ(tree(zip_root()), (std::set<std::string>{"VelkorRamp.aex", "INSTALL.txt", "LICENSE", "gallery/",
+                                                       "gallery/linear-points.png", "gallery/linear2-center.png",
+                                                       "gallery/radial-center.png", "gallery/type-color-alpha.png"}));
+    const std::string install = slurp(zip_root() / "INSTALL.txt");
+    EXPECT_NE(install.find("VelkorRamp " + std::string(velkor::kProjectVersionText) + " (build "), std::string::npos);
+    EXPECT_NE(install.find("\"Velkor\""), std::string::npos) << "the category the effect appears under";
+    EXPECT_EQ(install.find('@'), std::string::npos) << "a placeholder was left unfilled";
+    EXPECT_EQ(slurp(zip_root() / "LICENSE"), slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
+}
+
+TEST_F(PackageTest, HostZipModuleIsTheTestedOneAndRegistersTheEffect)
+{
+#if !defined(VELKOR_WINDOWS_MODULE)
+    GTEST_SKIP() << "no Windows module in this build (VELKOR_WINDOWS=OFF)";
+#else
+    const fs::path module = zip_root() / "VelkorRamp.aex";
+    // The same bytes as the module the Windows tests and the Wine host check
+    // passed, so every one of their findings holds for the shipped file.
+    EXPECT_EQ(slurp(module), slurp(VELKOR_WINDOWS_MODULE));
+
+    const velkor::pe::Image image = velkor::pe::read_image_file(module);
+    EXPECT_EQ(image.machine, velkor::pe::kMachineAmd64);
+    EXPECT_TRUE(image.is_dll());
+    EXPECT_EQ(image.exports, std::vector<std::string>{velkor::kEntryPointName});
+    const auto pipl = std::find_if(image.resources.begin(), image.resources.end(), [](const auto& r) {
+        return r.type.text == velkor::pipl::kResourceType && r.name.id == velkor::pipl::kResourceId &&
+               r.language == velkor::pipl::kResourceLanguage;
+    });
+    ASSERT_NE(pipl, image.resources.end()) << "no property list resource";
+    EXPECT_EQ(pipl->data, velkor::pipl::build_property_list(velkor::pipl::velkor_ramp_identity()));
+    const velkor::pipl::Registration registration = velkor::pipl::read_registration(pipl->data);
+    EXPECT_EQ(registration.name, velkor::kEffectName);
+    EXPECT_EQ(registration.category, velkor::kEffectCategory);
+    EXPECT_EQ(registration.entry_point, velkor::kEntryPointName);
+    EXPECT_EQ(registration.version, velkor::kVersionWord);
+    EXPECT_EQ(registration.out_flags, velkor::kGlobalOutFlags);
+    EXPECT_EQ(registration.out_flags2, velkor::kGlobalOutFlags2);
+#endif
+}
+
+TEST_F(PackageTest, NamesCarryTheVersionAndPlatform)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(VELKOR_PACKAGE_DIR))
+        if (entry.is_regular_file()) names.insert(entry.path().filename().string());
+    const std::string version = velkor::kProjectVersionText;
+    std::set<std::string> expected = {"velkorramp-" + version + "-linux-x86_64.tar.gz"};
+#if defined(VELKOR_WINDOWS_MODULE)
+    expected.insert("VelkorRamp-" + version + "-win64.zip");
+#endif
+    if (VELKOR_DEB_PACKAGE) expected.insert("velkorramp_" + version + "-1_amd64.deb");
+    EXPECT_EQ(names, expected);
+}
+
+}  // namespace
