@@ -445,7 +445,10 @@ private:
             PF_ParamDef& def = h.param_records()[static_cast<std::size_t>(p.index)];
             text << " " << p.index << "=";
             switch (p.type) {
-            case PF_Param_POPUP: def.u.pd.value = popup(static_cast<int>(p.choices.size())); text << def.u.pd.value; break;
+            case PF_Param_POPUP:
+                def.u.pd.value = popup(static_cast<int>(p.choices.size()));
+                text << def.u.pd.value;
+                break;
             case PF_Param_FLOAT_SLIDER: def.u.fs_d.value = float_value(p); text << def.u.fs_d.value; break;
             case PF_Param_FIX_SLIDER: def.u.fd.value = fixed_value(p); text << def.u.fd.value; break;
             case PF_Param_ANGLE: def.u.ad.value = angle(); text << def.u.ad.value; break;
@@ -662,7 +665,8 @@ private:
             draw_.percent(85) ? layer
                               : PF_LRect{draw_.between(-50, 50), draw_.between(-50, 50), draw_.between(-50, 100),
                                          draw_.between(-50, 100)};
-        pre_in.output_request.channel_mask = draw_.percent(90) ? simhost::kChannelMaskARGB : simhost::kChannelMaskAlpha;
+        pre_in.output_request.channel_mask =
+            draw_.percent(90) ? simhost::kChannelMaskARGB : simhost::kChannelMaskAlpha;
         pre_in.bitdepth = static_cast<A_short>(simhost::bit_depth(format));
         PF_PreRenderOutput pre_out{};
 
@@ -682,7 +686,9 @@ private:
         const PF_Err pre_err = command([&] { return h.smart_pre_render(pre_in, pre_out, out_data); });
         const bool pre_injected = check_injection(inj, before, PF_Cmd_SMART_PRE_RENDER, pre_err);
         if (!pre_injected) {
-            if (params_ready_ && pre_err != PF_Err_NONE) finding("smart pre-render failed: " + std::to_string(pre_err));
+            if (params_ready_ && pre_err != PF_Err_NONE) {
+                finding("smart pre-render failed: " + std::to_string(pre_err));
+            }
             if (!params_ready_ && pre_err == PF_Err_NONE) finding("smart pre-render without controls succeeded");
         }
 

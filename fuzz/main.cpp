@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     velkor_fuzz::Figures figures;
     long findings = 0;
     for (std::uint64_t seed = first;; ++seed) {
-        for (const std::string& line : velkor_fuzz::run_sequence(options, seed, figures, log ? &std::cout : nullptr)) {
+        std::ostream* const steps = log ? &std::cout : nullptr;
+        for (const std::string& line : velkor_fuzz::run_sequence(options, seed, figures, steps)) {
             std::cout << line << "\n";
             ++findings;
         }
