@@ -255,21 +255,21 @@ void FrameCheckouts::begin_smart_render(const PF_RenderRequest& request)
     World* output = given_output_.world;
     if (rules_.host_sized && (output != nullptr || input_ != nullptr)) {
         const PF_LRect rect = intersect(request.rect, effect_result_rect_);
-        WorldSpec spec = output != nullptr ? output->world_spec() : input_->world_spec();
-        const int pixel_bytes = bytes_per_pixel(spec.format) != 0 ? bytes_per_pixel(spec.format)
-                                                                  : std::max(spec.unknown_format_pixel_bytes, 1);
-        spec.row_padding += std::max(rules_.output_extra_row_pixels, 0) * pixel_bytes;
+        WorldSpec layout = output != nullptr ? output->world_spec() : input_->world_spec();
+        const int pixel_bytes = bytes_per_pixel(layout.format) != 0 ? bytes_per_pixel(layout.format)
+                                                                  : std::max(layout.unknown_format_pixel_bytes, 1);
+        layout.row_padding += std::max(rules_.output_extra_row_pixels, 0) * pixel_bytes;
         if (!given_output_.keep_size || output == nullptr) {
-            spec.width = rect.right - rect.left;
-            spec.height = rect.bottom - rect.top;
+            layout.width = rect.right - rect.left;
+            layout.height = rect.bottom - rect.top;
         }
-        spec.origin_x = rect.left + rules_.output_origin_shift.h;
-        spec.origin_y = rect.top + rules_.output_origin_shift.v;
-        if (!own_output_ || !same_layout(own_output_->world_spec(), spec)) {
+        layout.origin_x = rect.left + rules_.output_origin_shift.h;
+        layout.origin_y = rect.top + rules_.output_origin_shift.v;
+        if (!own_output_ || !same_layout(own_output_->world_spec(), layout)) {
             if (own_output_) {
                 formats_.remove(own_output_->effect_world());
             }
-            own_output_ = std::make_unique<World>(spec);
+            own_output_ = std::make_unique<World>(layout);
             formats_.add(own_output_->effect_world(), own_output_->format());
         }
         output = own_output_.get();

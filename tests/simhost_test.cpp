@@ -489,12 +489,12 @@ protected:
     // the host asking for `request`.
     PF_Err frame(Host& host, const PF_LRect& request, PF_Err* render_err = nullptr)
     {
-        WorldSpec spec{20, 10, PF_PixelFormat_ARGB64};
-        spec.origin_x = 100;
-        spec.origin_y = 50;
-        spec.row_padding = 16;
-        layer = World(spec);
-        given_output = World(spec);
+        WorldSpec layout{20, 10, PF_PixelFormat_ARGB64};
+        layout.origin_x = 100;
+        layout.origin_y = 50;
+        layout.row_padding = 16;
+        layer = World(layout);
+        given_output = World(layout);
         host.begin_frame(&layer, &given_output, layer.format());
         PF_PreRenderInput pre_in{};
         pre_in.output_request.rect = request;
