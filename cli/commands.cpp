@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -10,7 +12,9 @@
 #include "cli/effect_run.h"
 #include "cli/failure.h"
 #include "cli/image_file.h"
+#include "cli/memory_budget.h"
 #include "cli/options.h"
+#include "cli/output_file.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -22,7 +26,7 @@ namespace {
 constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
 constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
 
-constexpr std::array<OptionSpec, 11> kRenderFrameOptions{{
+constexpr std::array<OptionSpec, 12> kRenderFrameOptions{{
     {"--output", "-o", "FILE", "the frame to write: .png (8/16-bit), .tif/.tiff (8/16/32-bit), .exr (32-bit)"},
     {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
@@ -31,6 +35,7 @@ constexpr std::array<OptionSpec, 11> kRenderFrameOptions{{
     {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
     {"--origin", nullptr, "X,Y", "the input world's origin in pixels (default 0,0)"},
+    {"--memory-limit", nullptr, "SIZE", "the memory a frame may take, e.g. 8G (default: what the machine has free)"},
     {"--verbose", "-v", nullptr, "print what was rendered: sizes, depth, host bands and threads"},
     kModule,
     kHelp,
@@ -98,8 +103,8 @@ const char* const kOverview =
     "Run 'velkorramp COMMAND --help' for the options of a command.\n"
     "\n"
     "Exit codes: 0 done, 1 unexpected failure, 2 bad command line or value,\n"
-    "3 unreadable input, 4 unwritable output, 5 module does not load,\n"
-    "6 the module returned an error code.\n";
+    "3 unreadable or damaged input, 4 unwritable output, 5 module does not load,\n"
+    "6 the module returned an error code, 7 not enough memory for the frame.\n";
 
 std::string render_help(const fs::path& module)
 {
@@ -132,8 +137,12 @@ std::string render_help(const fs::path& module)
            "\n" +
            controls_help(module) +
            "\n"
-           "The file is written beside its final name and renamed into place once complete;\n"
-           "on any failure no output file is left. Exit codes: see 'velkorramp --help'.\n";
+           "Memory: a frame is weighed before any pixel buffer exists; a solid layer takes\n"
+           "3 frames' worth (12, 24 or 48 bytes a pixel at 8, 16, 32-bit), an input file 4.\n"
+           "\n"
+           "The file is written beside its final name, checked and flushed, and renamed into\n"
+           "place once complete; on any failure or interrupt no partial file is left and an\n"
+           "existing file of that name is kept. Exit codes: see 'velkorramp --help'.\n";
 }
 
 std::string params_help()
@@ -234,55 +243,91 @@ int about_command(std::span<const std::string> args, std::ostream& out)
     return 0;
 }
 
-PF_PixelFormat format_for_depth(int depth)
-{
-    return depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
-}
+// Everything `render` was asked for, read from the command line before any work.
+struct RenderRequest {
+    fs::path module;
+    fs::path output;
+    OutputFormat format;
+    std::optional<fs::path> input;
+    SizeValue size{1920, 1080};  // the solid layer's, or the input file's once read
+    Rgba8 fill{0, 0, 0, 255};
+    std::optional<int> depth;  // --depth, else the input file's, else 8
+    int threads = 1;
+    Downsample downsample;
+    int origin_x = 0;
+    int origin_y = 0;
+    std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
+    bool verbose = false;
+};
 
-int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+// Everything the command line alone can refuse is refused here, before any work.
+RenderRequest parse_render_request(const ParsedOptions& options)
 {
-    const std::vector<OptionSpec> option_specs = render_specs();
-    const ParsedOptions options = parse_options(args, option_specs, "render");
-    if (options.has("--help")) {
-        out << render_help(module_path(options));
-        return 0;
-    }
-
-    // Everything the command line alone can refuse is refused before any work.
+    RenderRequest request;
+    request.module = module_path(options);
     const std::string* output_text = options.find("--output");
     if (output_text == nullptr) usage_error("render needs an output file: -o FILE; see velkorramp render --help");
-    const fs::path output(*output_text);
-    const OutputFormat format = output_format_for(output);
+    request.output = fs::path(*output_text);
+    request.format = output_format_for(request.output);
     const std::string* input_text = options.find("--input");
     if (input_text != nullptr && (options.has("--size") || options.has("--fill"))) {
         usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
     }
-    SizeValue size{1920, 1080};
-    if (const std::string* text = options.find("--size")) size = parse_size("--size", *text);
-    Rgba8 fill{0, 0, 0, 255};
-    if (const std::string* text = options.find("--fill")) fill = parse_color("--fill", *text, true);
-    std::optional<int> depth;
-    if (const std::string* text = options.find("--depth")) depth = parse_depth("--depth", *text);
-    int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
-    if (const std::string* text = options.find("--threads")) threads = parse_threads("--threads", *text);
-    Downsample downsample;
-    if (const std::string* text = options.find("--downsample")) downsample = parse_downsample("--downsample", *text);
-    int origin_x = 0;
-    int origin_y = 0;
-    if (const std::string* text = options.find("--origin")) parse_origin("--origin", *text, origin_x, origin_y);
-    if (depth) check_format_holds(format, *depth);
-    check_output_place(output);
-
-    std::optional<LayerImage> image;
-    if (input_text != nullptr) {
-        image = read_layer_image(*input_text);
-        size = SizeValue{image->width, image->height};
-        if (!depth) depth = image->depth;
+    if (input_text != nullptr) request.input = fs::path(*input_text);
+    if (const std::string* text = options.find("--size")) request.size = parse_size("--size", *text);
+    if (const std::string* text = options.find("--fill")) request.fill = parse_color("--fill", *text, true);
+    if (const std::string* text = options.find("--depth")) request.depth = parse_depth("--depth", *text);
+    request.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
+    if (const std::string* text = options.find("--threads")) request.threads = parse_threads("--threads", *text);
+    if (const std::string* text = options.find("--downsample")) {
+        request.downsample = parse_downsample("--downsample", *text);
     }
-    const int frame_depth = depth.value_or(8);
-    check_format_holds(format, frame_depth);
+    if (const std::string* text = options.find("--origin")) {
+        parse_origin("--origin", *text, request.origin_x, request.origin_y);
+    }
+    if (const std::string* text = options.find("--memory-limit")) {
+        request.memory_limit = MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
+    }
+    request.verbose = options.has("--verbose");
+    if (request.depth) check_format_holds(request.format, *request.depth);
+    check_output_place(request.output);
+    return request;
+}
 
-    EffectRun run(RunSettings{module_path(options), size.width, size.height});
+struct RenderedFrame {
+    simhost::World output;
+    int depth = 8;
+    int bands = 0;  // the host's iterations for the first band split
+};
+
+// Loads the input, sets the controls as given, and renders one frame. The frame
+// is weighed against the memory budget before any pixel buffer exists. Notes on
+// stderr each control that the module disables under the chosen settings.
+RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options, FramePlan& plan,
+                           std::ostream& err)
+{
+    std::optional<LayerImage> image;
+    std::optional<InputFile> file;
+    if (request.input) {
+        file.emplace(*request.input);
+        request.size = SizeValue{file->width(), file->height()};
+        if (!request.depth) request.depth = file->depth();
+        plan.from_file = true;
+        plan.file_rgba_bytes = file->rgba_bytes();
+        plan.file_band_bytes = file->band_bytes();
+    }
+    const int frame_depth = request.depth.value_or(8);
+    check_format_holds(request.format, frame_depth);
+    plan.width = downsampled_side(request.size.width, request.downsample.x);
+    plan.height = downsampled_side(request.size.height, request.downsample.y);
+    plan.depth = frame_depth;
+    check_frame_fits(plan, request.memory_limit ? *request.memory_limit : machine_memory_budget());
+    if (file) {
+        image = file->read();
+        file.reset();
+    }
+
+    EffectRun run(RunSettings{request.module, request.size.width, request.size.height});
     apply_controls(run, options);
     run.update_params_ui();
     for (const auto& [name, value] : options.all()) {
@@ -296,38 +341,77 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     }
 
     simhost::RenderOptions frame;
-    frame.format = format_for_depth(frame_depth);
-    frame.threads = threads;
+    frame.format = simhost::argb_format_for_depth(frame_depth);
+    frame.threads = request.threads;
+    const Downsample& downsample = request.downsample;
     frame.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
     frame.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
-    frame.origin_x = origin_x;
-    frame.origin_y = origin_y;
+    frame.origin_x = request.origin_x;
+    frame.origin_y = request.origin_y;
     std::optional<simhost::World> input;
     if (image) {
-        input = layer_world(*image, frame_depth, downsample, origin_x, origin_y);
+        input = layer_world(*image, frame_depth, downsample, request.origin_x, request.origin_y);
         image.reset();
         frame.input = &*input;
     } else {
-        frame.solid.width = downsampled_side(size.width, downsample.x);
-        frame.solid.height = downsampled_side(size.height, downsample.y);
+        frame.solid.width = downsampled_side(request.size.width, downsample.x);
+        frame.solid.height = downsampled_side(request.size.height, downsample.y);
+        const Rgba8& fill = request.fill;
         frame.solid.color = simhost::ColorF{fill.alpha / 255.0, fill.red / 255.0, fill.green / 255.0, fill.blue / 255.0};
     }
     simhost::RenderResult result = run.render(frame);
     run.finish();
-    // Only the frame is needed now; a 4K float frame is 130 MB a copy.
-    result.outputs.clear();
-    result.input = simhost::World{};
-    input.reset();
-    write_frame(result.output, output, format);
-    if (options.has("--verbose")) {
-        const int bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
-        out << "rendered " << output.string() << ": " << result.output.width() << "x" << result.output.height() << ", "
-            << frame_depth << "-bit, from a " << size.width << "x" << size.height << " layer at downsample "
-            << downsample.x.num << "/" << downsample.x.den << "," << downsample.y.num << "/" << downsample.y.den
-            << "; host threads " << threads << ", bands " << bands << "; module "
-            << module_path(options).string() << "\n";
+    RenderedFrame rendered;
+    rendered.depth = frame_depth;
+    rendered.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
+    // Only the frame is kept; a 4K float frame is 130 MB a copy.
+    rendered.output = std::move(result.output);
+    return rendered;
+}
+
+void report_render(const RenderRequest& request, const RenderedFrame& rendered, std::ostream& out)
+{
+    const Downsample& downsample = request.downsample;
+    out << "rendered " << request.output.string() << ": " << rendered.output.width() << "x"
+        << rendered.output.height() << ", " << rendered.depth << "-bit, from a " << request.size.width << "x"
+        << request.size.height << " layer at downsample " << downsample.x.num << "/" << downsample.x.den << ","
+        << downsample.y.num << "/" << downsample.y.den << "; host threads " << request.threads << ", bands "
+        << rendered.bands << "; module " << request.module.string() << "\n";
+}
+
+int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    const std::vector<OptionSpec> option_specs = render_specs();
+    const ParsedOptions options = parse_options(args, option_specs, "render");
+    if (options.has("--help")) {
+        out << render_help(module_path(options));
+        return 0;
+    }
+    RenderRequest request = parse_render_request(options);
+    FramePlan plan;
+    try {
+        const RenderedFrame rendered = render_frame(request, options, plan, err);
+        write_frame(rendered.output, request.output, request.format);
+        if (request.verbose) report_render(request, rendered, out);
+    } catch (const std::bad_alloc&) {
+        // The budget is what was free when the frame was weighed; others may have
+        // taken it since, or --memory-limit allowed more than there is.
+        if (plan.width == 0) throw;
+        fail(ExitCode::memory, "out of memory: " + frame_need_text(plan));
     }
     return 0;
+}
+
+// Output to stdout is a result like any other: a full disk or a closed pipe is
+// a failure, not a silent success.
+void check_written(std::ostream& out)
+{
+    errno = 0;
+    out.flush();
+    if (out) return;
+    const int error_number = errno;
+    fail(ExitCode::output, "cannot write to standard output: " +
+                               (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
 
 }  // namespace
@@ -341,17 +425,26 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         }
         const std::string& command = args[0];
         const std::span<const std::string> rest = args.subspan(1);
+        int code = 0;
         if (command == "--help" || command == "-h" || command == "help") {
             out << kOverview;
-            return 0;
+        } else if (command == "render") {
+            code = render_command(rest, out, err);
+        } else if (command == "params") {
+            code = params_command(rest, out);
+        } else if (command == "about") {
+            code = about_command(rest, out);
+        } else {
+            usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
         }
-        if (command == "render") return render_command(rest, out, err);
-        if (command == "params") return params_command(rest, out);
-        if (command == "about") return about_command(rest, out);
-        usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
+        check_written(out);
+        return code;
     } catch (const Failure& failure) {
         err << "velkorramp: " << failure.what() << "\n";
         return static_cast<int>(failure.code());
+    } catch (const std::bad_alloc&) {
+        err << "velkorramp: out of memory\n";
+        return static_cast<int>(ExitCode::memory);
     } catch (const std::exception& e) {
         err << "velkorramp: unexpected failure: " << e.what() << "\n";
         return static_cast<int>(ExitCode::internal);

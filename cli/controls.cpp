@@ -11,9 +11,19 @@ namespace velkorramp {
 
 namespace {
 
-// A point's value is 16.16 fixed point in layer pixels: what fits is strictly
-// inside +-32768. Angles are 16.16 fixed-point degrees with the same bound.
-constexpr double kFixedLimit = 32768.0;
+// Points (layer pixels) and angles (degrees) travel as 16.16 fixed point, so a
+// value is rounded to the nearest 1/65536 and must then fit in 32 bits. The
+// check is on the rounded value: 32767.999999 passes "less than 32768" but
+// rounds to 2^31, which would wrap to -32768. The bound is kept symmetric,
+// strictly inside +-32768 once rounded.
+constexpr double kFixedOne = 65536.0;
+constexpr double kLargestFixed = 2147483647.0;  // 2^31 - 1
+
+bool fits_fixed(double value)
+{
+    const double fixed = std::round(value * kFixedOne);  // rounding as the host's lround
+    return fixed >= -kLargestFixed && fixed <= kLargestFixed;
+}
 
 std::vector<std::string> words_of(std::string_view text)
 {
@@ -38,12 +48,31 @@ std::string joined(const std::vector<std::string>& words)
     return text;
 }
 
-bool all_digits(const std::string& text)
+bool all_digits(std::string_view text)
 {
     for (const char c : text) {
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     }
     return !text.empty();
+}
+
+// Text with digits and no letters is meant as a choice number ("3", "-1",
+// "2.0"); only a plain whole number names a choice.
+bool looks_numeric(std::string_view text)
+{
+    bool digit = false;
+    for (const char c : text) {
+        if (std::isalpha(static_cast<unsigned char>(c))) return false;
+        digit = digit || std::isdigit(static_cast<unsigned char>(c));
+    }
+    return digit;
+}
+
+std::string_view without_spaces_around(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
 }
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
@@ -116,13 +145,15 @@ std::string choice_word(std::string_view choice)
 int match_choice(const std::vector<std::string>& choices, std::string_view text)
 {
     const int count = static_cast<int>(choices.size());
+    const std::string_view bare = without_spaces_around(text);
+    if (looks_numeric(bare)) {
+        if (!all_digits(bare) || bare.size() > 3) return 0;
+        const int number = std::stoi(std::string(bare));
+        return number >= 1 && number <= count ? number : 0;
+    }
     const std::vector<std::string> given = words_of(text);
     if (given.empty()) return 0;
     const std::string flat = joined(given);
-    if (all_digits(flat) && given.size() == 1 && flat.size() <= 3) {
-        const int number = std::stoi(flat);
-        return number >= 1 && number <= count ? number : 0;
-    }
     for (int i = 0; i < count; ++i) {
         if (joined(words_of(choices[static_cast<std::size_t>(i)])) == flat) return i + 1;
     }
@@ -185,7 +216,7 @@ std::string valid_range_text(const simhost::ParamInfo& param)
     case PF_Param_POPUP:
         return "the choices " + choices_text(param);
     case PF_Param_POINT:
-        return "X,Y in layer pixels, each greater than -32768 and less than 32768";
+        return "X,Y in layer pixels, each greater than -32768 and less than 32768 once rounded to 1/65536";
     case PF_Param_FLOAT_SLIDER:
         return float_range(param.valid_min, param.valid_max);
     case PF_Param_FIX_SLIDER:
@@ -195,7 +226,7 @@ std::string valid_range_text(const simhost::ParamInfo& param)
         if (param.has_range) {
             return format_number(param.valid_min) + " to " + format_number(param.valid_max) + " degrees";
         }
-        return "degrees greater than -32768 and less than 32768";
+        return "degrees greater than -32768 and less than 32768 once rounded to 1/65536";
     case PF_Param_COLOR:
         return "#RRGGBB or R,G,B with each channel 0 to 255";
     default:
@@ -257,7 +288,7 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
     }
     case PF_Param_POINT: {
         const PointValue p = parse_point(option.option, text);
-        if (!(std::fabs(p.x) < kFixedLimit && std::fabs(p.y) < kFixedLimit)) out_of_range(option, param, text);
+        if (!fits_fixed(p.x) || !fits_fixed(p.y)) out_of_range(option, param, text);
         check(option, session.set_point(index, p.x, p.y));
         return;
     }
@@ -269,14 +300,13 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
     }
     case PF_Param_FIX_SLIDER: {
         const double v = parse_number(option.option, text);
-        if (!(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
+        if (!fits_fixed(v) || !(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
         check(option, session.set_percent(index, v));
         return;
     }
     case PF_Param_ANGLE: {
         const double v = parse_number(option.option, text);
-        const bool inside = param.has_range ? v >= param.valid_min && v <= param.valid_max
-                                            : std::fabs(v) < kFixedLimit;
+        const bool inside = fits_fixed(v) && (!param.has_range || (v >= param.valid_min && v <= param.valid_max));
         if (!inside) out_of_range(option, param, text);
         check(option, session.set_angle(index, v));
         return;

@@ -1,23 +1,17 @@
 #include "cli/image_file.h"
 
-#include <OpenImageIO/imageio.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <system_error>
-
-#if defined(_WIN32)
-#include <process.h>
-#define velkor_getpid _getpid
-#else
-#include <unistd.h>
-
-#include <csignal>
-#include <cstring>
-#define velkor_getpid getpid
-#endif
+#include <cerrno>
+#include <cstdio>
 
 #include "cli/failure.h"
+#include "cli/output_file.h"
 
 namespace velkorramp {
 
@@ -27,12 +21,99 @@ namespace {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
-// OpenImageIO errors can span lines; a failure is one line.
-std::string one_line(std::string text)
+// OpenImageIO's errors can span lines, the first saying what went wrong and the
+// rest where; a failure is one line, so it is the first.
+std::string first_line(std::string text)
 {
-    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    text.erase(0, text.find_first_not_of("\n "));
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos) text.resize(end);
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text.empty() ? std::string("unknown error") : text;
+    return text;
+}
+
+// libpng writes its complaints straight to stderr before the image library
+// turns them into an error of its own; a failure is one line, so while the
+// library reads or writes, stderr goes to an anonymous in-memory file. What it
+// caught is the reason when the library itself gives none.
+class LibraryMessages {
+public:
+    LibraryMessages()
+    {
+        std::fflush(stderr);
+        capture_ = ::memfd_create("velkorramp-library-messages", MFD_CLOEXEC);
+        if (capture_ < 0) return;
+        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) restore();
+    }
+    ~LibraryMessages()
+    {
+        restore();
+        if (capture_ >= 0) ::close(capture_);
+    }
+    LibraryMessages(const LibraryMessages&) = delete;
+    LibraryMessages& operator=(const LibraryMessages&) = delete;
+
+    // Gives stderr back and returns the first line caught, without libpng's prefix.
+    std::string text()
+    {
+        restore();
+        if (capture_ < 0) return {};
+        char buffer[1024];
+        const ssize_t n = ::pread(capture_, buffer, sizeof buffer, 0);
+        std::string line = first_line(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
+        for (const std::string prefix : {"libpng error: ", "libpng warning: "}) {
+            if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
+        }
+        return line;
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+
+    int capture_ = -1;
+    int saved_ = -1;
+};
+
+// The library's error, else what it printed, else a plain word.
+std::string reason_of(const std::string& library_error, const std::string& printed, const char* otherwise)
+{
+    std::string reason = first_line(library_error);
+    if (reason.empty()) reason = printed;
+    return reason.empty() ? std::string(otherwise) : reason;
+}
+
+// Bytes a file must have at the least to hold `width` x `height` pixels: one bit
+// a pixel (the fewest any of these formats stores, as 1-bit grey or palette)
+// divided by the most its compression can shrink data. Deflate (PNG, and TIFF
+// and OpenEXR "zip") turns at most 258 bytes into 2 bits, 1032:1; TIFF LZW's
+// 12-bit codes stand for at most a few thousand bytes; PackBits and OpenEXR's
+// RLE two bytes for at most 128. Other formats and compressions are not bounded.
+std::uint64_t least_file_bytes(const std::string& format, const std::string& compression, int width, int height)
+{
+    std::uint64_t ratio = 0;
+    if (format == "png") {
+        ratio = 1032;
+    } else if (format == "tiff" || format == "openexr") {
+        if (compression == "none") ratio = 1;
+        if (compression == "packbits" || compression == "rle") ratio = 64;
+        if (compression == "zip" || compression == "zips" || compression == "deflate" ||
+            compression == "adobe_deflate" || compression == "pxr24") {
+            ratio = 1032;
+        }
+        if (compression == "lzw") ratio = 4096;
+    }
+    if (ratio == 0) return 0;
+    const std::uint64_t bits = static_cast<std::uint64_t>(height) * ((static_cast<std::uint64_t>(width) + 7) / 8);
+    return bits / ratio;
 }
 
 // A float channel into an integer one: value * maximum + 0.5, clamped, truncated.
@@ -100,45 +181,47 @@ void fill_world(simhost::World& world, const LayerImage& image, const Downsample
     }
 }
 
-// The file's channels into red, green, blue, alpha: colour from the first
-// channels that are not alpha (one grey channel serves all three), alpha from
-// the file's alpha channel or opaque.
-template <class Sample>
-std::vector<Sample> to_rgba(const std::vector<Sample>& samples, const OIIO::ImageSpec& image_spec, Sample opaque)
+// Which of the file's channels give red, green, blue and alpha: colour from the
+// first channels that are not alpha (one grey channel serves all three), alpha
+// from the file's alpha channel, or none (opaque).
+struct ChannelMap {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    int alpha = -1;
+};
+
+ChannelMap channel_map(const OIIO::ImageSpec& image_spec)
 {
     const int channels = image_spec.nchannels;
-    int alpha = image_spec.alpha_channel;
-    if (alpha < 0 && channels == 2) alpha = 1;
-    if (alpha >= channels) alpha = -1;
+    ChannelMap map;
+    map.alpha = image_spec.alpha_channel;
+    if (map.alpha < 0 && channels == 2) map.alpha = 1;
+    if (map.alpha >= channels) map.alpha = -1;
     std::vector<int> colour;
     for (int c = 0; c < channels && colour.size() < 3; ++c) {
-        if (c != alpha) colour.push_back(c);
+        if (c != map.alpha) colour.push_back(c);
     }
-    const int r = colour.at(0);
-    const int g = colour.size() >= 3 ? colour[1] : r;
-    const int b = colour.size() >= 3 ? colour[2] : r;
-    const std::size_t count = static_cast<std::size_t>(image_spec.width) * static_cast<std::size_t>(image_spec.height);
-    std::vector<Sample> rgba(count * 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const Sample* s = &samples[i * static_cast<std::size_t>(channels)];
-        rgba[i * 4 + 0] = s[r];
-        rgba[i * 4 + 1] = s[g];
-        rgba[i * 4 + 2] = s[b];
-        rgba[i * 4 + 3] = alpha >= 0 ? s[alpha] : opaque;
-    }
-    return rgba;
+    map.red = colour.at(0);
+    map.green = colour.size() >= 3 ? colour[1] : map.red;
+    map.blue = colour.size() >= 3 ? colour[2] : map.red;
+    return map;
 }
 
 template <class Sample>
-std::vector<Sample> read_samples(OIIO::ImageInput& in, const fs::path& path, OIIO::TypeDesc type, Sample opaque)
+void append_rgba(std::vector<Sample>& rgba, const std::vector<Sample>& samples, std::size_t count, int channels,
+                 const ChannelMap& map, Sample opaque)
 {
-    const OIIO::ImageSpec image_spec = in.spec_dimensions(0);
-    std::vector<Sample> samples(static_cast<std::size_t>(image_spec.width) * static_cast<std::size_t>(image_spec.height) *
-                                static_cast<std::size_t>(image_spec.nchannels));
-    if (!in.read_image(0, 0, 0, image_spec.nchannels, type, samples.data())) {
-        fail(ExitCode::input, "cannot read input " + quoted(path) + ": " + one_line(in.geterror()));
+    const std::size_t start = rgba.size();
+    rgba.resize(start + count * 4);
+    Sample* out = rgba.data() + start;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Sample* s = &samples[i * static_cast<std::size_t>(channels)];
+        out[i * 4 + 0] = s[map.red];
+        out[i * 4 + 1] = s[map.green];
+        out[i * 4 + 2] = s[map.blue];
+        out[i * 4 + 3] = map.alpha >= 0 ? s[map.alpha] : opaque;
     }
-    return to_rgba(samples, image_spec, opaque);
 }
 
 template <class Pixel, class Sample, class Convert>
@@ -157,67 +240,6 @@ std::vector<Sample> frame_samples(const simhost::World& frame, Convert convert)
     }
     return rgba;
 }
-
-#if !defined(_WIN32)
-// An interrupt while the file is being written must not leave it behind: the
-// handler can only unlink a path it finds in plain memory, then lets the signal
-// end the process as it would have.
-char g_pending_path[4096];
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void remove_pending_and_reraise(int signal_number)
-{
-    if (g_pending_path[0] != '\0') unlink(g_pending_path);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-#endif
-
-// A temporary file beside the target, removed unless it was renamed into place.
-class PendingFile {
-public:
-    explicit PendingFile(const fs::path& target)
-    {
-        const fs::path folder = target.parent_path();
-        const std::string name = "." + target.filename().string() + ".partial-" +
-                                 std::to_string(static_cast<long long>(velkor_getpid())) +
-                                 target.extension().string();
-        path_ = folder.empty() ? fs::path(name) : folder / name;
-#if !defined(_WIN32)
-        const std::string text = path_.string();
-        if (text.size() < sizeof g_pending_path) {
-            std::memcpy(g_pending_path, text.c_str(), text.size() + 1);
-            for (const int s : kCleanupSignals) std::signal(s, remove_pending_and_reraise);
-        }
-#endif
-    }
-    ~PendingFile()
-    {
-#if !defined(_WIN32)
-        for (const int s : kCleanupSignals) std::signal(s, SIG_DFL);
-        g_pending_path[0] = '\0';
-#endif
-        if (!committed_) {
-            std::error_code ignored;
-            fs::remove(path_, ignored);
-        }
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-    void commit_to(const fs::path& target)
-    {
-        std::error_code ec;
-        fs::rename(path_, target, ec);
-        if (ec) fail(ExitCode::output, "cannot write " + quoted(target) + ": " + ec.message());
-        committed_ = true;
-    }
-
-private:
-    fs::path path_;
-    bool committed_ = false;
-};
 
 std::string lower(std::string text)
 {
@@ -258,61 +280,133 @@ void check_format_holds(const OutputFormat& format, int depth)
                 (format.depth32 ? "32" : "8 or 16") + ")");
 }
 
-void check_output_place(const fs::path& path)
+InputFile::InputFile(const fs::path& path) : path_(path)
 {
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " + quoted(folder) + " does not exist");
-    }
-    if (fs::is_directory(path, ec)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": it is a folder");
-    }
-}
+    const std::string cannot = "cannot read input " + quoted(path) + ": ";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
+    if (S_ISDIR(info.st_mode)) fail(ExitCode::input, cannot + "it is a folder");
+    if (!S_ISREG(info.st_mode)) fail(ExitCode::input, cannot + "not a regular file");
+    // The image library says only that it could not open the file; the system
+    // says why.
+    const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (probe < 0) fail(ExitCode::input, cannot + system_reason(errno));
+    ::close(probe);
 
-LayerImage read_layer_image(const fs::path& path)
-{
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        fail(ExitCode::input, "cannot read input " + quoted(path) + ": " +
-                                  (fs::exists(path, ec) ? "not a regular file" : "no such file"));
-    }
     // Straight alpha stays straight: no premultiplication on the way in.
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
-    auto in = OIIO::ImageInput::open(path.string(), &config);
-    if (!in) {
-        fail(ExitCode::input, "cannot read input " + quoted(path) + ": " + one_line(OIIO::geterror()));
+    {
+        LibraryMessages quiet;
+        in_ = OIIO::ImageInput::open(path.string(), &config);
+        if (!in_) {
+            const std::string library_error = OIIO::geterror();
+            fail(ExitCode::input, cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
+        }
     }
-    const OIIO::ImageSpec image_spec = in->spec_dimensions(0);
-    if (image_spec.width < 1 || image_spec.height < 1 || image_spec.width > kMaxLayerSide || image_spec.height > kMaxLayerSide) {
-        fail(ExitCode::input, "cannot use input " + quoted(path) + ": " + std::to_string(image_spec.width) + "x" +
-                                  std::to_string(image_spec.height) + " is outside the valid layer sizes 1 to " +
-                                  std::to_string(kMaxLayerSide) + " on each side");
+    const OIIO::ImageSpec& image_spec = in_->spec();
+    const std::string cannot_use = "cannot use input " + quoted(path) + ": ";
+    if (image_spec.width < 1 || image_spec.height < 1 || image_spec.width > kMaxLayerSide ||
+        image_spec.height > kMaxLayerSide) {
+        fail(ExitCode::input, cannot_use + std::to_string(image_spec.width) + "x" + std::to_string(image_spec.height) +
+                                  " is outside the valid layer sizes 1 to " + std::to_string(kMaxLayerSide) +
+                                  " on each side");
+    }
+    if (image_spec.deep) {
+        fail(ExitCode::input, cannot_use + "it holds deep pixels (several samples each); flatten it first, "
+                                           "e.g. oiiotool --flatten");
     }
     if (image_spec.nchannels < 1 || image_spec.depth > 1) {
-        fail(ExitCode::input, "cannot use input " + quoted(path) + ": it is not a flat image with colour channels");
+        fail(ExitCode::input, cannot_use + "it is not a flat image with colour channels");
     }
-    LayerImage image;
-    image.width = image_spec.width;
-    image.height = image_spec.height;
+    width_ = image_spec.width;
+    height_ = image_spec.height;
+    const std::uint64_t least =
+        least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")), width_, height_);
+    if (static_cast<std::uint64_t>(info.st_size) < least) {
+        fail(ExitCode::input, cannot + "damaged: its header declares " + std::to_string(width_) + "x" +
+                                  std::to_string(height_) + " pixels, which take at least " + std::to_string(least) +
+                                  " bytes, but the file has " + std::to_string(info.st_size));
+    }
     switch (image_spec.format.basetype) {
     case OIIO::TypeDesc::UINT8:
     case OIIO::TypeDesc::INT8:
-        image.depth = 8;
-        image.u8 = read_samples<std::uint8_t>(*in, path, OIIO::TypeDesc::UINT8, 255);
+        depth_ = 8;
         break;
     case OIIO::TypeDesc::UINT16:
     case OIIO::TypeDesc::INT16:
-        image.depth = 16;
-        image.u16 = read_samples<std::uint16_t>(*in, path, OIIO::TypeDesc::UINT16, 65535);
+        depth_ = 16;
         break;
     default:
-        image.depth = 32;
-        image.f32 = read_samples<float>(*in, path, OIIO::TypeDesc::FLOAT, 1.0f);
+        depth_ = 32;
         break;
     }
-    in->close();
+    // Bands of about 4 MiB as read, whole rows.
+    const std::uint64_t row = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(image_spec.nchannels) *
+                              static_cast<std::uint64_t>(depth_ / 8);
+    band_rows_ = static_cast<int>(std::clamp<std::uint64_t>((std::uint64_t{4} << 20) / row, 1, height_));
+}
+
+InputFile::~InputFile()
+{
+    if (!in_) return;
+    LibraryMessages quiet;
+    in_->close();
+}
+
+std::uint64_t InputFile::rgba_bytes() const
+{
+    return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_) * 4 *
+           static_cast<std::uint64_t>(depth_ / 8);
+}
+
+std::uint64_t InputFile::band_bytes() const
+{
+    return static_cast<std::uint64_t>(band_rows_) * static_cast<std::uint64_t>(width_) *
+           static_cast<std::uint64_t>(in_->spec().nchannels) * static_cast<std::uint64_t>(depth_ / 8);
+}
+
+template <class Sample>
+std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque)
+{
+    const OIIO::ImageSpec& image_spec = in_->spec();
+    const int channels = image_spec.nchannels;
+    const ChannelMap map = channel_map(image_spec);
+    const std::size_t row_pixels = static_cast<std::size_t>(width_);
+    std::vector<Sample> band(static_cast<std::size_t>(band_rows_) * row_pixels * static_cast<std::size_t>(channels));
+    // Reserved, not filled: pages are taken only as rows arrive, so a file that
+    // ends early costs no more than what it held.
+    std::vector<Sample> rgba;
+    rgba.reserve(static_cast<std::size_t>(height_) * row_pixels * 4);
+    for (int y = 0; y < height_; y += band_rows_) {
+        const int rows = std::min(band_rows_, height_ - y);
+        LibraryMessages quiet;
+        const bool read = in_->read_scanlines(0, 0, image_spec.y + y, image_spec.y + y + rows, 0, 0, channels, type,
+                                              band.data());
+        // A reader can return success and still record an error (TIFF strips cut short).
+        if (!read || in_->has_error()) {
+            const std::string library_error = in_->geterror();
+            fail(ExitCode::input, "cannot read input " + quoted(path_) + ": " +
+                                      reason_of(library_error, quiet.text(), "the image library gave no reason"));
+        }
+        append_rgba(rgba, band, static_cast<std::size_t>(rows) * row_pixels, channels, map, opaque);
+    }
+    return rgba;
+}
+
+LayerImage InputFile::read()
+{
+    LayerImage image;
+    image.width = width_;
+    image.height = height_;
+    image.depth = depth_;
+    if (depth_ == 8) {
+        image.u8 = read_rgba<std::uint8_t>(OIIO::TypeDesc::UINT8, 255);
+    } else if (depth_ == 16) {
+        image.u16 = read_rgba<std::uint16_t>(OIIO::TypeDesc::UINT16, 65535);
+    } else {
+        image.f32 = read_rgba<float>(OIIO::TypeDesc::FLOAT, 1.0f);
+    }
     return image;
 }
 
@@ -327,7 +421,7 @@ simhost::World layer_world(const LayerImage& image, int depth, const Downsample&
     simhost::WorldSpec world_spec;
     world_spec.width = downsampled_side(image.width, downsample.x);
     world_spec.height = downsampled_side(image.height, downsample.y);
-    world_spec.format = depth == 8 ? PF_PixelFormat_ARGB32 : depth == 16 ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB128;
+    world_spec.format = simhost::argb_format_for_depth(depth);
     world_spec.origin_x = origin_x;
     world_spec.origin_y = origin_y;
     simhost::World world(world_spec);
@@ -369,22 +463,32 @@ void write_frame(const simhost::World& frame, const fs::path& path, const Output
         image_spec.attribute("oiio:UnassociatedAlpha", 1);
     }
     image_spec.attribute("Software", "velkorramp");
+    // The frame has no Exif data, and the TIFF writer records an error for the
+    // empty Exif directory it would add while reporting success; a write whose
+    // errors are all checked must not be given one that means nothing.
+    image_spec.attribute("tiff:write_exif", 0);
 
-    PendingFile pending(path);
+    OutputFile file(path);
+    LibraryMessages quiet;
     auto out = OIIO::ImageOutput::create(format.oiio_format);
     if (!out) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + one_line(OIIO::geterror()));
+        const std::string library_error = OIIO::geterror();
+        file.fail(reason_of(library_error, quiet.text(), "no writer for this format"));
     }
-    if (!out->open(pending.path().string(), image_spec)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + one_line(out->geterror()));
+    // The writer sees only the descriptor, so every byte it writes is checked
+    // there, and its messages name the user's path.
+    if (!out->set_ioproxy(&file.writer()) || !out->open(path.string(), image_spec)) {
+        const std::string library_error = out->geterror();
+        file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
     }
     const bool written = out->write_image(type, data);
     const bool closed = out->close();
-    if (!written || !closed) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + one_line(out->geterror()));
+    if (!written || !closed || out->has_error() || file.write_failed()) {
+        const std::string library_error = out->geterror();
+        file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
     }
     out.reset();
-    pending.commit_to(path);
+    file.commit();
 }
 
 }  // namespace velkorramp

@@ -11,8 +11,11 @@
 // value and reads back as itself, for all 32769 of them.
 #pragma once
 
+#include <OpenImageIO/imageio.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,9 +42,6 @@ struct OutputFormat {
 OutputFormat output_format_for(const std::filesystem::path& path);
 // A usage failure naming the formats that hold `depth` when `format` does not.
 void check_format_holds(const OutputFormat& format, int depth);
-// An output failure unless the file's folder exists and the path is not a folder.
-void check_output_place(const std::filesystem::path& path);
-
 // An image as read from a file, four channels red, green, blue, alpha per pixel,
 // in the file's own sample type: exactly one of the three vectors is filled.
 struct LayerImage {
@@ -53,9 +53,47 @@ struct LayerImage {
     std::vector<float> f32;
 };
 
-// Reads the first image of a file. Grey images give red = green = blue; an image
-// without alpha is opaque. Any failure is an input failure naming the file.
-LayerImage read_layer_image(const std::filesystem::path& path);
+// An input image file, opened and checked from its header before any pixel is
+// read, so that its size can be weighed against the memory budget first.
+//
+// Opening refuses (as an input failure naming the file, with the system's reason
+// where there is one) a file that cannot be read, a size outside the layer
+// limits, deep or volume images, and a file too short for the pixels its header
+// declares: however well it compressed, a PNG, TIFF or OpenEXR file of W x H
+// pixels holds at least one bit a pixel before compression, and none of their
+// lossless compressions shrinks data by more than a known ratio (deflate 1032:1).
+// The image library's own messages go into that one line, never to stderr.
+class InputFile {
+public:
+    explicit InputFile(const std::filesystem::path& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int depth() const { return depth_; }  // 8, 16, or 32 for half and float files
+    // Memory read() takes at its peak: the pixels as RGBA in the file's sample
+    // type, and one band of rows as the file stores them.
+    std::uint64_t rgba_bytes() const;
+    std::uint64_t band_bytes() const;
+
+    // Reads the first image band by band. Grey images give red = green = blue; an
+    // image without alpha is opaque. A file that ends early or is damaged is an
+    // input failure; memory is filled only as the file's data arrives.
+    LayerImage read();
+
+private:
+    template <class Sample>
+    std::vector<Sample> read_rgba(OIIO::TypeDesc type, Sample opaque);
+
+    std::filesystem::path path_;
+    std::unique_ptr<OIIO::ImageInput> in_;
+    int width_ = 0;
+    int height_ = 0;
+    int depth_ = 8;
+    int band_rows_ = 1;
+};
 
 // The input world for a frame: the image at `depth` (8, 16, 32), at the size the
 // downsample factors give (each side ceil(side * num / den); each proxy pixel
@@ -69,9 +107,9 @@ simhost::World layer_world(const LayerImage& image, int depth, const Downsample&
 // The proxy size of one side of the layer.
 int downsampled_side(int side, const Factor& factor);
 
-// Writes an 8, 16-bit or float ARGB world as RGBA to `path` in `format`: first to
-// a hidden temporary file beside it, renamed over `path` only once complete. On
-// any failure nothing is left behind and an output failure is raised.
+// Writes an 8, 16-bit or float ARGB world as RGBA to `path` in `format` through
+// an OutputFile (output_file.h): complete, or not at all and an output failure
+// with the reason.
 void write_frame(const simhost::World& frame, const std::filesystem::path& path, const OutputFormat& format);
 
 }  // namespace velkorramp

@@ -1,6 +1,7 @@
 #include "cli/values.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -212,6 +213,36 @@ int parse_threads(std::string_view option, std::string_view text)
                     std::to_string(kMaxThreads) + " threads");
     }
     return static_cast<int>(v);
+}
+
+std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
+{
+    const std::string valid = "a size from 1M to 1024T, e.g. 512M or 8G (K, M, G, T are powers of 1024)";
+    std::string_view number = trimmed(text);
+    int power = 0;
+    for (const std::string_view unit : {"iB", "B"}) {
+        if (number.size() > unit.size() && number.substr(number.size() - unit.size()) == unit) {
+            number.remove_suffix(unit.size());
+            break;
+        }
+    }
+    if (!number.empty()) {
+        static constexpr std::string_view kUnits = "KMGT";
+        const std::size_t unit = kUnits.find(static_cast<char>(std::toupper(static_cast<unsigned char>(number.back()))));
+        if (unit != std::string_view::npos) {
+            power = static_cast<int>(unit) + 1;
+            number.remove_suffix(1);
+        }
+    }
+    double value = 0;
+    if (!read_number(number, value) || value < 0) {
+        usage_error(prefix(option) + quoted(text) + " is not " + valid);
+    }
+    const double bytes = std::floor(std::ldexp(value, 10 * power));
+    if (!(bytes >= static_cast<double>(kMinMemoryLimit) && bytes <= static_cast<double>(kMaxMemoryLimit))) {
+        usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
+    }
+    return static_cast<std::uint64_t>(bytes);
 }
 
 std::string format_number(double value)

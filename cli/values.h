@@ -42,6 +42,8 @@ inline constexpr int kMaxLayerSide = 30000;
 inline constexpr int kMaxThreads = 256;
 inline constexpr int kMaxOrigin = 30000;
 inline constexpr int kMaxDownsampleDenominator = 1000;
+inline constexpr std::uint64_t kMinMemoryLimit = std::uint64_t{1} << 20;  // 1M
+inline constexpr std::uint64_t kMaxMemoryLimit = std::uint64_t{1} << 50;  // 1024T
 
 // A finite decimal number ("12", "-0.5", "1e3").
 double parse_number(std::string_view option, std::string_view text);
@@ -60,6 +62,10 @@ Downsample parse_downsample(std::string_view option, std::string_view text);
 int parse_depth(std::string_view option, std::string_view text);
 // 1..kMaxThreads.
 int parse_threads(std::string_view option, std::string_view text);
+// A number of bytes, whole or with K, M, G or T (powers of 1024, "iB" or "B"
+// after them allowed): "8G", "1.5G", "512MiB", "1048576". kMinMemoryLimit to
+// kMaxMemoryLimit.
+std::uint64_t parse_memory_size(std::string_view option, std::string_view text);
 
 // The shortest decimal text that reads back as `value` ("0.01", "300", "-2.5").
 std::string format_number(double value);

@@ -306,7 +306,7 @@ TEST_F(Failures, FilesThatCannotBeReadOrWritten)
     std::ofstream(path("garbage.png")) << "not an image";
     fs::create_directories(path("folder.png"));
     const std::vector<FailureCase> cases{
-        {{"render", "--input", path("missing.png"), "-o", "OUT"}, 3, {"missing.png", "no such file"}},
+        {{"render", "--input", path("missing.png"), "-o", "OUT"}, 3, {"missing.png", "No such file or directory"}},
         {{"render", "--input", path("garbage.png"), "-o", "OUT"}, 3, {"garbage.png"}},
         {{"render", "-o", path("nowhere/out.png")}, 4, {"does not exist"}},
         {{"render", "-o", path("folder.png")}, 4, {"folder"}},

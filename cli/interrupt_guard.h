@@ -1,0 +1,84 @@
+// A file being written must not outlive an interrupted run.
+//
+// While a guard is armed, every catchable signal whose default action ends the
+// process (SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
+// SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, the real-time signals)
+// removes the file, then ends the process by that same signal with its default
+// action, so a shell or a supervisor still sees how the run died.
+//
+// Only signals whose action is the default when the guard is armed get a
+// handler: a signal the caller ignores stays ignored (nohup keeps a hang-up from
+// ending the render), and a handler someone else installed stays theirs.
+// Signals that report a fault in the process itself (SIGSEGV, SIGBUS, SIGFPE,
+// SIGILL, SIGABRT) are left to their default action or to the sanitizers.
+#pragma once
+
+#include <csignal>
+#include <filesystem>
+#include <vector>
+
+namespace velkorramp {
+
+class InterruptGuard {
+public:
+    // Creates the file with `create` (which returns its descriptor, or -1 with
+    // errno set) while the guarded signals are held back, so no signal can land
+    // between the file appearing and the guard knowing its name. Returns -1 (errno
+    // kept) if `create` fails; the guard is then not armed.
+    template <class Create>
+    int arm(const std::filesystem::path& file, Create create)
+    {
+        const Hold hold;
+        const int fd = create();
+        if (fd >= 0) publish(file);
+        return fd;
+    }
+
+    // Runs `finish` (a rename into place or a removal) with the guarded signals
+    // held back, then forgets the file and gives every signal back its previous
+    // action. Any signal held back meanwhile is delivered afterwards.
+    template <class Finish>
+    void disarm(Finish finish)
+    {
+        {
+            const Hold hold;
+            finish();
+            forget();
+        }
+        restore();
+    }
+
+    InterruptGuard() = default;
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+    // The signals a guard handles when their action is the default.
+    static std::vector<int> guarded_signals();
+
+private:
+    // Blocks the guarded signals in this thread for its lifetime.
+    class Hold {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        sigset_t previous_;
+    };
+
+    void publish(const std::filesystem::path& file);
+    void forget();
+    void restore();
+
+    struct Installed {
+        int signal_number;
+        struct sigaction previous;
+    };
+    std::vector<Installed> installed_;
+    bool armed_ = false;
+};
+
+}  // namespace velkorramp

@@ -1,0 +1,210 @@
+#include "cli/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "cli/failure.h"
+
+namespace velkorramp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+fs::path folder_of(const fs::path& path) { return path.parent_path().empty() ? fs::path(".") : path.parent_path(); }
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to)
+{
+    if (from.empty()) return text;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::string one_line(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos) text.resize(end);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// ".k3x9q": a dot and random letters and digits, as long as the final name
+// but never longer than 16 bytes.
+std::string temporary_name(std::size_t final_length, std::mt19937_64& random)
+{
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    const std::size_t length = std::clamp<std::size_t>(final_length, 2, 16);
+    std::string name = ".";
+    while (name.size() < length) name += kAlphabet[random() % (sizeof kAlphabet - 1)];
+    return name;
+}
+
+// Creates a new temporary file beside `target`, never opening one that exists.
+int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& guard)
+{
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^
+                           static_cast<std::uint64_t>(::getpid()));
+    const fs::path folder = target.parent_path();
+    const std::size_t final_length = target.filename().string().size();
+    int error_number = EEXIST;
+    for (int attempt = 0; attempt < 100 && error_number == EEXIST; ++attempt) {
+        const std::string name = temporary_name(final_length, random);
+        temporary = folder.empty() ? fs::path(name) : folder / name;
+        const int fd = guard.arm(temporary, [&] {
+            return ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        });
+        if (fd >= 0) return fd;
+        error_number = errno;
+    }
+    fail(ExitCode::output, "cannot write " + quoted(target) + ": " + system_reason(error_number));
+}
+
+}  // namespace
+
+void check_output_place(const fs::path& path)
+{
+    const fs::path folder = folder_of(path);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        const int error_number = errno;
+        if (error_number == ENOENT) {
+            fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " + quoted(folder) + " does not exist");
+        }
+        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(error_number));
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + quoted(folder) + " is not a folder");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(errno));
+    }
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        fail(ExitCode::output, "cannot write " + quoted(path) + ": it is a folder");
+    }
+}
+
+DescriptorWriter::DescriptorWriter(int fd, const std::string& name) : IOProxy(name, Write), fd_(fd) {}
+
+bool DescriptorWriter::seek(int64_t offset)
+{
+    if (offset < 0) return false;
+    m_pos = offset;
+    return true;
+}
+
+size_t DescriptorWriter::read(void* buf, size_t size)
+{
+    const size_t n = pread(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t DescriptorWriter::write(const void* buf, size_t size)
+{
+    const size_t n = pwrite(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t DescriptorWriter::pread(void* buf, size_t size, int64_t offset)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd_, static_cast<char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) record(errno);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t DescriptorWriter::pwrite(const void* buf, size_t size, int64_t offset)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ::pwrite(fd_, static_cast<const char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // A write that makes no progress and names no reason is still a failed write.
+            record(n < 0 ? errno : EIO);
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t DescriptorWriter::size() const
+{
+    struct stat info {};
+    return ::fstat(fd_, &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
+}
+
+void DescriptorWriter::record(int error_number)
+{
+    int none = 0;
+    error_.compare_exchange_strong(none, error_number);
+}
+
+OutputFile::OutputFile(fs::path target)
+    : target_(std::move(target)), fd_(create_beside(target_, temporary_, guard_)), writer_(fd_, target_.string())
+{
+}
+
+OutputFile::~OutputFile()
+{
+    if (done_) return;
+    guard_.disarm([&] {
+        if (fd_ >= 0) ::close(fd_);
+        ::unlink(temporary_.c_str());
+    });
+}
+
+void OutputFile::fail(const std::string& message)
+{
+    if (write_failed()) fail_with_reason(system_reason(writer_.error_number()));
+    std::string text = replace_all(one_line(message), temporary_.string(), target_.string());
+    text = replace_all(text, temporary_.filename().string(), target_.filename().string());
+    fail_with_reason(text.empty() ? "the image library gave no reason" : text);
+}
+
+void OutputFile::fail_with_reason(const std::string& reason)
+{
+    velkorramp::fail(ExitCode::output, "cannot write " + quoted(target_) + ": " + reason);
+}
+
+void OutputFile::commit()
+{
+    if (write_failed()) fail_with_reason(system_reason(writer_.error_number()));
+    // Storage that accepts a write may still fail to keep it: the flush and the
+    // close are where a full or failing disk shows itself.
+    if (::fsync(fd_) != 0 && errno != EINVAL) fail_with_reason(system_reason(errno));
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) fail_with_reason(system_reason(errno));
+    int rename_error = 0;
+    guard_.disarm([&] {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            rename_error = errno;
+            ::unlink(temporary_.c_str());
+        }
+    });
+    done_ = true;
+    if (rename_error != 0) fail_with_reason(system_reason(rename_error));
+}
+
+}  // namespace velkorramp

@@ -1,0 +1,88 @@
+// An output file that is complete or absent, never anything in between.
+//
+// The frame is written to a hidden temporary file beside its final name and
+// renamed into place only after every step has been checked: each write the
+// image library made (with the system's reason if one failed, whether or not
+// the library noticed), the library's own error state, the flush to disk and
+// the close. Any failure removes the temporary file, keeps the file it would
+// have replaced, and names the user's path with the system's reason; the
+// temporary name never appears in a message. A terminating signal while the
+// file exists removes it too (interrupt_guard.h).
+//
+// The temporary name is a dot and random letters and digits, no longer than the
+// final name (and at most 16 bytes), so it fits wherever the final name fits.
+#pragma once
+
+#include <OpenImageIO/filesystem.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "cli/interrupt_guard.h"
+
+namespace velkorramp {
+
+// An output failure unless the folder of `path` exists and can be written to,
+// and `path` itself is not a folder; the message gives the system's reason.
+void check_output_place(const std::filesystem::path& path);
+
+// The image library's writes, straight to a descriptor, remembering the first
+// error the system reported.
+class DescriptorWriter final : public OIIO::Filesystem::IOProxy {
+public:
+    // `name` is what the library may show in its messages: the user's path.
+    DescriptorWriter(int fd, const std::string& name);
+    const char* proxytype() const override { return "velkorramp-descriptor"; }
+    bool seek(int64_t offset) override;
+    size_t read(void* buf, size_t size) override;
+    size_t write(const void* buf, size_t size) override;
+    size_t pread(void* buf, size_t size, int64_t offset) override;
+    size_t pwrite(const void* buf, size_t size, int64_t offset) override;
+    size_t size() const override;
+
+    // The errno of the first failed write or read, or 0.
+    int error_number() const { return error_.load(); }
+
+private:
+    void record(int error_number);
+
+    int fd_;
+    std::atomic<int> error_{0};
+};
+
+class OutputFile {
+public:
+    // Creates the temporary file beside `target`; an output failure with the
+    // system's reason if it cannot.
+    explicit OutputFile(std::filesystem::path target);
+    // Removes the temporary file unless it was committed.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    DescriptorWriter& writer() { return writer_; }
+    const std::filesystem::path& target() const { return target_; }
+    // True once a write through writer() failed.
+    bool write_failed() const { return writer_.error_number() != 0; }
+
+    // Raises the output failure for a write the library reported as failed:
+    // the system's reason when a write failed, else the library's `message`
+    // (one line, the temporary name replaced by the user's path).
+    [[noreturn]] void fail(const std::string& message);
+
+    // Flushes the data to disk, closes the file and renames it over the target.
+    void commit();
+
+private:
+    [[noreturn]] void fail_with_reason(const std::string& reason);
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    InterruptGuard guard_;
+    int fd_ = -1;
+    DescriptorWriter writer_;
+    bool done_ = false;
+};
+
+}  // namespace velkorramp
