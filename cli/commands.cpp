@@ -79,7 +79,7 @@ std::string controls_help(const fs::path& module)
             const ControlOption* option = option_for_control(p.name);
             if (option == nullptr) continue;
             text += "  " + std::string(option->option) + " " + value_form(p.type) + "\n      \"" + p.name + "\", " +
-                    control_kind(p.type) + ", default " + default_text(p, 1920, 1080) + "\n      valid: " +
+                    simhost::param_type_name(p.type) + ", default " + default_text(p, 1920, 1080) + "\n      valid: " +
                     valid_range_text(p) + "\n";
         }
         run.finish();
@@ -173,8 +173,7 @@ std::string slider_text(const simhost::ParamInfo& p)
     if (p.type == PF_Param_FLOAT_SLIDER) {
         return format_float(static_cast<float>(p.slider_min)) + " to " + format_float(static_cast<float>(p.slider_max));
     }
-    const bool percent = (p.declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
-    return format_number(p.slider_min) + " to " + format_number(p.slider_max) + (percent ? " %" : "");
+    return format_number(p.slider_min) + " to " + format_number(p.slider_max) + (p.shown_as_percent() ? " %" : "");
 }
 
 void apply_controls(EffectRun& run, const ParsedOptions& options)
@@ -215,7 +214,7 @@ int params_command(std::span<const std::string> args, std::ostream& out)
     for (const simhost::ParamInfo& p : run.session().params()) {
         const ControlOption* option = option_for_control(p.name);
         out << "\n"
-            << p.index << "  " << p.name << "  (" << control_kind(p.type) << ", "
+            << p.index << "  " << p.name << "  (" << simhost::param_type_name(p.type) << ", "
             << (option != nullptr ? std::string(option->option) + " " + value_form(p.type) : std::string("no option"))
             << ")\n"
             << "    default  " << default_text(p, size.width, size.height) << "\n"

@@ -79,11 +79,6 @@ std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\
 
 std::string named(const simhost::ParamInfo& param) { return quoted(param.name); }
 
-bool is_percent(const simhost::ParamInfo& param)
-{
-    return (param.declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
-}
-
 std::string choices_text(const simhost::ParamInfo& param)
 {
     std::string text;
@@ -174,26 +169,6 @@ int match_choice(const std::vector<std::string>& choices, std::string_view text)
     return found;
 }
 
-const char* control_kind(PF_ParamType type)
-{
-    switch (type) {
-    case PF_Param_POPUP:
-        return "popup";
-    case PF_Param_POINT:
-        return "point";
-    case PF_Param_FLOAT_SLIDER:
-        return "float slider";
-    case PF_Param_ANGLE:
-        return "angle";
-    case PF_Param_COLOR:
-        return "colour";
-    case PF_Param_FIX_SLIDER:
-        return "fixed slider";
-    default:
-        return "other";
-    }
-}
-
 const char* value_form(PF_ParamType type)
 {
     switch (type) {
@@ -221,7 +196,7 @@ std::string valid_range_text(const simhost::ParamInfo& param)
         return float_range(param.valid_min, param.valid_max);
     case PF_Param_FIX_SLIDER:
         return format_number(param.valid_min) + " to " + format_number(param.valid_max) +
-               (is_percent(param) ? " %" : "");
+               (param.shown_as_percent() ? " %" : "");
     case PF_Param_ANGLE:
         if (param.has_range) {
             return format_number(param.valid_min) + " to " + format_number(param.valid_max) + " degrees";
@@ -254,7 +229,7 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
     case PF_Param_FLOAT_SLIDER:
         return format_float(def.u.fs_d.dephault);
     case PF_Param_FIX_SLIDER:
-        return fixed_text(def.u.fd.dephault) + (is_percent(param) ? " %" : "");
+        return fixed_text(def.u.fd.dephault) + (param.shown_as_percent() ? " %" : "");
     case PF_Param_ANGLE:
         return fixed_text(def.u.ad.dephault) + " degrees";
     case PF_Param_COLOR: {
@@ -319,7 +294,7 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
         return;
     }
     default:
-        fail(ExitCode::module_error, where + named(param) + " is declared as a " + control_kind(param.type) +
+        fail(ExitCode::module_error, where + named(param) + " is declared as a " + simhost::param_type_name(param.type) +
                                          ", which this tool cannot set");
     }
 }

@@ -56,8 +56,6 @@ std::string valid_range_text(const simhost::ParamInfo& param);
 // The declared default in user units; points as percent of a layer of the
 // given size, with the pixel position it gives.
 std::string default_text(const simhost::ParamInfo& param, int layer_width, int layer_height);
-// "popup", "point", "float slider", ...
-const char* control_kind(PF_ParamType type);
 // The form of the option's value for help: "CHOICE", "X,Y", "NUMBER", ...
 const char* value_form(PF_ParamType type);
 

@@ -1,4 +1,5 @@
-// The exported entry point: one table from command to handler, and the one place
+// The exported entry point: one table of the commands this effect answers, each
+// with its handler and the host records it cannot do without, and the one place
 // where anything a handler throws becomes a host error code. Nothing unwinds
 // into the host.
 #include "host/entry.h"
@@ -10,45 +11,66 @@
 namespace velkor {
 namespace {
 
-PF_Err dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                PF_LayerDef* output, void* extra)
+// The host's records for one call, as the entry point received them.
+struct Records {
+    PF_InData* in_data;
+    PF_OutData* out_data;
+    PF_ParamDef** params;
+    PF_LayerDef* output;
+    void* extra;
+};
+
+// Records a command cannot be answered without: the entry point refuses the
+// command when the host passes any of them null, before the handler runs.
+// Handlers check their command's own `extra` record themselves.
+enum Needs : unsigned {
+    kInData = 1u << 0,
+    kOutData = 1u << 1,
+};
+
+struct Command {
+    PF_Cmd cmd;
+    unsigned needs;
+    PF_Err (*handle)(const Records& r);
+};
+
+// Every command this effect answers. Anything else, the plain render command
+// included, is answered with 0 and no work: this effect renders only through
+// the smart-render pair.
+constexpr Command kCommands[] = {
+    {PF_Cmd_ABOUT, kInData | kOutData,
+     [](const Records& r) { return about(r.in_data, r.out_data, r.params, r.output); }},
+    {PF_Cmd_GLOBAL_SETUP, kInData | kOutData,
+     [](const Records& r) { return global_setup(r.in_data, r.out_data, r.params, r.output); }},
+    {PF_Cmd_GLOBAL_SETDOWN, kInData | kOutData, [](const Records& r) { return global_setdown(r.in_data); }},
+    {PF_Cmd_PARAMS_SETUP, kInData | kOutData,
+     [](const Records& r) { return params_setup(r.in_data, r.out_data, r.params, r.output); }},
+    {PF_Cmd_UPDATE_PARAMS_UI, kInData | kOutData,
+     [](const Records& r) { return update_params_ui(r.in_data, r.out_data, r.params, r.output); }},
+    {PF_Cmd_SMART_PRE_RENDER, kInData | kOutData,
+     [](const Records& r) {
+         return smart_pre_render(r.in_data, r.out_data, static_cast<PF_PreRenderExtra*>(r.extra));
+     }},
+    {PF_Cmd_SMART_RENDER, kInData | kOutData,
+     [](const Records& r) {
+         return smart_render(r.in_data, r.out_data, static_cast<PF_SmartRenderExtra*>(r.extra));
+     }},
+};
+
+const Command* find_command(PF_Cmd cmd)
 {
-    switch (cmd) {
-    case PF_Cmd_ABOUT:
-        return about(in_data, out_data, params, output);
-    case PF_Cmd_GLOBAL_SETUP:
-        return global_setup(in_data, out_data, params, output);
-    case PF_Cmd_GLOBAL_SETDOWN:
-        return global_setdown(in_data);
-    case PF_Cmd_PARAMS_SETUP:
-        return params_setup(in_data, out_data, params, output);
-    case PF_Cmd_UPDATE_PARAMS_UI:
-        return update_params_ui(in_data, out_data, params, output);
-    case PF_Cmd_SMART_PRE_RENDER:
-        return smart_pre_render(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
-    case PF_Cmd_SMART_RENDER:
-        return smart_render(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra));
-    default:
-        // Everything else, the plain render command included: this effect
-        // renders only through the smart-render pair.
-        return PF_Err_NONE;
+    for (const Command& command : kCommands) {
+        if (command.cmd == cmd) {
+            return &command;
+        }
     }
+    return nullptr;
 }
 
-bool is_answered(PF_Cmd cmd)
+bool has_records(const Command& command, const Records& r)
 {
-    switch (cmd) {
-    case PF_Cmd_ABOUT:
-    case PF_Cmd_GLOBAL_SETUP:
-    case PF_Cmd_GLOBAL_SETDOWN:
-    case PF_Cmd_PARAMS_SETUP:
-    case PF_Cmd_UPDATE_PARAMS_UI:
-    case PF_Cmd_SMART_PRE_RENDER:
-    case PF_Cmd_SMART_RENDER:
-        return true;
-    default:
-        return false;
-    }
+    return ((command.needs & kInData) == 0 || r.in_data != nullptr) &&
+           ((command.needs & kOutData) == 0 || r.out_data != nullptr);
 }
 
 }  // namespace
@@ -57,15 +79,18 @@ bool is_answered(PF_Cmd cmd)
 extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                  PF_ParamDef* params[], PF_LayerDef* output, void* extra)
 {
-    // Every answered command reads the host's records; without them there is
-    // nothing to answer safely.
-    if (velkor::is_answered(cmd) && (in_data == nullptr || out_data == nullptr)) {
+    const velkor::Command* command = velkor::find_command(cmd);
+    if (command == nullptr) {
+        return PF_Err_NONE;
+    }
+    const velkor::Records records{in_data, out_data, params, output, extra};
+    if (!velkor::has_records(*command, records)) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
 
     PF_Err result = PF_Err_NONE;
     try {
-        result = velkor::dispatch(cmd, in_data, out_data, params, output, extra);
+        result = command->handle(records);
     } catch (const PF_Err& thrown) {
         result = thrown;
     } catch (const std::bad_alloc&) {

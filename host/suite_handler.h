@@ -15,21 +15,9 @@
 #include <cstdint>
 
 #include "host/host_interface.h"
+#include "host/suite_ids.h"
 
 namespace velkor {
-
-// A suite name and version the handler has a slot for.
-struct SuiteId {
-    const char* name;
-    int32_t version;
-};
-
-inline constexpr SuiteId kHandleSuite{"PF Handle Suite", 2};
-inline constexpr SuiteId kUtilitySuite{"AEGP Utility Suite", 7};
-inline constexpr SuiteId kParamUtilsSuite{"PF Param Utils Suite", 2};
-inline constexpr SuiteId kWorldSuite{"PF World Suite", 2};
-inline constexpr SuiteId kIterateSuite{"AEGP Iterate Suite", 1};
-inline constexpr SuiteId kIterate8Suite{"PF Iterate8 Suite", 1};
 
 // Throws PF_Err_BAD_CALLBACK_PARAM as a PF_Err.
 [[noreturn]] void missing_suite_error();

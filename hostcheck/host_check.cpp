@@ -168,24 +168,22 @@ void run(const RunOptions& options, std::ostream& log)
 
     std::filesystem::create_directories(options.frames_dir);
     remove_frames(options.frames_dir);
-    const struct Depth {
-        PF_PixelFormat format;
-        const char* suffix;
-    } depths[] = {{PF_PixelFormat_ARGB32, "8"}, {PF_PixelFormat_ARGB64, "16"}, {PF_PixelFormat_ARGB128, "32"}};
     int frames = 0;
     for (const RampCase& ramp : ramp_cases()) {
         apply(session, ramp);
         require_ok(session.update_params_ui(), std::string("PF_Cmd_UPDATE_PARAMS_UI for ") + ramp.name);
-        for (const Depth& depth : depths) {
-            const simhost::World layer = input_layer(depth.format);
+        for (const int bits : {8, 16, 32}) {
+            const PF_PixelFormat format = simhost::argb_format_for_depth(bits);
+            const std::string suffix = std::to_string(bits);
+            const simhost::World layer = input_layer(format);
             simhost::RenderOptions render;
-            render.format = depth.format;
+            render.format = format;
             render.input = &layer;
             const simhost::RenderResult result = session.render(render);
-            const std::string label = std::string(ramp.name) + " at " + depth.suffix + " bits";
+            const std::string label = std::string(ramp.name) + " at " + suffix + " bits";
             require_ok(result.pre_render_err, "PF_Cmd_SMART_PRE_RENDER of " + label);
             require_ok(result.err, "PF_Cmd_SMART_RENDER of " + label);
-            write_frame(options.frames_dir / (std::string(ramp.name) + "-" + depth.suffix + kFrameExtension),
+            write_frame(options.frames_dir / (std::string(ramp.name) + "-" + suffix + kFrameExtension),
                         frame_of(result.output));
             ++frames;
         }

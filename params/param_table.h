@@ -29,8 +29,6 @@ enum ParamIndex : A_long {
     kParamPower = 13,
 };
 
-// Parameters reported to the host, the input layer included.
-inline constexpr A_long kParamCount = 14;
 inline constexpr A_long kFirstControl = kParamType;
 inline constexpr A_long kLastControl = kParamPower;
 
@@ -89,7 +87,7 @@ struct ParamSpec {
     PF_Pixel color_default{0, 0, 0, 0};
 };
 
-inline constexpr std::array<ParamSpec, 13> kParamTable{{
+inline constexpr auto kParamTable = std::to_array<ParamSpec>({
     {.index = kParamType, .name = "Type", .param_type = PF_Param_POPUP,
      .choices = "Color|Alpha|Color & Alpha", .num_choices = 3, .popup_default = 1},
     {.index = kParamControlledBy, .name = "Controlled By", .param_type = PF_Param_POPUP,
@@ -122,7 +120,10 @@ inline constexpr std::array<ParamSpec, 13> kParamTable{{
     {.index = kParamPower, .name = "Power", .param_type = PF_Param_FLOAT_SLIDER,
      .valid_min = 0.01f, .valid_max = 100.0f, .slider_min = 0.1f, .slider_max = 10.0f,
      .float_default = 1.0f, .curve_tolerance = 0.05f, .precision = 2},
-}};
+});
+
+// Parameters reported to the host: the input layer and one per control.
+inline constexpr A_long kParamCount = static_cast<A_long>(kParamTable.size()) + 1;
 
 constexpr bool table_is_in_index_order()
 {

@@ -24,11 +24,10 @@ bool has_all_params(PF_ParamDef* const params[])
 
 // Only the controls that may be sent are copied; the host's own records are
 // never written.
-PF_Err copy_ui_params(PF_ParamDef* const params[], ParamCopies& param_copies)
+void copy_ui_params(PF_ParamDef* const params[], ParamCopies& param_copies)
 {
     std::memset(param_copies.data(), 0, sizeof(PF_ParamDef) * param_copies.size());
     for (A_long i = kParamStartPoint; i <= kParamEndAlpha; ++i) param_copies[i] = *params[i];
-    return PF_Err_NONE;
 }
 
 PF_Err set_param_disabled(A_long index, bool disabled, ParamCopies& param_copies,
@@ -52,12 +51,13 @@ PF_Err update_params_ui(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* p
 
     SuiteHandler suites(in_data->pica_basicP);
     ParamCopies param_copies;
-    PF_Err err = copy_ui_params(params, param_copies);
+    copy_ui_params(params, param_copies);
 
     const A_long type = params[kParamType]->u.pd.value;
     const A_long shape = params[kParamShape]->u.pd.value;
     const A_long controlled_by = params[kParamControlledBy]->u.pd.value;
     const UiPlan plan = plan_ui_state(type, controlled_by, shape);
+    PF_Err err = PF_Err_NONE;
     for (std::size_t i = 0; i < plan.count && err == PF_Err_NONE; ++i) {
         err = set_param_disabled(plan.sends[i].index, plan.sends[i].disabled, param_copies, suites,
                                  in_data);

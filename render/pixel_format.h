@@ -1,24 +1,20 @@
 // Which kernel a host pixel format takes.
 #pragma once
 
-#include "host/host_interface.h"
+#include "host/pixel_formats.h"
 #include "ramp/world_view.h"
 
 namespace velkor {
 
-// 128-bit float pixels stored blue, green, red, alpha; the host names no constant for it.
-inline constexpr PF_PixelFormat kPixelFormatBGRA128 = 0x61724742;
-
 inline DepthClass depth_class_of(PF_PixelFormat format)
 {
-    switch (format) {
-    case PF_PixelFormat_ARGB32:
-    case PF_PixelFormat_BGRA32:
+    const PixelFormatInfo* info = pixel_format_info(format);
+    switch (info != nullptr ? info->bits : 0) {
+    case 8:
         return DepthClass::eight;
-    case PF_PixelFormat_ARGB64:
+    case 16:
         return DepthClass::sixteen;
-    case PF_PixelFormat_ARGB128:
-    case kPixelFormatBGRA128:
+    case 32:
         return DepthClass::floating;
     default:
         return DepthClass::none;

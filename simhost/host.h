@@ -5,56 +5,44 @@
 // effect worlds and layer checkouts, runs `iterate_generic` on a real thread
 // pool, injects failures on request and counts every resource (accounting.h).
 //
+// Host ties together parts with one job each; each keeps its own state and lock:
+//   command_log.h     the commands sent, the command thread, violations
+//   fault_plan.h      injected failures, refused suites, call counts
+//   suite_table.h     the suites served and their acquisitions
+//   handle_table.h    memory handles and their locks
+//   param_store.h     declared parameters, their records, checkouts, UI updates
+//   frame_checkouts.h the frame's worlds, layer checkouts, pre-render data
+//   band_iteration.h  iterate_generic on the render threads
+// Host itself turns the module's C callbacks into calls on those parts (each
+// first checks the thread and consults the fault plan) and sends the commands.
+//
 // Callbacks that carry no context (suite functions, handle functions) reach the
 // host that is active: the most recently constructed Host still alive. Run one
 // Host at a time per process; every command is sent from one thread, and only
 // the band callbacks of `iterate_generic` run elsewhere.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "host/entry.h"
 #include "host/host_interface.h"
 #include "simhost/accounting.h"
+#include "simhost/band_iteration.h"
+#include "simhost/command_log.h"
+#include "simhost/fault_plan.h"
+#include "simhost/frame_checkouts.h"
+#include "simhost/handle_table.h"
 #include "simhost/module_loader.h"
+#include "simhost/param_store.h"
+#include "simhost/suite_table.h"
 #include "simhost/world.h"
 
 namespace simhost {
-
-class ThreadPool;
-
-// The host calls that failure injection can target.
-enum class CallKind : int {
-    add_param,
-    checkout_param,
-    checkin_param,
-    checkout_layer,
-    checkout_layer_pixels,
-    checkin_layer_pixels,
-    checkout_output,
-    update_param_ui,        // PF_UpdateParamUI
-    register_with_aegp,     // AEGP_RegisterWithAEGP
-    get_pixel_format,       // PF_GetPixelFormat
-    get_num_threads,        // AEGP_GetNumThreads
-    iterate_generic,
-    new_handle,             // an injected failure returns a null handle
-    lock_handle,            // an injected failure returns a null address
-    count
-};
-const char* call_kind_name(CallKind kind);
-
-// The error AcquireSuite returns for a suite it refuses ('S!Fd').
-inline constexpr SPErr kSPSuiteNotFoundError = 0x53214664;
 
 // PF_ChannelMask_ALPHA etc., for render requests.
 inline constexpr A_long kChannelMaskAlpha = 1;
@@ -77,56 +65,10 @@ struct HostConfig {
     bool trace_bands = false;
 };
 
-struct AddParamCall {
-    PF_ParamIndex index = 0;
-    PF_ParamDef def{};
-    std::string choices;  // the popup's choice string, copied
-    PF_Err result = 0;
-};
-
-struct CheckoutParamCall {
-    PF_ParamIndex index = 0;
-    A_long what_time = 0;
-    A_long time_step = 0;
-    A_u_long time_scale = 0;
-    PF_Err result = 0;
-};
-
-struct UpdateParamUiCall {
-    PF_ParamIndex index = 0;
-    PF_ParamDef def{};  // a copy of what the module passed
-    PF_Err result = 0;
-};
-
 struct RegisterCall {
     AEGP_GlobalRefcon refcon = nullptr;
     std::string name;
     PF_Err result = 0;
-};
-
-struct LayerCheckoutCall {
-    PF_ParamIndex index = 0;
-    A_long checkout_id = 0;
-    PF_RenderRequest request{};  // as the module passed it
-    A_long what_time = 0;
-    A_long time_step = 0;
-    A_u_long time_scale = 0;
-    PF_CheckoutResult result{};  // as the host filled it
-    PF_Err err = 0;
-};
-
-struct IterationRecord {
-    int i = 0;
-    int thread_index = 0;
-    std::thread::id thread;
-    PF_Err result = 0;
-    std::vector<int> rows;  // rows of the output it changed (trace_bands only)
-};
-
-struct IterateCall {
-    int iterations = 0;
-    PF_Err result = 0;
-    std::vector<IterationRecord> records;  // by i
 };
 
 class Host {
@@ -166,21 +108,21 @@ public:
 
     // ------------------------------------------------------------ parameters
 
-    const std::vector<AddParamCall>& add_param_calls() const { return add_param_calls_; }
+    const std::vector<AddParamCall>& add_param_calls() const { return params_.add_calls(); }
     // Takes the successfully declared parameters (add_param calls from `first_call`
     // on) as the host's records: slot 0 the input layer, then one per declaration,
     // values at their defaults, points converted from percent of the layer to
     // layer pixels.
     void adopt_declared_params(std::size_t first_call = 0);
     // The host's records, index 0 the layer. Tests may change any field.
-    std::vector<PF_ParamDef>& param_records() { return params_; }
+    std::vector<PF_ParamDef>& param_records() { return params_.records(); }
     // The parameter array for a command (pointers into param_records()).
     std::vector<PF_ParamDef*> param_array();
     // A point's value in layer pixels (what checkout returns, before downsampling).
-    std::pair<double, double>& point_value(int index) { return points_[index]; }
+    std::pair<double, double>& point_value(int index) { return params_.point(index); }
 
-    const std::vector<CheckoutParamCall>& checkout_param_calls() const { return checkout_param_calls_; }
-    const std::vector<UpdateParamUiCall>& update_param_ui_calls() const { return update_param_ui_calls_; }
+    const std::vector<CheckoutParamCall>& checkout_param_calls() const { return params_.checkout_calls(); }
+    const std::vector<UpdateParamUiCall>& update_param_ui_calls() const { return params_.update_ui_calls(); }
     const std::vector<RegisterCall>& register_calls() const { return register_calls_; }
     void clear_call_logs();
 
@@ -198,10 +140,10 @@ public:
     PF_Err smart_render(PF_SmartRenderInput& input, PF_OutData& out_data);
     // Deletes the pre-render data if still held and forgets the frame's worlds.
     void end_frame();
-    void* pre_render_data() const { return pre_render_data_; }
+    void* pre_render_data() const { return frame_.pre_render_data(); }
 
-    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return checkout_layer_calls_; }
-    const std::vector<IterateCall>& iterate_calls() const { return iterate_calls_; }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return frame_.checkout_layer_calls(); }
+    const std::vector<IterateCall>& iterate_calls() const { return bands_.calls(); }
 
     // Worlds PF_GetPixelFormat knows, with the format it reports.
     void register_world(const PF_EffectWorld* world, PF_PixelFormat format);
@@ -215,8 +157,8 @@ public:
     // lock_handle return null instead). With `persistent`, every later one too.
     void fail_call(CallKind kind, int nth, PF_Err code = PF_Err_INTERNAL_STRUCT_DAMAGED, bool persistent = false);
     // checkout_layer_pixels / checkout_output succeed but yield a null world.
-    void set_null_input_world(bool on) { null_input_world_ = on; }
-    void set_null_output_world(bool on) { null_output_world_ = on; }
+    void set_null_input_world(bool on) { faults_.set_null_input_world(on); }
+    void set_null_output_world(bool on) { faults_.set_null_output_world(on); }
     void clear_faults();
     // Calls of `kind` made so far, failed ones included.
     int call_count(CallKind kind) const;
@@ -229,58 +171,17 @@ public:
     static Host* active();
 
 private:
-    struct HandleBlock;
-    struct Fault {
-        CallKind kind;
-        int at;  // fires when the call count reaches this
-        PF_Err code;
-        bool persistent;
-    };
-    struct PixelCheckout {
-        A_long checkout_id;
-        bool checked_in;
-    };
-    class CallScope;
     friend struct Callbacks;
 
-    void init();
-    PF_Err record_call(CallKind kind);  // counts and returns the injected code, if any
-    bool consume_fault(CallKind kind, PF_Err& code);
-    void violation(std::string text);
-    void check_thread(const char* what);
-    CommandLog& current_log();
+    PF_Err record_call(CallKind kind) { return faults_.record(kind); }
     void delete_pre_render_data();
-    PF_Err run_iterations(A_long iterations, void* refcon,
-                          PF_Err (*fn)(void*, A_long, A_long, A_long));
-
-    // Callback bodies.
-    SPErr acquire_suite(const char* name, int32_t version, const void** suite);
-    SPErr release_suite(const char* name, int32_t version);
-    PF_Handle new_handle(A_HandleSize size);
-    void* lock_handle(PF_Handle handle);
-    void unlock_handle(PF_Handle handle);
-    void dispose_handle(PF_Handle handle);
-    A_HandleSize handle_size(PF_Handle handle);
-    PF_Err resize_handle(A_HandleSize size, PF_Handle* handle);
-    PF_Err add_param(PF_ParamIndex index, PF_ParamDef* def);
-    PF_Err checkout_param(PF_ParamIndex index, A_long what_time, A_long time_step, A_u_long time_scale,
-                          PF_ParamDef* param);
-    PF_Err checkin_param(PF_ParamDef* param);
-    PF_Err update_param_ui(PF_ParamIndex index, const PF_ParamDef* def);
-    A_Err register_with_aegp(AEGP_GlobalRefcon refcon, const A_char* name, AEGP_PluginID* id);
-    PF_Err get_pixel_format(const PF_EffectWorld* world, PF_PixelFormat* format);
-    A_Err get_num_threads(A_long* threads);
-    PF_Err checkout_layer(PF_ParamIndex index, A_long checkout_id, const PF_RenderRequest* req, A_long what_time,
-                          A_long time_step, A_u_long time_scale, PF_CheckoutResult* result);
-    PF_Err checkout_layer_pixels(A_long checkout_id, PF_EffectWorld** pixels);
-    PF_Err checkin_layer_pixels(A_long checkout_id);
-    PF_Err checkout_output(PF_EffectWorld** output);
 
     HostConfig config_;
     std::shared_ptr<ModuleLibrary> module_;
     EntryPointFuncPtr entry_ = nullptr;
     Host* previous_active_ = nullptr;
 
+    // What effect_ref points at: how callbacks with a context find their host.
     struct EffectToken {
         std::uint32_t magic;
         Host* host;
@@ -288,66 +189,21 @@ private:
 
     SPBasicSuite basic_suite_{};
     PF_UtilCallbacks utils_{};
-    PF_HandleSuite1 handle_suite_{};
-    AEGP_UtilitySuite3 utility_suite_{};
-    PF_ParamUtilsSuite1 param_utils_suite_{};
-    PF_WorldSuite2 world_suite_{};
-    AEGP_IterateSuite1 aegp_iterate_suite_{};
-    PF_Iterate8Suite1 iterate8_suite_{};
     PF_PreRenderCallbacks pre_render_callbacks_{};
     PF_SmartRenderCallbacks smart_render_callbacks_{};
 
-    mutable std::recursive_mutex mutex_;
-    std::thread::id command_thread_;
-    std::vector<CommandLog> commands_;
-    int current_command_ = -1;
-    std::map<SuiteKey, SuiteCounts> suites_;
-    std::set<SuiteKey> refused_;
+    CommandRecorder recorder_;
+    FaultPlan faults_;
+    SuiteTable suites_{recorder_};
+    HandleTable handles_{recorder_};
+    ParamStore params_{recorder_};
+    FrameCheckouts frame_{recorder_};
+    BandIteration bands_{recorder_};
 
-    std::map<PF_Handle, std::unique_ptr<HandleBlock>> handles_;
-    int handles_created_ = 0;
-    int handles_disposed_ = 0;
-    int lock_calls_ = 0;
-    int unlock_calls_ = 0;
+    // The module's own state the host keeps between commands.
+    mutable std::mutex module_state_mutex_;
     PF_Handle global_data_ = nullptr;
-
-    std::vector<AddParamCall> add_param_calls_;
-    std::vector<PF_ParamDef> params_;
-    std::vector<std::string> param_choices_;
-    std::map<int, std::pair<double, double>> points_;
-    std::vector<CheckoutParamCall> checkout_param_calls_;
-    std::vector<std::pair<const PF_ParamDef*, int>> params_out_;
-    int params_checked_out_ = 0;
-    int params_checked_in_ = 0;
-    std::vector<UpdateParamUiCall> update_param_ui_calls_;
     std::vector<RegisterCall> register_calls_;
-
-    World* frame_input_ = nullptr;
-    World* frame_output_ = nullptr;
-    std::map<const PF_EffectWorld*, PF_PixelFormat> worlds_;
-    std::map<A_long, PF_CheckoutResult> layer_checkouts_;  // by checkout id, this frame
-    std::vector<PixelCheckout> pixel_checkouts_;          // this smart render
-    std::vector<LayerCheckoutCall> checkout_layer_calls_;
-    int layers_checked_out_ = 0;
-    int layer_pixels_checked_out_ = 0;
-    int layer_pixels_checked_in_ = 0;
-    int layer_pixels_left_out_ = 0;
-
-    void* pre_render_data_ = nullptr;
-    PF_DeletePreRenderDataFunc pre_render_deleter_ = nullptr;
-    int pre_render_data_created_ = 0;
-    int pre_render_data_deleted_ = 0;
-    int pre_render_data_without_deleter_ = 0;
-
-    std::unique_ptr<ThreadPool> pool_;
-    std::vector<IterateCall> iterate_calls_;
-
-    std::array<int, static_cast<std::size_t>(CallKind::count)> call_counts_{};
-    std::vector<Fault> faults_;
-    bool null_input_world_ = false;
-    bool null_output_world_ = false;
-
-    std::vector<std::string> violations_;
 };
 
 }  // namespace simhost

@@ -33,7 +33,9 @@ std::string number(double v)
 
 std::string control(const ParamInfo& p) { return "\"" + p.name + "\" (parameter " + std::to_string(p.index) + ")"; }
 
-const char* type_name(PF_ParamType type)
+}  // namespace
+
+const char* param_type_name(PF_ParamType type)
 {
     switch (type) {
     case PF_Param_LAYER:
@@ -55,7 +57,10 @@ const char* type_name(PF_ParamType type)
     }
 }
 
-}  // namespace
+bool ParamInfo::shown_as_percent() const
+{
+    return type == PF_Param_FIX_SLIDER && (declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
+}
 
 Session::Session(HostConfig config) : config_(config) {}
 
@@ -190,7 +195,7 @@ Status Session::check_index(int index, PF_ParamType type, const char* what) cons
                                std::to_string(params_.size()) + ")");
     }
     if (p->type != type) {
-        return Status::failure(control(*p) + " is a " + type_name(p->type) + ", not a " + what);
+        return Status::failure(control(*p) + " is a " + param_type_name(p->type) + ", not a " + what);
     }
     return Status{};
 }

@@ -57,7 +57,14 @@ struct ParamInfo {
     double valid_max = 0;
     double slider_min = 0;
     double slider_max = 0;
+
+    // A fixed slider the host shows in percent.
+    bool shown_as_percent() const;
 };
+
+// "layer", "popup", "point", "float slider", "angle", "colour", "fixed slider";
+// "parameter" for any other type.
+const char* param_type_name(PF_ParamType type);
 
 struct AboutResult {
     PF_Err err = 0;

@@ -9,74 +9,33 @@ namespace simhost {
 
 int bytes_per_pixel(PF_PixelFormat format)
 {
-    switch (format) {
-    case PF_PixelFormat_ARGB32:
-    case PF_PixelFormat_BGRA32:
-        return 4;
-    case PF_PixelFormat_ARGB64:
-        return 8;
-    case PF_PixelFormat_ARGB128:
-    case kPixelFormatBGRA128:
-        return 16;
-    default:
-        return 0;
-    }
+    const velkor::PixelFormatInfo* info = velkor::pixel_format_info(format);
+    return info != nullptr ? info->pixel_bytes : 0;
 }
 
 int bit_depth(PF_PixelFormat format)
 {
-    switch (bytes_per_pixel(format)) {
-    case 4:
-        return 8;
-    case 8:
-        return 16;
-    case 16:
-        return 32;
-    default:
-        return 0;
-    }
-}
-
-PF_PixelFormat argb_format_for_depth(int bits)
-{
-    switch (bits) {
-    case 8:
-        return PF_PixelFormat_ARGB32;
-    case 16:
-        return PF_PixelFormat_ARGB64;
-    case 32:
-        return PF_PixelFormat_ARGB128;
-    default:
-        return PF_PixelFormat_INVALID;
-    }
+    const velkor::PixelFormatInfo* info = velkor::pixel_format_info(format);
+    return info != nullptr ? info->bits : 0;
 }
 
 bool is_bgra(PF_PixelFormat format)
 {
-    return format == PF_PixelFormat_BGRA32 || format == kPixelFormatBGRA128;
+    const velkor::PixelFormatInfo* info = velkor::pixel_format_info(format);
+    return info != nullptr && info->bgra;
 }
 
 std::string pixel_format_name(PF_PixelFormat format)
 {
-    switch (format) {
-    case PF_PixelFormat_ARGB32:
-        return "ARGB32";
-    case PF_PixelFormat_BGRA32:
-        return "BGRA32";
-    case PF_PixelFormat_ARGB64:
-        return "ARGB64";
-    case PF_PixelFormat_ARGB128:
-        return "ARGB128";
-    case kPixelFormatBGRA128:
-        return "BGRA128";
-    case PF_PixelFormat_INVALID:
+    if (const velkor::PixelFormatInfo* info = velkor::pixel_format_info(format)) {
+        return info->name;
+    }
+    if (format == PF_PixelFormat_INVALID) {
         return "INVALID";
-    default: {
-        char text[16];
-        std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(format));
-        return text;
     }
-    }
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(format));
+    return text;
 }
 
 World::World(const WorldSpec& world_spec) : spec_(world_spec) { build(); }

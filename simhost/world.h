@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "host/host_interface.h"
+#include "host/pixel_formats.h"
 
 namespace simhost {
 
-// The 128-bit float BGRA format, four characters "BGra" with 'B' in the lowest byte.
-inline constexpr PF_PixelFormat kPixelFormatBGRA128 = 0x61724742;
+using velkor::argb_format_for_depth;
+using velkor::kPixelFormatBGRA128;
 
 // Bytes per pixel of a format: 4, 8 or 16; 0 for a format the host does not know.
 int bytes_per_pixel(PF_PixelFormat format);
@@ -26,8 +27,6 @@ int bytes_per_pixel(PF_PixelFormat format);
 int bit_depth(PF_PixelFormat format);
 // True for the two formats whose memory order is blue, green, red, alpha.
 bool is_bgra(PF_PixelFormat format);
-// The ARGB format of a depth: 8 → ARGB32, 16 → ARGB64, 32 → ARGB128; else INVALID.
-PF_PixelFormat argb_format_for_depth(int bits);
 // "ARGB32", "BGRA32", "ARGB64", "ARGB128", "BGRA128" or the code in hex.
 std::string pixel_format_name(PF_PixelFormat format);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <tuple>
@@ -17,6 +18,14 @@
 #include "ramp/ramp_evaluator.h"
 
 namespace velkor {
+
+// Parameter values as the test runner prints them beside each test's name.
+void PrintTo(KernelPath path, std::ostream* os) { *os << (path == KernelPath::avx2 ? "avx2" : "baseline"); }
+void PrintTo(DepthClass depth, std::ostream* os)
+{
+    *os << (depth == DepthClass::eight ? "8-bit" : depth == DepthClass::sixteen ? "16-bit" : "float");
+}
+
 namespace {
 
 A_FpLong host_pow(A_FpLong x, A_FpLong y) { return std::pow(x, y); }

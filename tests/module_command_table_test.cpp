@@ -32,6 +32,36 @@ TEST_F(CommandTable, UnhandledCommandsReturnZeroAndLeaveOutDataByteIdentical)
     }
 }
 
+// The guard and the dispatch read one table: every answered command, and only
+// those, refuses a missing PF_InData or PF_OutData before it touches the host.
+TEST_F(CommandTable, AnsweredCommandsRefuseMissingRecordsOthersIgnoreThem)
+{
+    ready();
+    const PF_Cmd answered[] = {PF_Cmd_ABOUT,           PF_Cmd_GLOBAL_SETUP,     PF_Cmd_GLOBAL_SETDOWN,
+                               PF_Cmd_PARAMS_SETUP,    PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER,
+                               PF_Cmd_SMART_RENDER};
+    const EntryPointFuncPtr entry = session.host().entry();
+    PF_InData in = session.host().make_in_data();
+    PF_OutData out{};
+    const auto suite_calls = [this] {
+        int n = 0;
+        for (const auto& [key, counts] : session.accounting().suites) {
+            n += counts.acquired + counts.refused;
+        }
+        return n;
+    };
+    const int calls_before = suite_calls();
+    for (const PF_Cmd cmd : answered) {
+        EXPECT_EQ(entry(cmd, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM)
+            << simhost::command_name(cmd) << " without PF_InData";
+        EXPECT_EQ(entry(cmd, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM)
+            << simhost::command_name(cmd) << " without PF_OutData";
+    }
+    EXPECT_EQ(entry(PF_Cmd_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    EXPECT_EQ(entry(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    EXPECT_EQ(suite_calls(), calls_before) << "a refused command asked for a suite";
+}
+
 TEST_F(CommandTable, PlainRenderIsNotARenderPath)
 {
     ready();

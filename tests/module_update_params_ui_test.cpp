@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "golden_params.h"
 #include "module_test_support.h"
 
 namespace velkor_test {
@@ -17,30 +18,6 @@ using simhost::CallKind;
 
 constexpr PF_ParamUIFlags kDisabled = 0x20;
 constexpr PF_OutFlags kRefreshUi = 0x00020000;
-
-// (index, disabled) in the order the design sends them.
-std::vector<std::pair<int, bool>> expected_sends(int type, int controlled_by, int shape)
-{
-    std::vector<std::pair<int, bool>> sends;
-    if (type == 1) {
-        sends = {{8, false}, {9, false}, {10, true}, {11, true}};
-    } else if (type == 2) {
-        sends = {{8, true}, {9, true}, {10, false}, {11, false}};
-    } else if (type == 3) {
-        sends = {{8, false}, {9, false}, {10, false}, {11, false}};
-    }
-    if (controlled_by == 1) {
-        sends.insert(sends.end(), {{3, false}, {4, false}, {5, true}, {6, true}, {7, true}});
-    } else if (controlled_by == 2) {
-        sends.insert(sends.end(), {{3, true}, {4, true}});
-        if (shape == 1 || shape == 2) {
-            sends.insert(sends.end(), {{5, false}, {6, false}, {7, false}});
-        } else if (shape == 3) {
-            sends.insert(sends.end(), {{5, false}, {6, false}, {7, true}});
-        }
-    }
-    return sends;
-}
 
 // Host records with other ui_flags bits (and, on some, bit 5 already set) so the
 // test sees that only bit 5 changes.
@@ -69,7 +46,7 @@ TEST_F(UpdateParamsUi, RuleTableForEveryTypeControlledByAndShape)
                 records[12].u.pd.value = shape;
                 ASSERT_EQ(session.update_params_ui(), PF_Err_NONE);
                 EXPECT_NE(session.last_out_data().out_flags & kRefreshUi, 0);
-                const auto want = expected_sends(type, controlled_by, shape);
+                const auto want = golden::ui_sends(type, controlled_by, shape);
                 const auto& got = session.ui_updates();
                 ASSERT_EQ(got.size(), want.size());
                 for (std::size_t k = 0; k < want.size(); ++k) {

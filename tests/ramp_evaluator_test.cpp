@@ -2,7 +2,10 @@
 // and every shape, the degenerate ramps, and the power curve.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
+#include <ostream>
+#include <string>
 #include <memory>
 #include <utility>
 
@@ -25,6 +28,32 @@ struct NamedPixel {
     A_long x, y;
     double t;
 };
+
+void PrintTo(const NamedPixel& p, std::ostream* os) { *os << p.what; }
+
+// A test name from a case's description: its words capitalised and joined,
+// a minus sign spelled out.
+std::string case_name(const char* what)
+{
+    std::string name;
+    bool word_start = true;
+    for (const char* c = what; *c != '\0'; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c))) {
+            name += word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+            word_start = false;
+        } else {
+            if (*c == '-') name += "Minus";
+            word_start = true;
+        }
+    }
+    return name;
+}
+
+template <class Case>
+std::string described(const ::testing::TestParamInfo<Case>& info)
+{
+    return case_name(info.param.what);
+}
 
 class RampPositionOfNamedPixels : public ::testing::TestWithParam<NamedPixel> {};
 
@@ -51,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         NamedPixel{"center, 90 deg, linear, left", center_and_length(50, 50, 90, 100, kLinear), 0, 50, 0.0},
         NamedPixel{"center, 90 deg, linear 2", center_and_length(50, 50, 90, 100, kLinear2), 0, 50, 0.5},
         NamedPixel{"center, radial, any direction", center_and_length(50, 50, 37, 100, kRadial), 80, 90, 0.5},
-        NamedPixel{"center, 180 deg", center_and_length(50, 50, 180, 100, kLinear), 50, 100, 0.5}));
+        NamedPixel{"center, 180 deg", center_and_length(50, 50, 180, 100, kLinear), 50, 100, 0.5}),
+    described<NamedPixel>);
 
 // t over a patch of pixels around (5, 5) for ramps that degenerate there.
 struct DegenerateRamp {
@@ -59,6 +89,8 @@ struct DegenerateRamp {
     RampSettings settings;
     std::function<double(A_long x, A_long y)> t;
 };
+
+void PrintTo(const DegenerateRamp& ramp, std::ostream* os) { *os << ramp.what; }
 
 class DegenerateRamps : public ::testing::TestWithParam<DegenerateRamp> {};
 
@@ -97,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         DegenerateRamp{"length 0, radial", center_and_length(5, 5, 0, 0, kRadial), on_point},
         DegenerateRamp{"unknown shape 0", two_points(5, 5, 9, 0, 0), zero},
         DegenerateRamp{"unknown shape 4", center_and_length(5, 5, 90, 3, 4), zero},
-        DegenerateRamp{"unknown shape -1", two_points(0, 0, 1, 1, -1), zero}));
+        DegenerateRamp{"unknown shape -1", two_points(0, 0, 1, 1, -1), zero}),
+    described<DegenerateRamp>);
 
 TEST(RampPosition, IsZeroOnTheOriginPixelInEveryShape)
 {

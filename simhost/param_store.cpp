@@ -1,0 +1,160 @@
+#include "simhost/param_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace simhost {
+
+PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    AddParamCall call;
+    call.index = index;
+    if (def != nullptr) {
+        call.def = *def;
+        if (def->param_type == PF_Param_POPUP && def->u.pd.u.namesptr != nullptr) {
+            call.choices = def->u.pd.u.namesptr;
+        }
+    } else {
+        recorder_.violation("add_param with a null record");
+    }
+    call.result = def == nullptr ? PF_Err_BAD_CALLBACK_PARAM : injected;
+    add_calls_.push_back(call);
+    return call.result;
+}
+
+void ParamStore::adopt_declared(std::size_t first_call, int layer_width, int layer_height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    params_.clear();
+    choices_.clear();
+    points_.clear();
+    PF_ParamDef layer{};
+    layer.param_type = PF_Param_LAYER;
+    std::strcpy(layer.name, "Input");
+    params_.push_back(layer);
+    choices_.emplace_back();
+    for (std::size_t c = first_call; c < add_calls_.size(); ++c) {
+        const AddParamCall& call = add_calls_[c];
+        if (call.result != PF_Err_NONE) {
+            continue;
+        }
+        PF_ParamDef def = call.def;
+        const int index = static_cast<int>(params_.size());
+        choices_.push_back(call.choices);
+        if (def.param_type == PF_Param_POINT) {
+            const double x = def.u.td.x_dephault / 65536.0 / 100.0 * layer_width;
+            const double y = def.u.td.y_dephault / 65536.0 / 100.0 * layer_height;
+            points_[index] = {x, y};
+        }
+        params_.push_back(def);
+    }
+    for (std::size_t i = 0; i < params_.size(); ++i) {
+        if (params_[i].param_type == PF_Param_POPUP && !choices_[i].empty()) {
+            params_[i].u.pd.u.namesptr = choices_[i].c_str();
+        }
+    }
+}
+
+std::size_t ParamStore::record_count() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return params_.size();
+}
+
+std::vector<PF_ParamDef*> ParamStore::array(const PF_EffectWorld* input)
+{
+    std::vector<PF_ParamDef*> array;
+    for (PF_ParamDef& def : params_) {
+        array.push_back(&def);
+    }
+    if (!params_.empty() && input != nullptr) {
+        params_[0].u.ld = *input;
+    }
+    return array;
+}
+
+PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param, const CheckoutContext& context)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    CheckoutParamCall call = logged;
+    const PF_ParamIndex index = call.index;
+    if (call.result == PF_Err_NONE) {
+        if (param == nullptr) {
+            recorder_.violation("checkout_param with a null record");
+            call.result = PF_Err_BAD_CALLBACK_PARAM;
+        } else if (index < 0 || index >= static_cast<PF_ParamIndex>(params_.size())) {
+            call.result = PF_Err_INVALID_INDEX;
+        } else {
+            *param = params_[static_cast<std::size_t>(index)];
+            if (index == 0 && context.input != nullptr) {
+                param->u.ld = *context.input;
+            }
+            if (param->param_type == PF_Param_POINT) {
+                const auto& [x, y] = points_[index];
+                param->u.td.x_value = static_cast<PF_Fixed>(std::lround(x * context.downsample_x * 65536.0));
+                param->u.td.y_value = static_cast<PF_Fixed>(std::lround(y * context.downsample_y * 65536.0));
+            }
+            out_.emplace_back(param, index);
+            ++checked_out_;
+        }
+    }
+    checkout_calls_.push_back(call);
+    return call.result;
+}
+
+PF_Err ParamStore::checkin(PF_ParamDef* param, PF_Err injected)
+{
+    // An injected failure is still a check-in: the host takes the record back and
+    // only reports the error.
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find_if(out_.begin(), out_.end(), [param](const auto& out) { return out.first == param; });
+    if (it == out_.end() && param != nullptr) {
+        it = std::find_if(out_.begin(), out_.end(), [param](const auto& out) {
+            return out.second == param->uu.id && out.first->param_type == param->param_type;
+        });
+    }
+    if (it == out_.end()) {
+        recorder_.violation("checkin_param of a record that is not checked out");
+        return injected != PF_Err_NONE ? injected : PF_Err_BAD_CALLBACK_PARAM;
+    }
+    out_.erase(it);
+    ++checked_in_;
+    return injected;
+}
+
+PF_Err ParamStore::update_ui(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    UpdateParamUiCall call;
+    call.index = index;
+    if (def != nullptr) {
+        call.def = *def;
+    } else {
+        recorder_.violation("PF_UpdateParamUI with a null record");
+    }
+    call.result = injected;
+    update_ui_calls_.push_back(call);
+    return injected;
+}
+
+void ParamStore::clear_logs()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    add_calls_.clear();
+    checkout_calls_.clear();
+    update_ui_calls_.clear();
+}
+
+void ParamStore::account(Accounting& a) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    a.params_checked_out = checked_out_;
+    a.params_checked_in = checked_in_;
+    for (const auto& [def, index] : out_) {
+        a.params_outstanding.push_back(index);
+    }
+}
+
+}  // namespace simhost
