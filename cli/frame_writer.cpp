@@ -2,6 +2,8 @@
 
 #include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,9 +155,13 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
 {
     using Sample = typename ToFile::Sample;
     const std::size_t row_samples = static_cast<std::size_t>(region.width) * static_cast<std::size_t>(spec.nchannels);
+    // A writer that stores tiles (IFF) takes the image whole; the others take
+    // bands of about 4 MiB.
+    const bool whole = out.spec().tile_width > 0;
     const int band_rows =
-        static_cast<int>(std::clamp<std::size_t>((std::size_t{4} << 20) / (row_samples * sizeof(Sample)), 1,
-                                                 static_cast<std::size_t>(region.height)));
+        whole ? region.height
+              : static_cast<int>(std::clamp<std::size_t>((std::size_t{4} << 20) / (row_samples * sizeof(Sample)), 1,
+                                                         static_cast<std::size_t>(region.height)));
     std::vector<Sample> band(static_cast<std::size_t>(band_rows) * row_samples);
     std::vector<float> scratch;
     for (int y = 0; y < region.height; y += band_rows) {
@@ -164,7 +170,9 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
             file_row<Pixel, ToFile>(frame, settings, region, y + r, band.data() + static_cast<std::size_t>(r) * row_samples,
                                     scratch);
         }
-        if (!out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data())) return false;
+        const bool written = whole ? out.write_image(data_type, band.data())
+                                   : out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data());
+        if (!written) return false;
     }
     return true;
 }
@@ -213,6 +221,27 @@ void copy_to_stdout(const std::vector<unsigned char>& bytes)
     }
 }
 
+// A writer can report success for a file its own reader cannot open; the
+// file's header must give back the size and channels that were written.
+template <class Fail>
+void check_reads_back(const std::string& name, OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec,
+                      Fail failed)
+{
+    LibraryMessages quiet;
+    OIIO::ImageSpec config;
+    auto in = proxy != nullptr ? OIIO::ImageInput::create(name, true, &config, proxy) : OIIO::ImageInput::open(name);
+    if (!in) {
+        const std::string library_error = OIIO::geterror();
+        failed("the written file does not read back: " + reason_of(library_error, quiet.text(), "no reason given"));
+    }
+    const OIIO::ImageSpec& got = in->spec();
+    if (got.width != spec.width || got.height != spec.height || got.nchannels != spec.nchannels) {
+        failed("the written file reads back as " + std::to_string(got.width) + "x" + std::to_string(got.height) +
+               " with " + std::to_string(got.nchannels) + " channels, not as written");
+    }
+    in->close();
+}
+
 }  // namespace
 
 bool WriteSettings::keeps_origin() const
@@ -226,38 +255,64 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
 {
     const Region region = written_region(frame, settings);
     const OIIO::ImageSpec spec = file_spec(region, settings);
+    LibraryMessages quiet;
+    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
+    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
+    // out of a file that has an Exif directory and still reports success; such
+    // a file, and the formats whose writers open files themselves, are written
+    // by name.
+    const bool exif_tiff = settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
+    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
+
     if (path == "-") {
+        const auto failed = [&](const std::string& reason) {
+            fail(ExitCode::output, "cannot write to standard output: " + reason);
+        };
+        const auto library_failed = [&](const char* otherwise) {
+            const std::string library_error = out ? out->geterror() : OIIO::geterror();
+            failed(reason_of(library_error, quiet.text(), otherwise));
+        };
+        // The whole file is made in memory first (TIFF's writer goes back to fill
+        // in offsets); by name, in an anonymous in-memory file.
         std::vector<unsigned char> bytes;
         OIIO::Filesystem::IOVecOutput memory(bytes);
-        LibraryMessages quiet;
-        auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
-        const auto failed = [&](const char* otherwise) {
-            const std::string library_error = out ? out->geterror() : OIIO::geterror();
-            fail(ExitCode::output, "cannot write to standard output: " + reason_of(library_error, quiet.text(), otherwise));
-        };
-        if (!out || !out->set_ioproxy(&memory) || !out->open("-", spec)) failed("the writer would not start");
+        const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
+        if (by_name && anonymous < 0) failed(system_reason(errno));
+        const std::string name = by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
+        if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
+            library_failed("the writer would not start");
+        }
         const bool written = write_all(*out, frame, settings, region, spec);
-        if (!written || !out->close() || out->has_error()) failed("the writer failed without a reason");
+        if (!written || !out->close() || out->has_error()) library_failed("the writer failed without a reason");
         out.reset();
+        if (by_name) {
+            struct stat info {};
+            const bool sized = ::fstat(anonymous, &info) == 0;
+            bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
+            const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
+                                           static_cast<ssize_t>(bytes.size());
+            const int error_number = errno;
+            ::close(anonymous);
+            if (!read) failed(system_reason(error_number));
+        }
         quiet.text();
+        OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
+        check_reads_back("-", &reader, spec, failed);
         copy_to_stdout(bytes);
         return;
     }
 
     OutputFile file(path);
-    LibraryMessages quiet;
-    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
     if (!out) {
         const std::string library_error = OIIO::geterror();
         file.fail(reason_of(library_error, quiet.text(), "no writer for this format"));
     }
     // Where the writer takes one, it sees only the descriptor, so every byte it
-    // writes is checked there, and its messages name the user's path. The few
-    // writers that open files themselves write the temporary file by name; the
-    // flush and close of the descriptor still check what reached the disk.
-    const bool through_descriptor = out->supports("ioproxy");
-    const bool opened = through_descriptor ? out->set_ioproxy(&file.writer()) && out->open(path.string(), spec)
-                                           : out->open(file.temporary().string(), spec);
+    // writes is checked there, and its messages name the user's path. Written
+    // by name, the flush and close of the descriptor still check what reached
+    // the disk.
+    const bool opened = by_name ? out->open(file.temporary().string(), spec)
+                                : out->set_ioproxy(&file.writer()) && out->open(path.string(), spec);
     if (!opened) {
         const std::string library_error = out->geterror();
         file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
@@ -269,6 +324,8 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
         file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
     }
     out.reset();
+    quiet.text();
+    check_reads_back(file.temporary().string(), nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
     file.commit();
 }
 
