@@ -62,6 +62,11 @@ std::string ColourSpaces::known(std::string_view name) const
             if (const char* space = config_->getColorSpaceNameByRole(role)) return space;
         }
     }
+    // What OpenImageIO calls "linear" (OpenEXR files say so) is a config's
+    // scene-linear space.
+    if (same_words(name, "linear")) {
+        if (const char* space = config_->getColorSpaceNameByRole("scene_linear")) return space;
+    }
     return {};
 }
 

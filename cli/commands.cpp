@@ -31,7 +31,7 @@ namespace {
 constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
 constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
 
-constexpr std::array<OptionSpec, 18> kRenderFrameOptions{{
+constexpr std::array<OptionSpec, 19> kRenderFrameOptions{{
     {"--output", "-o", "FILE", "the frame to write, in the format its extension names (- for standard output)"},
     {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads (- for standard input)"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
@@ -40,6 +40,7 @@ constexpr std::array<OptionSpec, 18> kRenderFrameOptions{{
     {"--output-depth", nullptr, "8|16|half|float", "the file's sample type (default: the frame's, or the nearest the format holds)"},
     {"--alpha", nullptr, "straight|premultiplied", "the file's alpha convention, for TIFF (default: the format's own)"},
     {"--compression", nullptr, "NAME[:LEVEL]", "the writer's compression, e.g. zip:9 (PNG), lzw (TIFF), piz or dwaa:45 (EXR)"},
+    {"--input-colorspace", nullptr, "NAME", "the colour space the input file is in, whatever it says"},
     {"--working-space", nullptr, "NAME", "the colour space the frame is computed in (default: the input's, else sRGB)"},
     {"--output-colorspace", nullptr, "NAME", "convert the frame to this colour space on writing (default: none)"},
     {"--format", nullptr, "EXT", "the format for -o - (png or tif; default png)"},
@@ -284,6 +285,7 @@ struct RenderRequest {
     int threads = 1;
     Downsample downsample;
     std::optional<PointValue> origin;  // --origin, else the input's own
+    std::optional<std::string> input_space;  // --input-colorspace
     std::optional<std::string> working_space;
     std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
     bool verbose = false;
@@ -320,6 +322,10 @@ RenderRequest parse_render_request(const ParsedOptions& options)
         request.origin = PointValue{static_cast<double>(x), static_cast<double>(y)};
     }
     if (const std::string* text = options.find("--working-space")) request.working_space = *text;
+    if (const std::string* text = options.find("--input-colorspace")) {
+        if (input_text == nullptr) usage_error("--input-colorspace is for an --input file; a solid layer's colour is in the working space");
+        request.input_space = *text;
+    }
     if (const std::string* text = options.find("--memory-limit")) {
         request.memory_limit = MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
     }
@@ -371,7 +377,8 @@ RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options,
         request.size = SizeValue{file->layer_width(), file->layer_height()};
         if (!request.depth) request.depth = file->depth();
         // A file that says nothing is sRGB, as the host takes it.
-        const std::string file_space = file->colour_space().empty() ? std::string("sRGB") : file->colour_space();
+        std::string file_space = file->colour_space().empty() ? std::string("sRGB") : file->colour_space();
+        if (request.input_space) file_space = spaces.resolve("--input-colorspace", *request.input_space);
         if (!request.working_space) {
             const std::string known = spaces.known(file_space);
             rendered.working_space = known.empty() ? file_space : known;
@@ -486,6 +493,7 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     RenderRequest request = parse_render_request(options);
     const ColourSpaces spaces;
     if (request.working_space) spaces.resolve("--working-space", *request.working_space);
+    if (request.input_space) spaces.resolve("--input-colorspace", *request.input_space);
     if (request.write.colour_space) spaces.resolve("--output-colorspace", *request.write.colour_space);
     FramePlan plan;
     try {

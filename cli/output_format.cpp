@@ -65,7 +65,7 @@ const std::vector<KnownFormat>& known_formats()
         {"ICO", "ico", {".ico"}, {u8}, straight, false, false, false, false, {}},
         {"GIF", "gif", {".gif"}, {u8}, straight, false, false, false, false, {}},
         {"HEIF", "heif", {".heic", ".heif", ".avif"}, {u8}, straight, false, false, false, false, {}},
-        {"PNM", "pnm", {".ppm", ".pnm"}, {u8, u16}, none, false, false, false, false, {}},
+        {"PNM", "pnm", {".ppm", ".pnm"}, {u8}, none, false, false, false, false, {}},
         {"HDR", "hdr", {".hdr", ".rgbe"}, {f32}, none, false, false, false, false, {}},
     };
     return formats;
