@@ -140,12 +140,26 @@ std::string render_help(const fs::path& module)
            "ignored (color-alpha, linear2), or a word only it contains (points, center).\n"
            "\n"
            "Depth: an 8-bit input file gives an 8-bit frame, 16-bit gives 16, half and\n"
-           "float give 32, unless --depth says otherwise. A frame is written at its own\n"
-           "depth, never converted: PNG holds 8 and 16, TIFF 8, 16 and 32 (float), EXR 32.\n"
+           "float give 32, unless --depth says otherwise. The file's extension chooses its\n"
+           "format (any OpenImageIO writes: .png .tif .exr .jpg .dpx .webp ...); it is\n"
+           "written at the frame's depth, or the nearest the format holds, with a note.\n"
            "16-bit: the host's 0..32768 is written as round(v*65535/32768) and a 16-bit\n"
            "file is read as round(f*32768/65535); every host value survives the trip.\n"
-           "Float is written unchanged. Channels go from the host's ARGB to the file's\n"
-           "RGBA, with straight (not premultiplied) alpha.\n"
+           "\n"
+           "Alpha: the host's colour is straight. PNG, TGA, WebP hold it straight; EXR,\n"
+           "DPX, SGI, IFF, RLA premultiplied (colour under zero alpha is lost); TIFF either\n"
+           "(--alpha), saying which; JPEG and other formats without alpha get the frame\n"
+           "over black. Premultiplied inputs are divided by alpha as they are read.\n"
+           "\n"
+           "Colour: the frame is computed in the working space (the input's own, sRGB for\n"
+           "a solid layer or a file that says nothing); control colours are its values.\n"
+           "Inputs in another space are converted on reading; the file is tagged with the\n"
+           "working space or converted (--output-colorspace), by OpenImageIO's colour\n"
+           "management or the OpenColorIO config in $OCIO.\n"
+           "\n"
+           "Position: the layer is the input's display window; its pixels lie where its\n"
+           "data window says (--origin moves them). EXR, DPX, TIFF and PNG record that\n"
+           "position; other formats get the whole layer, transparent where it is empty.\n"
            "\n"
            "Downsample: at N/D the layer is rendered at ceil(side*N/D) pixels, each proxy\n"
            "pixel taking the layer pixel at floor(x*D/N); points and Length are scaled\n"
@@ -370,6 +384,8 @@ RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options,
     const Downsample& downsample = request.downsample;
     int origin_x = request.origin ? static_cast<int>(request.origin->x) : 0;
     int origin_y = request.origin ? static_cast<int>(request.origin->y) : 0;
+    int display_x = 0;
+    int display_y = 0;
     rendered.working_space =
         request.working_space ? spaces.resolve("--working-space", *request.working_space) : std::string("sRGB");
     if (request.input) {
@@ -388,6 +404,8 @@ RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options,
             origin_x = file->origin_x();
             origin_y = file->origin_y();
         }
+        display_x = file->display_x();
+        display_y = file->display_y();
         plan.from_file = true;
         plan.file_rgba_bytes = file->rgba_bytes(!input_conversion.empty());
         plan.file_band_bytes = file->band_bytes();
@@ -447,8 +465,8 @@ RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options,
     run.finish();
     rendered.depth = frame_depth;
     rendered.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
-    rendered.windows = FrameWindows{0,
-                                    0,
+    rendered.windows = FrameWindows{downsampled_position(display_x, downsample.x),
+                                    downsampled_position(display_y, downsample.y),
                                     downsampled_side(request.size.width, downsample.x),
                                     downsampled_side(request.size.height, downsample.y),
                                     frame.origin_x,
@@ -464,7 +482,8 @@ void report_render(const RenderRequest& request, const RenderedFrame& rendered, 
 {
     const Downsample& downsample = request.downsample;
     out << "rendered " << request.write.output.string() << ": " << rendered.output.width() << "x"
-        << rendered.output.height() << ", " << rendered.depth << "-bit, from a " << request.size.width << "x"
+        << rendered.output.height() << ", " << rendered.depth << "-bit, from " << article_for(request.size.width)
+        << " " << request.size.width << "x"
         << request.size.height << " layer at downsample " << downsample.x.num << "/" << downsample.x.den << ","
         << downsample.y.num << "/" << downsample.y.den << "; host threads " << request.threads << ", bands "
         << rendered.bands << "; module " << request.module.string() << "\n";

@@ -232,6 +232,8 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     layer_height_ = full_height;
     origin_x_ = static_cast<int>(origin_x);
     origin_y_ = static_cast<int>(origin_y);
+    display_x_ = std::clamp(image_spec.full_x, -kMaxOrigin, kMaxOrigin);
+    display_y_ = std::clamp(image_spec.full_y, -kMaxOrigin, kMaxOrigin);
     const std::uint64_t least =
         least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")), width_, height_);
     if (file_bytes < least) {

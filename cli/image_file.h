@@ -76,6 +76,8 @@ public:
     int layer_height() const { return layer_height_; }
     int origin_x() const { return origin_x_; }  // the data window on the layer
     int origin_y() const { return origin_y_; }
+    int display_x() const { return display_x_; }  // the display window's own origin
+    int display_y() const { return display_y_; }
     int depth() const { return depth_; }  // 8, 16, or 32 for half and float files
     // The colour space the file states, or "" when it says nothing.
     const std::string& colour_space() const { return colour_space_; }
@@ -110,6 +112,8 @@ private:
     int layer_height_ = 0;
     int origin_x_ = 0;
     int origin_y_ = 0;
+    int display_x_ = 0;
+    int display_y_ = 0;
     int depth_ = 8;
     int band_rows_ = 1;
     std::string colour_space_;

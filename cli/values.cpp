@@ -288,6 +288,16 @@ std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
     return static_cast<std::uint64_t>(bytes);
 }
 
+const char* article_for(long long number)
+{
+    // Read in groups of three digits: only the leading group is heard first.
+    long long leading = number < 0 ? -number : number;
+    while (leading >= 1000) leading /= 1000;
+    long long first = leading;
+    while (first >= 10) first /= 10;
+    return first == 8 || leading == 11 || leading == 18 ? "an" : "a";
+}
+
 std::string format_number(double value)
 {
     std::array<char, 64> text{};

@@ -83,6 +83,9 @@ int parse_threads(std::string_view option, std::string_view text);
 // kMaxMemoryLimit.
 std::uint64_t parse_memory_size(std::string_view option, std::string_view text);
 
+// "a" or "an", as the number is read aloud: "an 8-bit", "an 11x11", "a 16-bit".
+const char* article_for(long long number);
+
 // The shortest decimal text that reads back as `value` ("0.01", "300", "-2.5").
 std::string format_number(double value);
 // The same for a value the module declared as a 32-bit float: 0.01f prints "0.01".

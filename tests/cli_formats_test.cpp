@@ -192,6 +192,16 @@ TEST(FriendlierValues, UnknownOptionsNameTheNearestKnownOne)
     EXPECT_NE(far.find("see velkorramp render --help"), std::string::npos);
 }
 
+TEST(FriendlierValues, ArticlesFollowHowNumbersAreSaid)
+{
+    for (const long long n : {8LL, 11LL, 18LL, 80LL, 800LL, 8000LL, 11000LL, 18500LL, 8192LL}) {
+        EXPECT_STREQ(article_for(n), "an") << n;
+    }
+    for (const long long n : {1LL, 16LL, 32LL, 110LL, 180LL, 1920LL, 1100LL, 30000LL}) {
+        EXPECT_STREQ(article_for(n), "a") << n;
+    }
+}
+
 TEST(Versions, TheModulesWordUnpacksAsTheHostReadsIt)
 {
     EXPECT_EQ(module_version_text(velkor::kVersionWord), "1.0.0 release, build 1");
