@@ -32,21 +32,21 @@ constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
 constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
 
 constexpr std::array<OptionSpec, 19> kRenderFrameOptions{{
-    {"--output", "-o", "FILE", "the frame to write, in the format its extension names (- for standard output)"},
+    {"--output", "-o", "FILE", "the frame to write, in the format its extension names (- for stdout)"},
     {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads (- for standard input)"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
-    {"--fill", nullptr, "COLOR", "the solid layer's colour: #RGB, #RRGGBB[AA], R,G,B[,A] 0-255 or 0.0-1.0 (default opaque black)"},
+    {"--fill", nullptr, "COLOR", "the solid's colour: #RGB, #RRGGBB[AA], R,G,B[,A] 0-255 or 0.0-1.0 (default black)"},
     {"--depth", nullptr, "8|16|32", "the project depth (default: the input file's, else 8)"},
-    {"--output-depth", nullptr, "8|16|half|float", "the file's sample type (default: the frame's, or the nearest the format holds)"},
+    {"--output-depth", nullptr, "8|16|half|float", "the file's samples (default: the frame's, or the nearest held)"},
     {"--alpha", nullptr, "straight|premultiplied", "the file's alpha convention, for TIFF (default: the format's own)"},
-    {"--compression", nullptr, "NAME[:LEVEL]", "the writer's compression, e.g. zip:9 (PNG), lzw (TIFF), piz or dwaa:45 (EXR)"},
+    {"--compression", nullptr, "NAME[:LEVEL]", "the writer's compression: zip:9 (PNG), lzw (TIFF), piz, dwaa:45 (EXR)"},
     {"--input-colorspace", nullptr, "NAME", "the colour space the input file is in, whatever it says"},
-    {"--working-space", nullptr, "NAME", "the colour space the frame is computed in (default: the input's, else sRGB)"},
+    {"--working-space", nullptr, "NAME", "the colour space the frame is computed in (default: the input's, sRGB)"},
     {"--output-colorspace", nullptr, "NAME", "convert the frame to this colour space on writing (default: none)"},
     {"--format", nullptr, "EXT", "the format for -o - (png or tif; default png)"},
     {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
-    {"--origin", nullptr, "X,Y", "where the input's top-left pixel lies on the layer (default: its own, 0,0 for a solid)"},
+    {"--origin", nullptr, "X,Y", "where the input's top-left pixel lies on the layer (default: its own; solid 0,0)"},
     {"--memory-limit", nullptr, "SIZE", "the memory a frame may take, e.g. 8G (default: what the machine has free)"},
     {"--verbose", "-v", nullptr, "print what was rendered: sizes, depth, control values, host bands, timings"},
     kModule,
@@ -134,8 +134,9 @@ std::string render_help(const fs::path& module)
            options_help(kRenderFrameOptions) +
            "\n"
            "Units: points are layer pixels (x right, y down, from the layer's top-left),\n"
-           "before any downsampling; Length is in layer pixels; Direction in degrees\n"
-           "clockwise from up; alphas in percent; colours #RRGGBB or R,G,B 0-255.\n"
+           "before any downsampling, or percent of the layer (25%,50%); Length is in layer\n"
+           "pixels; Direction in degrees clockwise from up; alphas in percent; colours\n"
+           "#RGB, #RRGGBB or R,G,B 0-255, or R,G,B 0.0-1.0 with a decimal point.\n"
            "A choice is given by its number, its name with case, spaces and punctuation\n"
            "ignored (color-alpha, linear2), or a word only it contains (points, center).\n"
            "\n"
@@ -312,7 +313,8 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     request.module = module_path(options);
     const std::string* output_text = options.find("--output");
     if (output_text == nullptr) usage_error("render needs an output file: -o FILE; see velkorramp render --help");
-    request.write = parse_write_request(fs::path(*output_text), [&](std::string_view name) { return options.find(name); });
+    request.write =
+        parse_write_request(fs::path(*output_text), [&](std::string_view name) { return options.find(name); });
     if (options.has("--format") && *output_text != "-") {
         usage_error("--format is for -o - (standard output); a file's extension names its format");
     }
@@ -337,7 +339,9 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     }
     if (const std::string* text = options.find("--working-space")) request.working_space = *text;
     if (const std::string* text = options.find("--input-colorspace")) {
-        if (input_text == nullptr) usage_error("--input-colorspace is for an --input file; a solid layer's colour is in the working space");
+        if (input_text == nullptr) {
+            usage_error("--input-colorspace is for an --input file; a solid layer's colour is in the working space");
+        }
         request.input_space = *text;
     }
     if (const std::string* text = options.find("--memory-limit")) {

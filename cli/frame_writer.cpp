@@ -144,7 +144,9 @@ OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
     record_provenance(spec, settings.provenance);
     // A TIFF's Exif directory holds only the colour space tag; an empty one makes
     // the writer record an error while reporting success.
-    if (settings.format.oiio_format == "tiff") spec.attribute("tiff:write_exif", spec.find_attribute("Exif:ColorSpace") ? 1 : 0);
+    if (settings.format.oiio_format == "tiff") {
+        spec.attribute("tiff:write_exif", spec.find_attribute("Exif:ColorSpace") != nullptr ? 1 : 0);
+    }
     return spec;
 }
 
@@ -167,8 +169,8 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
     for (int y = 0; y < region.height; y += band_rows) {
         const int rows = std::min(band_rows, region.height - y);
         for (int r = 0; r < rows; ++r) {
-            file_row<Pixel, ToFile>(frame, settings, region, y + r, band.data() + static_cast<std::size_t>(r) * row_samples,
-                                    scratch);
+            Sample* row = band.data() + static_cast<std::size_t>(r) * row_samples;
+            file_row<Pixel, ToFile>(frame, settings, region, y + r, row, scratch);
         }
         const bool written = whole ? out.write_image(data_type, band.data())
                                    : out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data());

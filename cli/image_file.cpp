@@ -21,6 +21,9 @@ namespace {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
+// How messages name an input: its path, or standard input.
+std::string where(const fs::path& path) { return path == "-" ? std::string("from standard input") : quoted(path); }
+
 // Bytes a file must have at the least to hold `width` x `height` pixels: one bit
 // a pixel (the fewest any of these formats stores, as 1-bit grey or palette)
 // divided by the most its compression can shrink data. Deflate (PNG, and TIFF
@@ -158,7 +161,7 @@ std::uint16_t file16_to_host16(std::uint16_t file_value)
 InputFile::InputFile(const fs::path& path) : path_(path)
 {
     const bool from_stdin = path == "-";
-    const std::string cannot = "cannot read input " + (from_stdin ? std::string("from standard input") : quoted(path)) + ": ";
+    const std::string cannot = "cannot read input " + where(path) + ": ";
     std::uint64_t file_bytes = 0;
     if (from_stdin) {
         // Any format can come this way, so the whole stream is read first: the
@@ -201,7 +204,7 @@ InputFile::InputFile(const fs::path& path) : path_(path)
         }
     }
     const OIIO::ImageSpec& image_spec = in_->spec();
-    const std::string cannot_use = "cannot use input " + (from_stdin ? std::string("from standard input") : quoted(path)) + ": ";
+    const std::string cannot_use = "cannot use input " + where(path) + ": ";
     const int full_width = image_spec.full_width > 0 ? image_spec.full_width : image_spec.width;
     const int full_height = image_spec.full_height > 0 ? image_spec.full_height : image_spec.height;
     for (const auto& [what, w, h] : {std::tuple{"pixels", image_spec.width, image_spec.height},
@@ -305,7 +308,7 @@ std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque, con
         // A reader can return success and still record an error (TIFF strips cut short).
         if (!read || in_->has_error()) {
             const std::string library_error = in_->geterror();
-            fail(ExitCode::input, "cannot read input " + (path_ == "-" ? std::string("from standard input") : quoted(path_)) + ": " +
+            fail(ExitCode::input, "cannot read input " + where(path_) + ": " +
                                       reason_of(library_error, quiet.text(), "the image library gave no reason"));
         }
         if (premultiplied_) {

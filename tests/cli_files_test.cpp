@@ -56,7 +56,9 @@ std::array<double, 4> expected_file_pixel(const World& frame, int x, OIIO::TypeD
         if (depth == 8) {
             const PF_Pixel& p = frame.at<PF_Pixel>(x, 0);
             const std::uint32_t h = std::array<std::uint8_t, 4>{p.red, p.green, p.blue, p.alpha}[c];
-            v[c] = type == OIIO::TypeDesc::UINT8 ? h : type == OIIO::TypeDesc::UINT16 ? h * 257.0 : static_cast<float>(h / 255.0);
+            v[c] = type == OIIO::TypeDesc::UINT8    ? h
+                   : type == OIIO::TypeDesc::UINT16 ? h * 257.0
+                                                    : static_cast<float>(h / 255.0);
         } else if (depth == 16) {
             const PF_Pixel16& p = frame.at<PF_Pixel16>(x, 0);
             const std::uint32_t h = std::array<std::uint16_t, 4>{p.red, p.green, p.blue, p.alpha}[c];
@@ -272,7 +274,8 @@ TEST_F(Conventions, AnOcioConfigTheUserNamesIsUsed)
                                         "  - !<ColorSpace>\n    name: lin\n"
                                         "  - !<ColorSpace>\n    name: g2\n"
                                         "    to_scene_reference: !<ExponentTransform> {value: [2, 2, 2, 1]}\n";
-    write_file(path("quarter.exr"), 2, 1, 4, OIIO::TypeDesc::FLOAT, std::vector<float>{0.25f, 0.25f, 0.25f, 1, 0.25f, 0.25f, 0.25f, 1});
+    write_file(path("quarter.exr"), 2, 1, 4, OIIO::TypeDesc::FLOAT,
+               std::vector<float>{0.25f, 0.25f, 0.25f, 1, 0.25f, 0.25f, 0.25f, 1});
     const std::string env = "OCIO='" + path("tiny.ocio").string() + "' ";
     const ProcessResult r = run({"render", "--input", path("quarter.exr"), "--type", "alpha", "--start-alpha", "100",
                                  "--end-alpha", "100", "--output-colorspace", "g2", "-o", path("g.exr")},
@@ -444,10 +447,13 @@ TEST_F(Conventions, FramesPipeThroughStandardInputAndOutput)
 {
     const std::string tool = "'" + std::string(VELKORRAMP_PATH) + "'";
     const std::string producer = tool + " render --size 12x6 --controlled-by center --length 5 -o - 2>/dev/null | ";
-    const ProcessResult piped = run({"render", "--input", "-", "--type", "alpha", "--format", "tif", "-o", "-"}, producer);
+    const ProcessResult piped =
+        run({"render", "--input", "-", "--type", "alpha", "--format", "tif", "-o", "-"}, producer);
     ASSERT_EQ(piped.exit_code, 0) << piped.err;
     std::ofstream(path("piped.tif"), std::ios::binary) << piped.out;
-    ASSERT_EQ(run({"render", "--size", "12x6", "--controlled-by", "center", "--length", "5", "-o", path("a.png")}).exit_code, 0);
+    const std::vector<std::string> direct{"render", "--size",   "12x6", "--controlled-by", "center",
+                                          "--length", "5",      "-o",   path("a.png")};
+    ASSERT_EQ(run(direct).exit_code, 0);
     ASSERT_EQ(run({"render", "--input", path("a.png"), "--type", "alpha", "-o", path("direct.tif")}).exit_code, 0);
     EXPECT_EQ(read_file(path("piped.tif")).u8, read_file(path("direct.tif")).u8);
     // With the frame on standard output, -v reports on stderr.
@@ -504,7 +510,9 @@ TEST_F(Conventions, BadFileOptionsAreOneLineWithNoFile)
         EXPECT_EQ(r.err.rfind("velkorramp: ", 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(has_line(r.err, c.mention)) << r.err;
-        for (const std::string& name : files()) EXPECT_EQ(name.find("out"), std::string::npos) << name << " left behind";
+        for (const std::string& name : files()) {
+            EXPECT_EQ(name.find("out"), std::string::npos) << name << " left behind";
+        }
     }
 }
 
