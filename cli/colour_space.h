@@ -16,7 +16,7 @@
 //     OpenEXR file as "Linear"; another space is recorded in a "colorSpace"
 //     string attribute (read back by this tool);
 //   - DPX: its transfer characteristic (linear, Rec709);
-//   - JPEG, WebP, HEIF and GIF are sRGB by definition.
+//   - JPEG, WebP and GIF are sRGB by definition.
 #pragma once
 
 #include <OpenImageIO/color.h>

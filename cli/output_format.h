@@ -7,7 +7,7 @@
 // The formats are OpenImageIO's writers. Alpha conventions are the ones
 // OpenImageIO's own readers assume, so what this tool writes is read back by
 // every OpenImageIO tool as it was meant:
-//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF, HEIF;
+//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF;
 //   - premultiplied (associated): OpenEXR, DPX, SGI, IFF, RLA;
 //   - either, with the file saying which: TIFF (its ExtraSamples tag);
 //   - no alpha channel: JPEG, PNM, HDR.
