@@ -191,7 +191,8 @@ std::string valid_range_text(const simhost::ParamInfo& param)
     case PF_Param_POPUP:
         return "the choices " + choices_text(param);
     case PF_Param_POINT:
-        return "X,Y in layer pixels, each greater than -32768 and less than 32768 once rounded to 1/65536";
+        return "X,Y in layer pixels (or percent of the layer, 50%,50%), each greater than -32768 and less than "
+               "32768 once rounded to 1/65536";
     case PF_Param_FLOAT_SLIDER:
         return float_range(param.valid_min, param.valid_max);
     case PF_Param_FIX_SLIDER:
@@ -203,7 +204,7 @@ std::string valid_range_text(const simhost::ParamInfo& param)
         }
         return "degrees greater than -32768 and less than 32768 once rounded to 1/65536";
     case PF_Param_COLOR:
-        return "#RRGGBB or R,G,B with each channel 0 to 255";
+        return "#RGB, #RRGGBB or R,G,B with each channel 0 to 255, or 0.0 to 1.0 with a decimal point";
     default:
         return "nothing this tool can set";
     }
@@ -262,7 +263,8 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
         return;
     }
     case PF_Param_POINT: {
-        const PointValue p = parse_point(option.option, text);
+        const PointValue p =
+            parse_layer_point(option.option, text, session.config().layer_width, session.config().layer_height);
         if (!fits_fixed(p.x) || !fits_fixed(p.y)) out_of_range(option, param, text);
         check(option, session.set_point(index, p.x, p.y));
         return;

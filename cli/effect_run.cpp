@@ -1,6 +1,8 @@
 #include "cli/effect_run.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <fstream>
 #include <system_error>
 
 #include "cli/failure.h"
@@ -32,6 +34,18 @@ std::string one_line(std::string text)
     return text;
 }
 
+// A Windows module starts with "MZ" and has "PE\0\0" where its header says.
+bool windows_module(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[64] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'M' || head[1] != 'Z') return false;
+    const std::uint32_t pe = head[60] | head[61] << 8 | head[62] << 16 | static_cast<std::uint32_t>(head[63]) << 24;
+    char signature[4] = {};
+    in.seekg(pe);
+    return in.read(signature, 4) && std::string(signature, 4) == std::string("PE\0\0", 4);
+}
+
 }  // namespace
 
 fs::path default_module_path()
@@ -51,14 +65,18 @@ EffectRun::EffectRun(const RunSettings& settings)
     session_.config().layer_height = settings.layer_height;
     if (const simhost::Status st = session_.load(settings.module.string()); !st) {
         // The loader's reason usually names the file already.
-        const std::string reason = one_line(st.message);
         const std::string path = settings.module.string();
+        const std::string reason = windows_module(settings.module)
+                                       ? "it is a Windows module (a PE file, as the host loads); this tool runs the "
+                                         "module built for this system (" VELKOR_MODULE_FILE_NAME ")"
+                                       : one_line(st.message);
         fail(ExitCode::module_load, reason.find(path) != std::string::npos
                                         ? "cannot load module: " + reason
                                         : "cannot load module \"" + path + "\": " + reason);
     }
     const PF_Err setup = session_.global_setup();
     check(setup, PF_Cmd_GLOBAL_SETUP, session_.last_out_data().return_msg);
+    module_version_ = session_.last_out_data().my_version;
     set_up_ = true;
     check(session_.params_setup(), PF_Cmd_PARAMS_SETUP, session_.last_out_data().return_msg);
 }

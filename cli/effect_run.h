@@ -39,6 +39,8 @@ public:
     bool sent(int index) const;
 
     simhost::RenderResult render(const simhost::RenderOptions& options);
+    // The version word the module reported in global setup.
+    A_u_long module_version() const { return module_version_; }
     std::string about();
 
     // Sends global set-down now, failing on its error; otherwise the destructor
@@ -50,6 +52,7 @@ private:
 
     simhost::Session session_;
     bool set_up_ = false;
+    A_u_long module_version_ = 0;
 };
 
 }  // namespace velkorramp

@@ -1,17 +1,17 @@
 #include "cli/image_file.h"
 
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 
 #include "cli/failure.h"
-#include "cli/output_file.h"
+#include "cli/library_messages.h"
 
 namespace velkorramp {
 
@@ -21,75 +21,8 @@ namespace {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
-// OpenImageIO's errors can span lines, the first saying what went wrong and the
-// rest where; a failure is one line, so it is the first.
-std::string first_line(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    text.erase(0, text.find_first_not_of("\n "));
-    const std::size_t end = text.find('\n');
-    if (end != std::string::npos) text.resize(end);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
-// libpng writes its complaints straight to stderr before the image library
-// turns them into an error of its own; a failure is one line, so while the
-// library reads or writes, stderr goes to an anonymous in-memory file. What it
-// caught is the reason when the library itself gives none.
-class LibraryMessages {
-public:
-    LibraryMessages()
-    {
-        std::fflush(stderr);
-        capture_ = ::memfd_create("velkorramp-library-messages", MFD_CLOEXEC);
-        if (capture_ < 0) return;
-        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) restore();
-    }
-    ~LibraryMessages()
-    {
-        restore();
-        if (capture_ >= 0) ::close(capture_);
-    }
-    LibraryMessages(const LibraryMessages&) = delete;
-    LibraryMessages& operator=(const LibraryMessages&) = delete;
-
-    // Gives stderr back and returns the first line caught, without libpng's prefix.
-    std::string text()
-    {
-        restore();
-        if (capture_ < 0) return {};
-        char buffer[1024];
-        const ssize_t n = ::pread(capture_, buffer, sizeof buffer, 0);
-        std::string line = first_line(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
-        for (const std::string prefix : {"libpng error: ", "libpng warning: "}) {
-            if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
-        }
-        return line;
-    }
-
-private:
-    void restore()
-    {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        saved_ = -1;
-    }
-
-    int capture_ = -1;
-    int saved_ = -1;
-};
-
-// The library's error, else what it printed, else a plain word.
-std::string reason_of(const std::string& library_error, const std::string& printed, const char* otherwise)
-{
-    std::string reason = first_line(library_error);
-    if (reason.empty()) reason = printed;
-    return reason.empty() ? std::string(otherwise) : reason;
-}
+// How messages name an input: its path, or standard input.
+std::string where(const fs::path& path) { return path == "-" ? std::string("from standard input") : quoted(path); }
 
 // Bytes a file must have at the least to hold `width` x `height` pixels: one bit
 // a pixel (the fewest any of these formats stores, as 1-bit grey or palette)
@@ -116,51 +49,28 @@ std::uint64_t least_file_bytes(const std::string& format, const std::string& com
     return bits / ratio;
 }
 
-// A float channel into an integer one: value * maximum + 0.5, clamped, truncated.
-template <class Int>
-Int quantize(float value, double maximum)
-{
-    const double v = static_cast<double>(value) * maximum + 0.5;
-    if (!(v >= 0.0)) return 0;
-    if (v > maximum) return static_cast<Int>(maximum);
-    return static_cast<Int>(v);
-}
-
-// Sample conversions from a file's type to the host's channel at each depth.
-struct To8 {
-    std::uint8_t operator()(std::uint8_t v) const { return v; }
-    std::uint8_t operator()(std::uint16_t f) const
-    {
-        return static_cast<std::uint8_t>((static_cast<std::uint32_t>(f) * 255u + 32767u) / 65535u);
-    }
-    std::uint8_t operator()(float x) const { return quantize<std::uint8_t>(x, PF_MAX_CHAN8); }
-};
-
-struct To16 {
-    std::uint16_t operator()(std::uint8_t v) const
-    {
-        return static_cast<std::uint16_t>((static_cast<std::uint32_t>(v) * PF_MAX_CHAN16 + 127u) / 255u);
-    }
-    std::uint16_t operator()(std::uint16_t f) const { return file16_to_host16(f); }
-    std::uint16_t operator()(float x) const { return quantize<std::uint16_t>(x, PF_MAX_CHAN16); }
-};
-
-struct ToFloat {
-    float operator()(std::uint8_t v) const { return static_cast<float>(v / 255.0); }
-    float operator()(std::uint16_t f) const { return static_cast<float>(f / 65535.0); }
-    float operator()(float x) const { return x; }
-};
-
 template <class Pixel, class Sample, class Convert>
-void copy_layer(simhost::World& world, const std::vector<Sample>& rgba, int image_width, const Downsample& ds,
-                Convert convert)
+void copy_layer(simhost::World& world, const LayerImage& image, const std::vector<Sample>& rgba, const Downsample& ds,
+                int origin_x, int origin_y, Convert convert)
 {
+    // The world's first proxy column and row on the layer, and each proxy
+    // position's layer pixel relative to the image.
+    const long long proxy_x = downsampled_position(origin_x, ds.x);
+    const long long proxy_y = downsampled_position(origin_y, ds.y);
+    const auto layer_of = [](long long proxy, const Factor& f) {
+        const long long scaled = proxy * f.den;
+        return scaled >= 0 ? scaled / f.num : -((-scaled + f.num - 1) / f.num);
+    };
     for (int y = 0; y < world.height(); ++y) {
-        const long long sy = static_cast<long long>(y) * ds.y.den / ds.y.num;
+        const long long sy = layer_of(proxy_y + y, ds.y) - origin_y;
         for (int x = 0; x < world.width(); ++x) {
-            const long long sx = static_cast<long long>(x) * ds.x.den / ds.x.num;
-            const Sample* s = &rgba[static_cast<std::size_t>((sy * image_width + sx) * 4)];
+            const long long sx = layer_of(proxy_x + x, ds.x) - origin_x;
             Pixel& p = world.at<Pixel>(x, y);
+            if (sx < 0 || sy < 0 || sx >= image.width || sy >= image.height) {
+                p = Pixel{};
+                continue;
+            }
+            const Sample* s = &rgba[static_cast<std::size_t>((sy * image.width + sx) * 4)];
             p.alpha = convert(s[3]);
             p.red = convert(s[0]);
             p.green = convert(s[1]);
@@ -170,14 +80,15 @@ void copy_layer(simhost::World& world, const std::vector<Sample>& rgba, int imag
 }
 
 template <class Pixel, class Convert>
-void fill_world(simhost::World& world, const LayerImage& image, const Downsample& ds, Convert convert)
+void fill_world(simhost::World& world, const LayerImage& image, const Downsample& ds, int origin_x, int origin_y,
+                Convert convert)
 {
     if (!image.u8.empty()) {
-        copy_layer<Pixel>(world, image.u8, image.width, ds, convert);
+        copy_layer<Pixel>(world, image, image.u8, ds, origin_x, origin_y, convert);
     } else if (!image.u16.empty()) {
-        copy_layer<Pixel>(world, image.u16, image.width, ds, convert);
+        copy_layer<Pixel>(world, image, image.u16, ds, origin_x, origin_y, convert);
     } else {
-        copy_layer<Pixel>(world, image.f32, image.width, ds, convert);
+        copy_layer<Pixel>(world, image, image.f32, ds, origin_x, origin_y, convert);
     }
 }
 
@@ -224,28 +135,15 @@ void append_rgba(std::vector<Sample>& rgba, const std::vector<Sample>& samples, 
     }
 }
 
-template <class Pixel, class Sample, class Convert>
-std::vector<Sample> frame_samples(const simhost::World& frame, Convert convert)
-{
-    std::vector<Sample> rgba(static_cast<std::size_t>(frame.width()) * static_cast<std::size_t>(frame.height()) * 4);
-    std::size_t i = 0;
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            const Pixel& p = frame.at<Pixel>(x, y);
-            rgba[i++] = convert(p.red);
-            rgba[i++] = convert(p.green);
-            rgba[i++] = convert(p.blue);
-            rgba[i++] = convert(p.alpha);
-        }
-    }
-    return rgba;
-}
-
 std::string lower(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
+
+// Readers that hand back the stored colour of a straight-alpha format without
+// saying so (OpenImageIO takes an unmarked file as premultiplied).
+bool straight_by_format(const std::string& format) { return format == "bmp" || format == "ico" || format == "gif"; }
 
 }  // namespace
 
@@ -260,57 +158,69 @@ std::uint16_t file16_to_host16(std::uint16_t file_value)
     return static_cast<std::uint16_t>((static_cast<std::uint32_t>(file_value) * PF_MAX_CHAN16 + 32767u) / 65535u);
 }
 
-OutputFormat output_format_for(const fs::path& path)
-{
-    const std::string ext = lower(path.extension().string());
-    if (ext == ".png") return OutputFormat{"PNG", "png", true, true, false};
-    if (ext == ".tif" || ext == ".tiff") return OutputFormat{"TIFF", "tiff", true, true, true};
-    if (ext == ".exr") return OutputFormat{"OpenEXR", "openexr", false, false, true};
-    usage_error("--output: " + quoted(path) +
-                " has no known image extension; use .png (8 or 16-bit), .tif/.tiff (8, 16 or 32-bit float) "
-                "or .exr (32-bit float)");
-}
-
-void check_format_holds(const OutputFormat& format, int depth)
-{
-    if (format.holds(depth)) return;
-    const std::string works = depth == 32 ? ".tif/.tiff or .exr" : ".png or .tif/.tiff";
-    usage_error("--output: " + format.name + " cannot hold a " + std::to_string(depth) + "-bit frame; for " +
-                std::to_string(depth) + "-bit use " + works + " (or choose --depth " +
-                (format.depth32 ? "32" : "8 or 16") + ")");
-}
-
 InputFile::InputFile(const fs::path& path) : path_(path)
 {
-    const std::string cannot = "cannot read input " + quoted(path) + ": ";
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
-    if (S_ISDIR(info.st_mode)) fail(ExitCode::input, cannot + "it is a folder");
-    if (!S_ISREG(info.st_mode)) fail(ExitCode::input, cannot + "not a regular file");
-    // The image library says only that it could not open the file; the system
-    // says why.
-    const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (probe < 0) fail(ExitCode::input, cannot + system_reason(errno));
-    ::close(probe);
+    const bool from_stdin = path == "-";
+    const std::string cannot = "cannot read input " + where(path) + ": ";
+    std::uint64_t file_bytes = 0;
+    if (from_stdin) {
+        // Any format can come this way, so the whole stream is read first: the
+        // readers that need to seek get it from memory.
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) fail(ExitCode::input, cannot + system_reason(errno));
+            if (n == 0) break;
+            standard_input_.insert(standard_input_.end(), buffer, buffer + n);
+        }
+        if (standard_input_.empty()) fail(ExitCode::input, cannot + "it is empty");
+        file_bytes = standard_input_.size();
+        memory_ = std::make_unique<OIIO::Filesystem::IOMemReader>(standard_input_.data(), standard_input_.size());
+    } else {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
+        if (S_ISDIR(info.st_mode)) fail(ExitCode::input, cannot + "it is a folder");
+        if (!S_ISREG(info.st_mode)) fail(ExitCode::input, cannot + "not a regular file");
+        // The image library says only that it could not open the file; the system
+        // says why.
+        const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (probe < 0) fail(ExitCode::input, cannot + system_reason(errno));
+        ::close(probe);
+        file_bytes = static_cast<std::uint64_t>(info.st_size);
+    }
 
-    // Straight alpha stays straight: no premultiplication on the way in.
+    // Straight alpha stays straight: the readers that would premultiply a
+    // straight file hand it back as it is and say so.
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     {
         LibraryMessages quiet;
-        in_ = OIIO::ImageInput::open(path.string(), &config);
+        in_ = from_stdin ? OIIO::ImageInput::create("-", true, &config, memory_.get())
+                         : OIIO::ImageInput::open(path.string(), &config);
         if (!in_) {
             const std::string library_error = OIIO::geterror();
             fail(ExitCode::input, cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
         }
     }
     const OIIO::ImageSpec& image_spec = in_->spec();
-    const std::string cannot_use = "cannot use input " + quoted(path) + ": ";
-    if (image_spec.width < 1 || image_spec.height < 1 || image_spec.width > kMaxLayerSide ||
-        image_spec.height > kMaxLayerSide) {
-        fail(ExitCode::input, cannot_use + std::to_string(image_spec.width) + "x" + std::to_string(image_spec.height) +
-                                  " is outside the valid layer sizes 1 to " + std::to_string(kMaxLayerSide) +
-                                  " on each side");
+    const std::string cannot_use = "cannot use input " + where(path) + ": ";
+    const int full_width = image_spec.full_width > 0 ? image_spec.full_width : image_spec.width;
+    const int full_height = image_spec.full_height > 0 ? image_spec.full_height : image_spec.height;
+    for (const auto& [what, w, h] : {std::tuple{"pixels", image_spec.width, image_spec.height},
+                                     std::tuple{"layer (display window)", full_width, full_height}}) {
+        if (w < 1 || h < 1 || w > kMaxLayerSide || h > kMaxLayerSide) {
+            fail(ExitCode::input, cannot_use + "its " + what + " " + std::to_string(w) + "x" + std::to_string(h) +
+                                      " is outside the valid layer sizes 1 to " + std::to_string(kMaxLayerSide) +
+                                      " on each side");
+        }
+    }
+    const long long origin_x = static_cast<long long>(image_spec.x) - image_spec.full_x;
+    const long long origin_y = static_cast<long long>(image_spec.y) - image_spec.full_y;
+    if (origin_x < -kMaxOrigin || origin_x > kMaxOrigin || origin_y < -kMaxOrigin || origin_y > kMaxOrigin) {
+        fail(ExitCode::input, cannot_use + "its pixels lie at " + std::to_string(origin_x) + "," +
+                                  std::to_string(origin_y) + " of its display window, outside the valid positions " +
+                                  std::to_string(-kMaxOrigin) + " to " + std::to_string(kMaxOrigin));
     }
     if (image_spec.deep) {
         fail(ExitCode::input, cannot_use + "it holds deep pixels (several samples each); flatten it first, "
@@ -321,12 +231,18 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     }
     width_ = image_spec.width;
     height_ = image_spec.height;
+    layer_width_ = full_width;
+    layer_height_ = full_height;
+    origin_x_ = static_cast<int>(origin_x);
+    origin_y_ = static_cast<int>(origin_y);
+    display_x_ = std::clamp(image_spec.full_x, -kMaxOrigin, kMaxOrigin);
+    display_y_ = std::clamp(image_spec.full_y, -kMaxOrigin, kMaxOrigin);
     const std::uint64_t least =
         least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")), width_, height_);
-    if (static_cast<std::uint64_t>(info.st_size) < least) {
+    if (file_bytes < least) {
         fail(ExitCode::input, cannot + "damaged: its header declares " + std::to_string(width_) + "x" +
                                   std::to_string(height_) + " pixels, which take at least " + std::to_string(least) +
-                                  " bytes, but the file has " + std::to_string(info.st_size));
+                                  " bytes, but the file has " + std::to_string(file_bytes));
     }
     switch (image_spec.format.basetype) {
     case OIIO::TypeDesc::UINT8:
@@ -341,6 +257,10 @@ InputFile::InputFile(const fs::path& path) : path_(path)
         depth_ = 32;
         break;
     }
+    colour_space_ = file_colour_space(image_spec, in_->format_name());
+    const bool has_alpha = channel_map(image_spec).alpha >= 0;
+    premultiplied_ = has_alpha && image_spec.get_int_attribute("oiio:UnassociatedAlpha") == 0 &&
+                     !straight_by_format(in_->format_name());
     // Bands of about 4 MiB as read, whole rows.
     const std::uint64_t row = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(image_spec.nchannels) *
                               static_cast<std::uint64_t>(depth_ / 8);
@@ -354,10 +274,12 @@ InputFile::~InputFile()
     in_->close();
 }
 
-std::uint64_t InputFile::rgba_bytes() const
+std::string InputFile::name() const { return path_ == "-" ? std::string("standard input") : path_.string(); }
+
+std::uint64_t InputFile::rgba_bytes(bool converting) const
 {
     return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_) * 4 *
-           static_cast<std::uint64_t>(depth_ / 8);
+           static_cast<std::uint64_t>(converting ? 4 : depth_ / 8);
 }
 
 std::uint64_t InputFile::band_bytes() const
@@ -367,7 +289,7 @@ std::uint64_t InputFile::band_bytes() const
 }
 
 template <class Sample>
-std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque)
+std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque, const ColourSpaces::Conversion& conversion)
 {
     const OIIO::ImageSpec& image_spec = in_->spec();
     const int channels = image_spec.nchannels;
@@ -386,26 +308,42 @@ std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque)
         // A reader can return success and still record an error (TIFF strips cut short).
         if (!read || in_->has_error()) {
             const std::string library_error = in_->geterror();
-            fail(ExitCode::input, "cannot read input " + quoted(path_) + ": " +
+            fail(ExitCode::input, "cannot read input " + where(path_) + ": " +
                                       reason_of(library_error, quiet.text(), "the image library gave no reason"));
         }
+        if (premultiplied_) {
+            // In the band's own sample type: OpenImageIO divides in float and
+            // rounds back, and leaves alpha 0 and 1 untouched.
+            OIIO::ImageSpec band_spec(width_, rows, channels, type);
+            band_spec.alpha_channel = map.alpha;
+            OIIO::ImageBuf pixels(band_spec, band.data());
+            OIIO::ImageBufAlgo::unpremult(pixels, pixels, {}, 1);
+        }
+        const std::size_t start = rgba.size();
         append_rgba(rgba, band, static_cast<std::size_t>(rows) * row_pixels, channels, map, opaque);
+        if constexpr (std::is_same_v<Sample, float>) {
+            if (!conversion.empty()) conversion.apply(rgba.data() + start, width_, rows);
+        }
     }
     return rgba;
 }
 
-LayerImage InputFile::read()
+LayerImage InputFile::read(const ColourSpaces::Conversion& conversion)
 {
     LayerImage image;
     image.width = width_;
     image.height = height_;
+    image.layer_width = layer_width_;
+    image.layer_height = layer_height_;
+    image.origin_x = origin_x_;
+    image.origin_y = origin_y_;
     image.depth = depth_;
-    if (depth_ == 8) {
-        image.u8 = read_rgba<std::uint8_t>(OIIO::TypeDesc::UINT8, 255);
-    } else if (depth_ == 16) {
-        image.u16 = read_rgba<std::uint16_t>(OIIO::TypeDesc::UINT16, 65535);
+    if (!conversion.empty() || depth_ == 32) {
+        image.f32 = read_rgba<float>(OIIO::TypeDesc::FLOAT, 1.0f, conversion);
+    } else if (depth_ == 8) {
+        image.u8 = read_rgba<std::uint8_t>(OIIO::TypeDesc::UINT8, 255, conversion);
     } else {
-        image.f32 = read_rgba<float>(OIIO::TypeDesc::FLOAT, 1.0f);
+        image.u16 = read_rgba<std::uint16_t>(OIIO::TypeDesc::UINT16, 65535, conversion);
     }
     return image;
 }
@@ -415,80 +353,36 @@ int downsampled_side(int side, const Factor& factor)
     return static_cast<int>((static_cast<long long>(side) * factor.num + factor.den - 1) / factor.den);
 }
 
+int downsampled_position(int position, const Factor& factor)
+{
+    const long long scaled = static_cast<long long>(position) * factor.num;
+    return static_cast<int>(scaled >= 0 ? scaled / factor.den : -((-scaled + factor.den - 1) / factor.den));
+}
+
 simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample, int origin_x,
                            int origin_y)
 {
     simhost::WorldSpec world_spec;
-    world_spec.width = downsampled_side(image.width, downsample.x);
-    world_spec.height = downsampled_side(image.height, downsample.y);
+    const long long end_x = static_cast<long long>(origin_x) + image.width;
+    const long long end_y = static_cast<long long>(origin_y) + image.height;
+    const auto proxy_end = [](long long end, const Factor& f) {
+        const long long scaled = end * f.num;
+        return scaled >= 0 ? (scaled + f.den - 1) / f.den : -(-scaled / f.den);
+    };
+    world_spec.origin_x = downsampled_position(origin_x, downsample.x);
+    world_spec.origin_y = downsampled_position(origin_y, downsample.y);
+    world_spec.width = static_cast<int>(proxy_end(end_x, downsample.x) - world_spec.origin_x);
+    world_spec.height = static_cast<int>(proxy_end(end_y, downsample.y) - world_spec.origin_y);
     world_spec.format = simhost::argb_format_for_depth(depth);
-    world_spec.origin_x = origin_x;
-    world_spec.origin_y = origin_y;
     simhost::World world(world_spec);
     if (depth == 8) {
-        fill_world<PF_Pixel>(world, image, downsample, To8{});
+        fill_world<PF_Pixel>(world, image, downsample, origin_x, origin_y, FileToHost8{});
     } else if (depth == 16) {
-        fill_world<PF_Pixel16>(world, image, downsample, To16{});
+        fill_world<PF_Pixel16>(world, image, downsample, origin_x, origin_y, FileToHost16{});
     } else {
-        fill_world<PF_PixelFloat>(world, image, downsample, ToFloat{});
+        fill_world<PF_PixelFloat>(world, image, downsample, origin_x, origin_y, FileToHostFloat{});
     }
     return world;
-}
-
-void write_frame(const simhost::World& frame, const fs::path& path, const OutputFormat& format)
-{
-    const int depth = simhost::bit_depth(frame.format());
-    check_format_holds(format, depth);
-    OIIO::TypeDesc type = OIIO::TypeDesc::UINT8;
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint16_t> words;
-    std::vector<float> floats;
-    const void* data = nullptr;
-    if (depth == 8) {
-        bytes = frame_samples<PF_Pixel, std::uint8_t>(frame, [](std::uint8_t v) { return v; });
-        data = bytes.data();
-    } else if (depth == 16) {
-        type = OIIO::TypeDesc::UINT16;
-        words = frame_samples<PF_Pixel16, std::uint16_t>(frame, host16_to_file16);
-        data = words.data();
-    } else {
-        type = OIIO::TypeDesc::FLOAT;
-        floats = frame_samples<PF_PixelFloat, float>(frame, [](float v) { return v; });
-        data = floats.data();
-    }
-
-    OIIO::ImageSpec image_spec(frame.width(), frame.height(), 4, type);
-    if (format.oiio_format != "openexr") {
-        // The pixels are straight colour; say so, or the writer would divide by alpha.
-        image_spec.attribute("oiio:UnassociatedAlpha", 1);
-    }
-    image_spec.attribute("Software", "velkorramp");
-    // The frame has no Exif data, and the TIFF writer records an error for the
-    // empty Exif directory it would add while reporting success; a write whose
-    // errors are all checked must not be given one that means nothing.
-    image_spec.attribute("tiff:write_exif", 0);
-
-    OutputFile file(path);
-    LibraryMessages quiet;
-    auto out = OIIO::ImageOutput::create(format.oiio_format);
-    if (!out) {
-        const std::string library_error = OIIO::geterror();
-        file.fail(reason_of(library_error, quiet.text(), "no writer for this format"));
-    }
-    // The writer sees only the descriptor, so every byte it writes is checked
-    // there, and its messages name the user's path.
-    if (!out->set_ioproxy(&file.writer()) || !out->open(path.string(), image_spec)) {
-        const std::string library_error = out->geterror();
-        file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
-    }
-    const bool written = out->write_image(type, data);
-    const bool closed = out->close();
-    if (!written || !closed || out->has_error() || file.write_failed()) {
-        const std::string library_error = out->geterror();
-        file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
-    }
-    out.reset();
-    file.commit();
 }
 
 }  // namespace velkorramp

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli/failure.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 
@@ -124,8 +125,9 @@ std::string byte_text(std::uint64_t bytes)
 
 std::string frame_need_text(const FramePlan& plan)
 {
-    return "a " + std::to_string(plan.width) + "x" + std::to_string(plan.height) + " " + std::to_string(plan.depth) +
-           "-bit frame from " + (plan.from_file ? "an input file" : "a solid layer") + " needs about " +
+    return std::string(article_for(plan.width)) + " " + std::to_string(plan.width) + "x" +
+           std::to_string(plan.height) + " " + std::to_string(plan.depth) + "-bit frame from " +
+           (plan.from_file ? "an input file" : "a solid layer") + " needs about " +
            byte_text(frame_memory_need(plan)) + " of memory";
 }
 

@@ -6,6 +6,54 @@
 
 namespace velkorramp {
 
+namespace {
+
+// Edits (insertions, deletions, substitutions) from one text to the other.
+std::size_t edit_distance(std::string_view a, std::string_view b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean --length?" for the known option nearest to `name`, when it is
+// near enough to be a slip (a few edits, or the start of exactly one name).
+std::string nearest_hint(std::string_view name, std::span<const OptionSpec> option_specs)
+{
+    const OptionSpec* best = nullptr;
+    std::size_t best_distance = 0;
+    const OptionSpec* prefixed = nullptr;
+    int prefix_count = 0;
+    for (const OptionSpec& s : option_specs) {
+        const std::string_view long_name = s.name;
+        const std::size_t distance = edit_distance(name, long_name);
+        if (best == nullptr || distance < best_distance) {
+            best = &s;
+            best_distance = distance;
+        }
+        if (name.size() > 3 && long_name.substr(0, name.size()) == name) {
+            prefixed = &s;
+            ++prefix_count;
+        }
+    }
+    if (prefix_count == 1) return std::string("; did you mean ") + prefixed->name + "?";
+    if (best != nullptr && best_distance <= 3 && best_distance * 3 <= name.size()) {
+        return std::string("; did you mean ") + best->name + "?";
+    }
+    return {};
+}
+
+}  // namespace
+
 const std::string* ParsedOptions::find(std::string_view name) const
 {
     for (const auto& [key, value] : values_) {
@@ -38,7 +86,9 @@ ParsedOptions parse_options(std::span<const std::string> args, std::span<const O
             return name == s.name || (s.short_name != nullptr && name == s.short_name);
         });
         if (option == option_specs.end()) {
-            usage_error("unknown option \"" + name + "\" for velkorramp " + std::string(command) + help_hint);
+            const std::string hint = nearest_hint(name, option_specs);
+            usage_error("unknown option \"" + name + "\" for velkorramp " + std::string(command) +
+                        (hint.empty() ? help_hint : hint));
         }
         if (parsed.has(option->name)) {
             usage_error(std::string(option->name) + " is given more than once");

@@ -63,6 +63,8 @@ public:
 
     DescriptorWriter& writer() { return writer_; }
     const std::filesystem::path& target() const { return target_; }
+    // The hidden file itself, for the few writers that open files by name.
+    const std::filesystem::path& temporary() const { return temporary_; }
     // True once a write through writer() failed.
     bool write_failed() const { return writer_.error_number() != 0; }
 

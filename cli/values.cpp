@@ -92,6 +92,28 @@ PointValue parse_point(std::string_view option, std::string_view text)
     return point;
 }
 
+PointValue parse_layer_point(std::string_view option, std::string_view text, int layer_width, int layer_height)
+{
+    const auto parts = split(text, ',');
+    PointValue point;
+    const auto coordinate = [](std::string_view part, int side, double& value) {
+        part = trimmed(part);
+        if (!part.empty() && part.back() == '%') {
+            double percent = 0;
+            if (!read_number(part.substr(0, part.size() - 1), percent)) return false;
+            value = percent / 100.0 * side;
+            return true;
+        }
+        return read_number(part, value);
+    };
+    if (parts.size() != 2 || !coordinate(parts[0], layer_width, point.x) ||
+        !coordinate(parts[1], layer_height, point.y)) {
+        usage_error(prefix(option) + quoted(text) +
+                    " is not X,Y (two numbers in layer pixels, e.g. 960,540, or percent of the layer, e.g. 50%,50%)");
+    }
+    return point;
+}
+
 void parse_origin(std::string_view option, std::string_view text, int& x, int& y)
 {
     const auto parts = split(text, ',');
@@ -124,48 +146,69 @@ SizeValue parse_size(std::string_view option, std::string_view text)
     return SizeValue{static_cast<int>(w), static_cast<int>(h)};
 }
 
-Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alpha)
+ColorValue parse_color_value(std::string_view option, std::string_view text, bool with_alpha)
 {
-    const std::string forms = with_alpha ? "#RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A with each channel 0 to 255"
-                                         : "#RRGGBB or R,G,B with each channel 0 to 255";
-    std::array<int, 4> channels{0, 0, 0, 255};
+    const std::string forms =
+        std::string(with_alpha ? "#RGB, #RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A" : "#RGB, #RRGGBB or R,G,B") +
+        " with each channel 0 to 255, or 0.0 to 1.0 with a decimal point";
+    std::array<double, 4> channels{0, 0, 0, 1};
     std::size_t count = 0;
+    text = trimmed(text);
     if (!text.empty() && text.front() == '#') {
         const std::string_view hex = text.substr(1);
-        if (hex.size() == 6 || (with_alpha && hex.size() == 8)) {
-            count = hex.size() / 2;
+        // #RGB stands for #RRGGBB.
+        const bool short_form = hex.size() == 3;
+        if (short_form || hex.size() == 6 || (with_alpha && hex.size() == 8)) {
+            count = short_form ? 3 : hex.size() / 2;
             for (std::size_t i = 0; i < count; ++i) {
-                const int high = hex_digit(hex[2 * i]);
-                const int low = hex_digit(hex[2 * i + 1]);
+                const int high = hex_digit(hex[short_form ? i : 2 * i]);
+                const int low = hex_digit(hex[short_form ? i : 2 * i + 1]);
                 if (high < 0 || low < 0) {
                     count = 0;
                     break;
                 }
-                channels[i] = high * 16 + low;
+                channels[i] = (high * 16 + low) / 255.0;
             }
         }
     } else {
         const auto parts = split(text, ',');
         if (parts.size() == 3 || (with_alpha && parts.size() == 4)) {
+            // Floats when any channel has a decimal point or an "f" suffix.
+            bool floats = false;
+            for (const std::string_view part : parts) {
+                const std::string_view p = trimmed(part);
+                floats = floats || p.find('.') != std::string_view::npos ||
+                         (!p.empty() && (p.back() == 'f' || p.back() == 'F'));
+            }
             count = parts.size();
             for (std::size_t i = 0; i < count; ++i) {
-                long long v = 0;
-                if (!read_int(parts[i], v)) {
+                std::string_view p = trimmed(parts[i]);
+                if (!p.empty() && (p.back() == 'f' || p.back() == 'F')) p.remove_suffix(1);
+                double v = 0;
+                long long whole = 0;
+                const bool ok = floats ? read_number(p, v) : read_int(p, whole);
+                if (!ok) {
                     count = 0;
                     break;
                 }
-                if (v < 0 || v > 255) {
+                if (floats ? !(v >= 0.0 && v <= 1.0) : whole < 0 || whole > 255) {
                     usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + forms);
                 }
-                channels[i] = static_cast<int>(v);
+                channels[i] = floats ? v : whole / 255.0;
             }
         }
     }
     if (count == 0) {
         usage_error(prefix(option) + quoted(text) + " is not a colour: use " + forms);
     }
-    return Rgba8{static_cast<std::uint8_t>(channels[0]), static_cast<std::uint8_t>(channels[1]),
-                 static_cast<std::uint8_t>(channels[2]), static_cast<std::uint8_t>(channels[3])};
+    return ColorValue{channels[0], channels[1], channels[2], channels[3]};
+}
+
+Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alpha)
+{
+    const ColorValue c = parse_color_value(option, text, with_alpha);
+    const auto byte = [](double v) { return static_cast<std::uint8_t>(v * 255.0 + 0.5); };
+    return Rgba8{byte(c.red), byte(c.green), byte(c.blue), byte(c.alpha)};
 }
 
 Downsample parse_downsample(std::string_view option, std::string_view text)
@@ -243,6 +286,16 @@ std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
         usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
     }
     return static_cast<std::uint64_t>(bytes);
+}
+
+const char* article_for(long long number)
+{
+    // Read in groups of three digits: only the leading group is heard first.
+    long long leading = number < 0 ? -number : number;
+    while (leading >= 1000) leading /= 1000;
+    long long first = leading;
+    while (first >= 10) first /= 10;
+    return first == 8 || leading == 11 || leading == 18 ? "an" : "a";
 }
 
 std::string format_number(double value)

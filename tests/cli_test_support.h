@@ -249,18 +249,39 @@ inline FileImage read_file(const fs::path& path)
     return image;
 }
 
-// Writes RGBA samples of one type as straight-alpha PNG/TIFF/EXR.
-template <class Sample>
-void write_file(const fs::path& path, int width, int height, int channels, OIIO::TypeDesc type,
-                const std::vector<Sample>& samples)
+// The header of an image file as OpenImageIO reads it, with its metadata.
+inline OIIO::ImageSpec read_spec(const fs::path& path)
 {
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = OIIO::ImageInput::open(path.string(), &config);
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path << ": " << OIIO::geterror();
+        return {};
+    }
+    return in->spec();
+}
+
+// Writes samples of the spec's type with its windows and attributes, as
+// straight alpha where the format has a choice.
+template <class Sample>
+void write_file(const fs::path& path, OIIO::ImageSpec image_spec, const std::vector<Sample>& samples)
+{
+    const OIIO::TypeDesc type = image_spec.format;
     auto out = OIIO::ImageOutput::create(path.string());
     ASSERT_TRUE(out);
-    OIIO::ImageSpec image_spec(width, height, channels, type);
     image_spec.attribute("oiio:UnassociatedAlpha", 1);
     ASSERT_TRUE(out->open(path.string(), image_spec)) << out->geterror();
     ASSERT_TRUE(out->write_image(type, samples.data())) << out->geterror();
     ASSERT_TRUE(out->close());
+}
+
+// The same for a plain image of one sample type.
+template <class Sample>
+void write_file(const fs::path& path, int width, int height, int channels, OIIO::TypeDesc type,
+                const std::vector<Sample>& samples)
+{
+    write_file(path, OIIO::ImageSpec(width, height, channels, type), samples);
 }
 
 // The frame the simulated host renders in-process with the same module, layer

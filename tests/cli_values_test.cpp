@@ -224,16 +224,5 @@ TEST(LayerConversion, ProxyTakesEveryNthPixelAndRoundsTheSizeUp)
     EXPECT_EQ(downsampled_side(1920, Factor{2, 3}), 1280);
 }
 
-TEST(OutputFormats, EachContainerHoldsItsDepthsOnly)
-{
-    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.PNG"), 16); }), ExitCode::ok);
-    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.png"), 32); }), ExitCode::usage);
-    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.tiff"), 32); }), ExitCode::ok);
-    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.tif"), 8); }), ExitCode::ok);
-    EXPECT_EQ(code_of([] { check_format_holds(output_format_for("a.exr"), 8); }), ExitCode::usage);
-    EXPECT_EQ(code_of([] { output_format_for("a.jpg"); }), ExitCode::usage);
-    EXPECT_EQ(code_of([] { output_format_for("noextension"); }), ExitCode::usage);
-}
-
 }  // namespace
 }  // namespace velkorramp

@@ -1,0 +1,51 @@
+#include "cli/file_metadata.h"
+
+#include <cstdio>
+
+namespace velkorramp {
+
+const char* tool_version() { return VELKOR_TOOL_VERSION; }
+
+std::string module_version_text(A_u_long word)
+{
+    const A_u_long major = ((word >> 19) & 0x7u) | (((word >> 26) & 0xFu) << 3);
+    const A_u_long minor = (word >> 15) & 0xFu;
+    const A_u_long bug = (word >> 11) & 0xFu;
+    const A_u_long stage = (word >> 9) & 0x3u;
+    const A_u_long build = word & 0x1FFu;
+    static constexpr const char* kStages[] = {"development", "alpha", "beta", "release"};
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(bug) + " " + kStages[stage] +
+           ", build " + std::to_string(build);
+}
+
+std::string control_attribute(const ControlValue& value)
+{
+    std::string name = value.option.empty() ? value.control : value.option.substr(2);
+    for (char& c : name) {
+        if (c == ' ') c = '-';
+    }
+    return "velkorramp:" + name;
+}
+
+std::string provenance_description(const Provenance& provenance)
+{
+    std::string text = std::string("VelkorRamp frame by velkorramp ") + tool_version() + " (module " +
+                       provenance.module + "), " + provenance.layer + ", working colour space " +
+                       provenance.working_space + ":";
+    for (std::size_t i = 0; i < provenance.controls.size(); ++i) {
+        const ControlValue& c = provenance.controls[i];
+        text += (i == 0 ? " " : "; ") + c.control + " " + c.value;
+    }
+    return text;
+}
+
+void record_provenance(OIIO::ImageSpec& spec, const Provenance& provenance)
+{
+    spec.attribute("Software", std::string("velkorramp ") + tool_version());
+    spec.attribute("ImageDescription", provenance_description(provenance));
+    spec.attribute("velkorramp:module", provenance.module);
+    spec.attribute("velkorramp:layer", provenance.layer);
+    for (const ControlValue& value : provenance.controls) spec.attribute(control_attribute(value), value.value);
+}
+
+}  // namespace velkorramp

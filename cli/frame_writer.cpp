@@ -1,0 +1,334 @@
+#include "cli/frame_writer.h"
+
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imageio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "cli/failure.h"
+#include "cli/library_messages.h"
+#include "cli/output_file.h"
+#include "cli/sample_conversions.h"
+
+namespace velkorramp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The part of the layer the file holds, in the frame's (proxy) layer coordinates.
+struct Region {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+Region written_region(const simhost::World& frame, const WriteSettings& settings)
+{
+    const FrameWindows& w = settings.windows;
+    if (settings.keeps_origin()) return Region{w.origin_x, w.origin_y, frame.width(), frame.height()};
+    return Region{0, 0, w.display_width, w.display_height};
+}
+
+OIIO::TypeDesc type_of(FileDepth depth)
+{
+    switch (depth) {
+    case FileDepth::u8:
+        return OIIO::TypeDesc::UINT8;
+    case FileDepth::u16:
+        return OIIO::TypeDesc::UINT16;
+    case FileDepth::half:
+        return OIIO::TypeDesc::HALF;
+    case FileDepth::f32:
+        return OIIO::TypeDesc::FLOAT;
+    }
+    return OIIO::TypeDesc::FLOAT;
+}
+
+template <class Sample>
+Sample premultiply(Sample colour, Sample alpha, std::uint32_t maximum)
+{
+    if constexpr (std::is_same_v<Sample, float>) {
+        (void)maximum;
+        return colour * alpha;
+    } else {
+        return static_cast<Sample>((static_cast<std::uint32_t>(colour) * alpha + maximum / 2) / maximum);
+    }
+}
+
+// One row of the region as the file's samples: the frame's pixels where it has
+// them, transparent black elsewhere; converted in colour (through float) when
+// asked; premultiplied last, in the file's own units.
+template <class Pixel, class ToFile>
+void file_row(const simhost::World& frame, const WriteSettings& settings, const Region& region, int row,
+              typename ToFile::Sample* out, std::vector<float>& scratch)
+{
+    using Sample = typename ToFile::Sample;
+    const int channels = settings.format.has_alpha() ? 4 : 3;
+    std::fill(out, out + static_cast<std::size_t>(region.width) * channels, Sample{});
+    const int frame_y = region.y + row - settings.windows.origin_y;
+    if (frame_y < 0 || frame_y >= frame.height()) return;
+    // The columns of the region that the frame covers.
+    const int first = std::max(region.x, settings.windows.origin_x);
+    const int last = std::min(region.x + region.width, settings.windows.origin_x + frame.width());
+    if (first >= last) return;
+    const ToFile to_file;
+    const HostToFileFloat to_float;
+    const int count = last - first;
+    const bool convert = !settings.conversion.empty();
+    if (convert) {
+        scratch.resize(static_cast<std::size_t>(count) * 4);
+        for (int i = 0; i < count; ++i) {
+            const Pixel& p = frame.at<Pixel>(first + i - settings.windows.origin_x, frame_y);
+            float* s = &scratch[static_cast<std::size_t>(i) * 4];
+            s[0] = to_float(p.red);
+            s[1] = to_float(p.green);
+            s[2] = to_float(p.blue);
+            s[3] = to_float(p.alpha);
+        }
+        settings.conversion.apply(scratch.data(), count, 1);
+    }
+    std::uint32_t maximum = 1;
+    if constexpr (!std::is_same_v<Sample, float>) maximum = ToFile::maximum;
+    for (int i = 0; i < count; ++i) {
+        std::array<Sample, 4> rgba;
+        if (convert) {
+            const float* s = &scratch[static_cast<std::size_t>(i) * 4];
+            for (int c = 0; c < 4; ++c) rgba[static_cast<std::size_t>(c)] = to_file(s[c]);
+        } else {
+            const Pixel& p = frame.at<Pixel>(first + i - settings.windows.origin_x, frame_y);
+            rgba = {to_file(p.red), to_file(p.green), to_file(p.blue), to_file(p.alpha)};
+        }
+        if (settings.premultiplied) {
+            for (int c = 0; c < 3; ++c) rgba[static_cast<std::size_t>(c)] = premultiply(rgba[c], rgba[3], maximum);
+        }
+        Sample* o = out + static_cast<std::size_t>(first - region.x + i) * channels;
+        for (int c = 0; c < channels; ++c) o[c] = rgba[static_cast<std::size_t>(c)];
+    }
+}
+
+OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
+{
+    const int channels = settings.format.has_alpha() ? 4 : 3;
+    OIIO::ImageSpec spec(region.width, region.height, channels, type_of(settings.depth));
+    const FrameWindows& w = settings.windows;
+    spec.x = w.display_x + region.x;
+    spec.y = w.display_y + region.y;
+    spec.full_x = w.display_x;
+    spec.full_y = w.display_y;
+    spec.full_width = w.display_width;
+    spec.full_height = w.display_height;
+    if (channels == 4) spec.alpha_channel = 3;
+    // Straight colour is handed over as it is, and the writer told so, or it
+    // would divide by alpha itself; the TIFF writer then sets ExtraSamples to
+    // unassociated alpha. Premultiplied colour is handed over without the hint.
+    if (channels == 4 && !settings.premultiplied) spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (settings.compression) {
+        spec.attribute("compression", settings.compression->attribute());
+        if (settings.format.oiio_format == "png") {
+            spec.attribute("png:compressionLevel", static_cast<int>(settings.compression->level.value_or(6)));
+        }
+        if (settings.format.oiio_format == "tiff" && settings.compression->level) {
+            spec.attribute("tiff:zipquality", static_cast<int>(*settings.compression->level));
+        }
+    }
+    if (settings.spaces != nullptr) {
+        tag_colour_space(spec, settings.format.oiio_format, settings.colour_space, *settings.spaces);
+    }
+    record_provenance(spec, settings.provenance);
+    // A TIFF's Exif directory holds only the colour space tag; an empty one makes
+    // the writer record an error while reporting success.
+    if (settings.format.oiio_format == "tiff") {
+        spec.attribute("tiff:write_exif", spec.find_attribute("Exif:ColorSpace") != nullptr ? 1 : 0);
+    }
+    return spec;
+}
+
+// Writes the region band by band through `out`, already open.
+template <class Pixel, class ToFile>
+bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
+                 const Region& region, const OIIO::ImageSpec& spec, OIIO::TypeDesc data_type)
+{
+    using Sample = typename ToFile::Sample;
+    const std::size_t row_samples = static_cast<std::size_t>(region.width) * static_cast<std::size_t>(spec.nchannels);
+    // A writer that stores tiles (IFF) takes the image whole; the others take
+    // bands of about 4 MiB.
+    const bool whole = out.spec().tile_width > 0;
+    const int band_rows =
+        whole ? region.height
+              : static_cast<int>(std::clamp<std::size_t>((std::size_t{4} << 20) / (row_samples * sizeof(Sample)), 1,
+                                                         static_cast<std::size_t>(region.height)));
+    std::vector<Sample> band(static_cast<std::size_t>(band_rows) * row_samples);
+    std::vector<float> scratch;
+    for (int y = 0; y < region.height; y += band_rows) {
+        const int rows = std::min(band_rows, region.height - y);
+        for (int r = 0; r < rows; ++r) {
+            Sample* row = band.data() + static_cast<std::size_t>(r) * row_samples;
+            file_row<Pixel, ToFile>(frame, settings, region, y + r, row, scratch);
+        }
+        const bool written = whole ? out.write_image(data_type, band.data())
+                                   : out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data());
+        if (!written) return false;
+    }
+    return true;
+}
+
+template <class Pixel>
+bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
+                  const Region& region, const OIIO::ImageSpec& spec)
+{
+    switch (settings.depth) {
+    case FileDepth::u8:
+        return write_bands<Pixel, HostToFile8>(out, frame, settings, region, spec, OIIO::TypeDesc::UINT8);
+    case FileDepth::u16:
+        return write_bands<Pixel, HostToFile16>(out, frame, settings, region, spec, OIIO::TypeDesc::UINT16);
+    case FileDepth::half:  // handed over as float; the writer rounds to half
+    case FileDepth::f32:
+        return write_bands<Pixel, HostToFileFloat>(out, frame, settings, region, spec, OIIO::TypeDesc::FLOAT);
+    }
+    return false;
+}
+
+bool write_all(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
+               const Region& region, const OIIO::ImageSpec& spec)
+{
+    switch (simhost::bit_depth(frame.format())) {
+    case 8:
+        return write_pixels<PF_Pixel>(out, frame, settings, region, spec);
+    case 16:
+        return write_pixels<PF_Pixel16>(out, frame, settings, region, spec);
+    default:
+        return write_pixels<PF_PixelFloat>(out, frame, settings, region, spec);
+    }
+}
+
+// Standard output gets the whole file at once, each write checked, after the
+// writer has finished it in memory (TIFF's writer goes back to fill in offsets).
+void copy_to_stdout(const std::vector<unsigned char>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            fail(ExitCode::output, "cannot write to standard output: " + system_reason(n < 0 ? errno : EIO));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// A writer can report success for a file its own reader cannot open; the
+// file's header must give back the size and channels that were written.
+template <class Fail>
+void check_reads_back(const std::string& name, OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec,
+                      Fail failed)
+{
+    LibraryMessages quiet;
+    OIIO::ImageSpec config;
+    auto in = proxy != nullptr ? OIIO::ImageInput::create(name, true, &config, proxy) : OIIO::ImageInput::open(name);
+    if (!in) {
+        const std::string library_error = OIIO::geterror();
+        failed("the written file does not read back: " + reason_of(library_error, quiet.text(), "no reason given"));
+    }
+    const OIIO::ImageSpec& got = in->spec();
+    if (got.width != spec.width || got.height != spec.height || got.nchannels != spec.nchannels) {
+        failed("the written file reads back as " + std::to_string(got.width) + "x" + std::to_string(got.height) +
+               " with " + std::to_string(got.nchannels) + " channels, not as written");
+    }
+    in->close();
+}
+
+}  // namespace
+
+bool WriteSettings::keeps_origin() const
+{
+    if (!format.stores_origin) return false;
+    const bool negative = windows.origin_x + windows.display_x < 0 || windows.origin_y + windows.display_y < 0;
+    return !negative || format.stores_negative_origin;
+}
+
+void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings)
+{
+    const Region region = written_region(frame, settings);
+    const OIIO::ImageSpec spec = file_spec(region, settings);
+    LibraryMessages quiet;
+    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
+    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
+    // out of a file that has an Exif directory and still reports success; such
+    // a file, and the formats whose writers open files themselves, are written
+    // by name.
+    const bool exif_tiff = settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
+    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
+
+    if (path == "-") {
+        const auto failed = [&](const std::string& reason) {
+            fail(ExitCode::output, "cannot write to standard output: " + reason);
+        };
+        const auto library_failed = [&](const char* otherwise) {
+            const std::string library_error = out ? out->geterror() : OIIO::geterror();
+            failed(reason_of(library_error, quiet.text(), otherwise));
+        };
+        // The whole file is made in memory first (TIFF's writer goes back to fill
+        // in offsets); by name, in an anonymous in-memory file.
+        std::vector<unsigned char> bytes;
+        OIIO::Filesystem::IOVecOutput memory(bytes);
+        const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
+        if (by_name && anonymous < 0) failed(system_reason(errno));
+        const std::string name = by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
+        if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
+            library_failed("the writer would not start");
+        }
+        const bool written = write_all(*out, frame, settings, region, spec);
+        if (!written || !out->close() || out->has_error()) library_failed("the writer failed without a reason");
+        out.reset();
+        if (by_name) {
+            struct stat info {};
+            const bool sized = ::fstat(anonymous, &info) == 0;
+            bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
+            const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
+                                           static_cast<ssize_t>(bytes.size());
+            const int error_number = errno;
+            ::close(anonymous);
+            if (!read) failed(system_reason(error_number));
+        }
+        quiet.text();
+        OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
+        check_reads_back("-", &reader, spec, failed);
+        copy_to_stdout(bytes);
+        return;
+    }
+
+    OutputFile file(path);
+    if (!out) {
+        const std::string library_error = OIIO::geterror();
+        file.fail(reason_of(library_error, quiet.text(), "no writer for this format"));
+    }
+    // Where the writer takes one, it sees only the descriptor, so every byte it
+    // writes is checked there, and its messages name the user's path. Written
+    // by name, the flush and close of the descriptor still check what reached
+    // the disk.
+    const bool opened = by_name ? out->open(file.temporary().string(), spec)
+                                : out->set_ioproxy(&file.writer()) && out->open(path.string(), spec);
+    if (!opened) {
+        const std::string library_error = out->geterror();
+        file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
+    }
+    const bool written = write_all(*out, frame, settings, region, spec);
+    const bool closed = out->close();
+    if (!written || !closed || out->has_error() || file.write_failed()) {
+        const std::string library_error = out->geterror();
+        file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
+    }
+    out.reset();
+    quiet.text();
+    check_reads_back(file.temporary().string(), nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
+    file.commit();
+}
+
+}  // namespace velkorramp

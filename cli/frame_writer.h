@@ -1,0 +1,61 @@
+// A rendered frame into a file of any format this tool writes.
+//
+// The frame is written in the container's alpha convention (output_format.h),
+// at the depth chosen for it, in the working colour space or converted to
+// another, with the record of what made it (file_metadata.h).
+//
+// Position: a container that records where pixels lie (OpenEXR and DPX data
+// and display windows, TIFF and PNG offsets, as far as each allows negative
+// ones) gets the frame as it lies on the layer. Any other gets the whole layer:
+// the frame placed on it, transparent black where the frame has no pixels, and
+// whatever lies outside the layer cut off.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "cli/colour_space.h"
+#include "cli/file_metadata.h"
+#include "cli/output_format.h"
+#include "simhost/world.h"
+
+namespace velkorramp {
+
+// Where a frame lies, at the frame's (proxy) scale.
+struct FrameWindows {
+    int display_x = 0;  // the display window's own origin, as the input file had it
+    int display_y = 0;
+    int display_width = 0;  // the layer
+    int display_height = 0;
+    int origin_x = 0;  // the frame's top-left pixel on the layer (its world origin)
+    int origin_y = 0;
+};
+
+// How a frame becomes a file (write_settings.h builds it from the command line).
+struct WriteSettings {
+    OutputFormat format;
+    FileDepth depth = FileDepth::u8;
+    bool premultiplied = false;  // the file's colour (or, without alpha, its picture over black)
+    std::string colour_space;    // what the file's colour is in, as recorded in it
+    ColourSpaces::Conversion conversion;  // from the working space; empty when none
+    const ColourSpaces* spaces = nullptr;
+    std::optional<Compression> compression;
+    FrameWindows windows;
+    Provenance provenance;
+    // Whether the frame is written at its own position (else as the whole layer).
+    bool keeps_origin() const;
+};
+
+// Writes an 8, 16-bit or float ARGB world to `path` ("-": standard output)
+// through an OutputFile (output_file.h): complete, or not at all and an output
+// failure with the reason. Samples are converted from the host's depth to the
+// file's with the host's rules (8 to 16-bit v * 257, 16 to 8-bit
+// round(v * 255 / 32768), float to integer v * maximum + 0.5 clamped and
+// truncated, integer to float v / maximum; 16 to 16-bit the exact mapping of
+// image_file.h),
+// then converted in colour (in float) and finally premultiplied in the file's
+// own units: round(c * a / maximum) for integers, c * a for floats.
+void write_frame(const simhost::World& frame, const std::filesystem::path& path, const WriteSettings& settings);
+
+}  // namespace velkorramp

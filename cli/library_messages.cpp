@@ -1,0 +1,66 @@
+#include "cli/library_messages.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace velkorramp {
+
+std::string first_line(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    text.erase(0, text.find_first_not_of("\n "));
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos) text.resize(end);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+LibraryMessages::LibraryMessages()
+{
+    std::fflush(stderr);
+    capture_ = ::memfd_create("velkorramp-library-messages", MFD_CLOEXEC);
+    if (capture_ < 0) return;
+    saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) restore();
+}
+
+LibraryMessages::~LibraryMessages()
+{
+    restore();
+    if (capture_ >= 0) ::close(capture_);
+}
+
+std::string LibraryMessages::text()
+{
+    restore();
+    if (capture_ < 0) return {};
+    char buffer[1024];
+    const ssize_t n = ::pread(capture_, buffer, sizeof buffer, 0);
+    std::string line = first_line(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
+    for (const std::string prefix : {"libpng error: ", "libpng warning: "}) {
+        if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
+    }
+    return line;
+}
+
+void LibraryMessages::restore()
+{
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+}
+
+std::string reason_of(const std::string& library_error, const std::string& printed, const char* otherwise)
+{
+    std::string reason = first_line(library_error);
+    if (reason.empty()) reason = printed;
+    return reason.empty() ? std::string(otherwise) : reason;
+}
+
+}  // namespace velkorramp

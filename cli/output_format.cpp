@@ -1,0 +1,348 @@
+#include "cli/output_format.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "cli/failure.h"
+
+namespace velkorramp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using enum FileDepth;
+using enum AlphaConvention;
+
+struct KnownFormat {
+    const char* name;
+    const char* oiio_format;
+    std::vector<const char*> extensions;  // the first is the one messages show
+    std::vector<FileDepth> depths;
+    AlphaConvention alpha;
+    bool origin;
+    bool negative_origin;
+    bool display_window;
+    bool streams;
+    std::vector<CompressionKind> compressions;
+};
+
+// OpenImageIO's writers that hold a colour image. PNG records a non-negative
+// offset (its oFFs chunk) although its writer does not claim "origin"; the test
+// of this table checks the rest against the writers' own claims.
+const std::vector<KnownFormat>& known_formats()
+{
+    static const std::vector<KnownFormat> formats{
+        {"PNG", "png", {".png"}, {u8, u16}, straight, true, false, false, true, {{"zip", 0, 9}}},
+        {"TIFF", "tiff", {".tif", ".tiff"}, {u8, u16, f32}, either, true, false, false, true,
+         {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}}},
+        {"OpenEXR", "openexr", {".exr"}, {half, f32}, premultiplied, true, true, true, false,
+         {{"none"},
+          {"rle"},
+          {"zip", 1, 9},
+          {"zips", 1, 9},
+          {"piz"},
+          {"pxr24"},
+          {"b44"},
+          {"b44a"},
+          {"dwaa", 1, 10000, false},
+          {"dwab", 1, 10000, false}}},
+        {"JPEG", "jpeg", {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"}, {u8}, none, false, false, false, false,
+         {{"jpeg", 1, 100}}},
+        {"DPX", "dpx", {".dpx"}, {u8, u16, f32}, premultiplied, true, false, true, false, {{"none"}}},
+        {"WebP", "webp", {".webp"}, {u8}, straight, false, false, false, false, {{"webp", 1, 100}}},
+        {"Targa", "targa", {".tga", ".tpic"}, {u8}, straight, false, false, false, false, {{"none"}, {"rle"}}},
+        {"BMP", "bmp", {".bmp", ".dib"}, {u8}, straight, false, false, false, false, {}},
+        {"SGI", "sgi", {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"}, {u8, u16}, premultiplied, false, false,
+         false, false, {{"none"}, {"rle"}}},
+        {"IFF", "iff", {".iff"}, {u8, u16}, premultiplied, true, false, false, false, {{"none"}, {"rle"}}},
+        {"RLA", "rla", {".rla"}, {u8, u16, f32}, premultiplied, true, true, true, false, {}},
+        {"ICO", "ico", {".ico"}, {u8}, straight, false, false, false, false, {}},
+        {"GIF", "gif", {".gif"}, {u8}, straight, false, false, false, false, {}},
+        {"PNM", "pnm", {".ppm", ".pnm"}, {u8}, none, false, false, false, false, {}},
+        {"HDR", "hdr", {".hdr", ".rgbe"}, {f32}, none, false, false, false, false, {}},
+    };
+    return formats;
+}
+
+std::string lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+OutputFormat from_known(const KnownFormat& known)
+{
+    OutputFormat format;
+    format.name = known.name;
+    format.oiio_format = known.oiio_format;
+    format.depths = known.depths;
+    format.alpha = known.alpha;
+    format.stores_origin = known.origin;
+    format.stores_negative_origin = known.negative_origin;
+    format.stores_display_window = known.display_window;
+    format.streams = known.streams;
+    format.compressions = known.compressions;
+    return format;
+}
+
+const KnownFormat* find_by_extension(const std::string& ext)
+{
+    for (const KnownFormat& known : known_formats()) {
+        for (const char* e : known.extensions) {
+            if (ext == e) return &known;
+        }
+    }
+    return nullptr;
+}
+
+// OpenImageIO's own name for the format behind an extension it knows, or "".
+std::string library_format_for(const std::string& ext)
+{
+    if (ext.size() < 2) return {};
+    const std::string list = OIIO::get_string_attribute("extension_list");
+    // "tiff:tif,tiff;jpeg:jpg,jpeg;..."
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(';', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string entry = list.substr(start, end - start);
+        const std::size_t colon = entry.find(':');
+        if (colon != std::string::npos) {
+            std::size_t at = colon + 1;
+            while (at <= entry.size()) {
+                std::size_t comma = entry.find(',', at);
+                if (comma == std::string::npos) comma = entry.size();
+                if (entry.compare(at, comma - at, ext.substr(1)) == 0) return entry.substr(0, colon);
+                at = comma + 1;
+            }
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string level_range_text(const CompressionKind& kind)
+{
+    const auto number = [](double v) {
+        std::array<char, 32> text{};
+        const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), v);
+        return std::string(text.data(), end);
+    };
+    return number(kind.min_level) + " to " + number(kind.max_level);
+}
+
+std::string compressions_text(const OutputFormat& format)
+{
+    std::string text;
+    for (std::size_t i = 0; i < format.compressions.size(); ++i) {
+        const CompressionKind& kind = format.compressions[i];
+        if (i > 0) text += i + 1 == format.compressions.size() ? " or " : ", ";
+        text += kind.name;
+        if (kind.max_level > 0) text += "[:" + level_range_text(kind) + "]";
+    }
+    return text;
+}
+
+}  // namespace
+
+const char* depth_word(FileDepth depth)
+{
+    switch (depth) {
+    case u8:
+        return "8";
+    case u16:
+        return "16";
+    case half:
+        return "half";
+    case f32:
+        return "float";
+    }
+    return "?";
+}
+
+std::string depth_text(FileDepth depth)
+{
+    switch (depth) {
+    case u8:
+        return "8-bit";
+    case u16:
+        return "16-bit";
+    case half:
+        return "half-float";
+    case f32:
+        return "float";
+    }
+    return "?";
+}
+
+FileDepth parse_output_depth(std::string_view option, std::string_view text)
+{
+    const std::string word = lower(text);
+    if (word == "8") return u8;
+    if (word == "16") return u16;
+    if (word == "half") return half;
+    if (word == "float" || word == "32") return f32;
+    usage_error(std::string(option) + ": " + in_quotes(text) + " is not a file depth: use 8, 16, half or float");
+}
+
+bool OutputFormat::holds(FileDepth depth) const
+{
+    return std::find(depths.begin(), depths.end(), depth) != depths.end();
+}
+
+std::string OutputFormat::depths_text() const
+{
+    std::string text;
+    for (std::size_t i = 0; i < depths.size(); ++i) {
+        if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
+        text += depth_text(depths[i]);
+    }
+    return text;
+}
+
+std::string written_extensions_text()
+{
+    std::string text;
+    for (const KnownFormat& known : known_formats()) {
+        if (!text.empty()) text += ", ";
+        text += known.extensions[0];
+        if (std::string_view(known.extensions[0]) == ".tif") text += "/.tiff";
+        if (std::string_view(known.extensions[0]) == ".jpg") text += "/.jpeg";
+    }
+    return text;
+}
+
+OutputFormat output_format_for(const fs::path& path, std::string_view format_word)
+{
+    const bool to_stdout = path == "-";
+    std::string ext;
+    if (to_stdout) {
+        ext = format_word.empty() ? std::string(".png") : "." + lower(format_word);
+        if (!format_word.empty() && format_word.front() == '.') ext = lower(format_word);
+    } else {
+        ext = lower(path.extension().string());
+    }
+    const std::string where = to_stdout ? "--format" : "--output";
+    if (const KnownFormat* known = find_by_extension(ext)) {
+        OutputFormat format = from_known(*known);
+        if (to_stdout && !format.streams) {
+            usage_error(where + ": " + format.name +
+                        " cannot be written to standard output (its writer needs to seek); use png or tif, or "
+                        "write a file");
+        }
+        return format;
+    }
+    const std::string shown = ext.empty() ? std::string("a name without an extension") : ext;
+    const std::string library_format = library_format_for(ext);
+    if (!library_format.empty()) {
+        std::string why = "OpenImageIO only reads " + library_format;
+        if (library_format == "jpeg2000") why = "OpenImageIO's jpeg2000 files do not read back in this build";
+        if (library_format == "heif") why = "OpenImageIO 2.4's heif writer reads past the rows it is given";
+        if (library_format == "fits") why = "FITS holds measurements, not a colour picture";
+        if (library_format == "zfile") why = "a zfile holds depth, not colour";
+        if (library_format == "null" || library_format == "term") why = "it makes no image file";
+        usage_error(where + ": " + shown + " is known but not supported for output (" + why + "); use " +
+                    written_extensions_text());
+    }
+    usage_error(where + ": " + in_quotes(to_stdout ? std::string(format_word) : path.string()) + " has " +
+                (ext.empty() ? std::string("no extension") : "the unknown extension " + ext) +
+                "; the extension chooses the format: " + written_extensions_text());
+}
+
+FileDepth frame_depth(int frame_bits) { return frame_bits == 8 ? u8 : frame_bits == 16 ? u16 : f32; }
+
+FileDepth choose_depth(const OutputFormat& format, int frame_bits, std::optional<FileDepth> asked)
+{
+    if (asked) {
+        if (!format.holds(*asked)) {
+            usage_error("--output-depth: " + format.name + " holds " + format.depths_text() + ", not " +
+                        depth_text(*asked));
+        }
+        return *asked;
+    }
+    static const std::array<FileDepth, 4> from8{u8, u16, half, f32};
+    static const std::array<FileDepth, 4> from16{u16, half, f32, u8};
+    static const std::array<FileDepth, 4> from32{f32, half, u16, u8};
+    const auto& order = frame_bits == 8 ? from8 : frame_bits == 16 ? from16 : from32;
+    for (const FileDepth depth : order) {
+        if (format.holds(depth)) return depth;
+    }
+    return format.depths.front();
+}
+
+bool choose_premultiplied(const OutputFormat& format, std::optional<std::string_view> asked)
+{
+    // Without alpha the colour is the picture over black, as any compositing
+    // tool would show the frame.
+    if (!asked) return format.alpha == premultiplied || format.alpha == none;
+    const std::string word = lower(*asked);
+    const bool want_premultiplied = word == "premultiplied" || word == "premult" || word == "associated";
+    const bool want_straight = word == "straight" || word == "unpremultiplied" || word == "unassociated";
+    if (!want_premultiplied && !want_straight) {
+        usage_error("--alpha: " + in_quotes(*asked) + " is not an alpha convention: use straight or premultiplied");
+    }
+    if (format.alpha == none) {
+        // The colour of a file without alpha is the picture over black (premultiplied),
+        // or the straight colour as rendered: both are meaningful.
+        return want_premultiplied;
+    }
+    if (format.alpha == either) return want_premultiplied;
+    if (want_premultiplied != (format.alpha == premultiplied)) {
+        usage_error("--alpha: " + format.name + " colour is always " +
+                    (format.alpha == premultiplied ? "premultiplied" : "straight") +
+                    " by alpha; only TIFF holds either (or use a format without alpha)");
+    }
+    return want_premultiplied;
+}
+
+std::string Compression::attribute() const
+{
+    if (!level) return name;
+    std::array<char, 32> text{};
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), *level);
+    return name + ":" + std::string(text.data(), end);
+}
+
+Compression parse_compression(std::string_view option, std::string_view text, const OutputFormat& format)
+{
+    const std::string prefix = std::string(option) + ": ";
+    if (format.compressions.empty()) {
+        usage_error(prefix + format.name + " takes no compression choice; leave out " + std::string(option));
+    }
+    const std::size_t colon = text.find(':');
+    const std::string name = lower(text.substr(0, colon));
+    const auto kind = std::find_if(format.compressions.begin(), format.compressions.end(),
+                                   [&](const CompressionKind& k) { return name == k.name; });
+    if (kind == format.compressions.end()) {
+        usage_error(prefix + in_quotes(text) + " is not a compression " + format.name + " takes: use " +
+                    compressions_text(format));
+    }
+    Compression compression{kind->name, std::nullopt};
+    if (colon == std::string_view::npos) return compression;
+    if (kind->max_level <= 0) {
+        usage_error(prefix + std::string(kind->name) + " takes no level; use " + compressions_text(format));
+    }
+    const std::string_view level_text = text.substr(colon + 1);
+    double level = 0;
+    const auto [end, ec] = std::from_chars(level_text.data(), level_text.data() + level_text.size(), level);
+    const bool number = !level_text.empty() && ec == std::errc{} && end == level_text.data() + level_text.size() &&
+                        std::isfinite(level);
+    if (!number || (kind->whole_level && level != std::floor(level)) || level < kind->min_level ||
+        level > kind->max_level) {
+        usage_error(prefix + in_quotes(text) + ": the level of " + std::string(kind->name) + " is " +
+                    (kind->whole_level ? "a whole number " : "a number ") + level_range_text(*kind));
+    }
+    compression.level = level;
+    return compression;
+}
+
+}  // namespace velkorramp

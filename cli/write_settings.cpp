@@ -1,0 +1,94 @@
+#include "cli/write_settings.h"
+
+namespace velkorramp {
+
+namespace {
+
+bool opaque(const simhost::World& frame)
+{
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            switch (simhost::bit_depth(frame.format())) {
+            case 8:
+                if (frame.at<PF_Pixel>(x, y).alpha != PF_MAX_CHAN8) return false;
+                break;
+            case 16:
+                if (frame.at<PF_Pixel16>(x, y).alpha != PF_MAX_CHAN16) return false;
+                break;
+            default:
+                if (frame.at<PF_PixelFloat>(x, y).alpha != 1.0f) return false;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+WriteSettings write_settings_for(const WriteRequest& request, const simhost::World& frame,
+                                 const FrameWindows& windows, const std::string& working_space,
+                                 const ColourSpaces& spaces, Provenance provenance, std::ostream& notes)
+{
+    WriteSettings settings;
+    const OutputFormat& format = request.format;
+    settings.format = format;
+    settings.windows = windows;
+    settings.spaces = &spaces;
+    settings.compression = request.compression;
+    const std::string note = "velkorramp: note: ";
+
+    const int frame_bits = simhost::bit_depth(frame.format());
+    settings.depth = choose_depth(format, frame_bits, request.depth);
+    if (!request.depth && settings.depth != frame_depth(frame_bits)) {
+        notes << note << format.name << " holds " << format.depths_text() << " samples, not "
+              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits << "-bit frame as "
+              << depth_text(settings.depth) << " (--output-depth chooses)\n";
+    }
+
+    const std::optional<std::string_view> alpha =
+        request.alpha ? std::optional<std::string_view>(*request.alpha) : std::nullopt;
+    settings.premultiplied = choose_premultiplied(format, alpha);
+    if (!format.has_alpha() && !request.alpha && !opaque(frame)) {
+        notes << note << format.name
+              << " has no alpha channel; writing the frame as it looks over black (--alpha straight writes its "
+                 "colour as rendered)\n";
+    }
+
+    settings.colour_space = working_space;
+    if (request.colour_space) {
+        settings.colour_space = spaces.resolve("--output-colorspace", *request.colour_space);
+        settings.conversion = spaces.conversion(working_space, settings.colour_space, "the frame");
+    }
+    OIIO::ImageSpec probe;
+    if (!tag_colour_space(probe, format.oiio_format, settings.colour_space, spaces)) {
+        const bool exr = format.oiio_format == "openexr";
+        notes << note << format.name << " cannot state the colour space " << in_quotes(settings.colour_space)
+              << (exr ? " where readers look (only in its colorSpace attribute); they will take it as linear"
+                      : "; readers will take it as " +
+                            std::string(format.oiio_format == "hdr" ? "linear" : "sRGB"))
+              << " (--output-colorspace converts)\n";
+    }
+
+    if (!settings.keeps_origin()) {
+        const bool whole = windows.origin_x == 0 && windows.origin_y == 0 && frame.width() == windows.display_width &&
+                           frame.height() == windows.display_height;
+        if (!whole) {
+            notes << note << format.name << " cannot record where the frame lies on the layer"
+                  << (format.stores_origin ? " at a negative position" : "") << "; writing the whole "
+                  << windows.display_width << "x" << windows.display_height
+                  << " layer, transparent where the frame has no pixels";
+            const bool cut = windows.origin_x < 0 || windows.origin_y < 0 ||
+                             windows.origin_x + frame.width() > windows.display_width ||
+                             windows.origin_y + frame.height() > windows.display_height;
+            notes << (cut ? ", and the frame's pixels outside the layer cut off\n" : "\n");
+        }
+    }
+    provenance.working_space = working_space;
+    settings.provenance = std::move(provenance);
+    return settings;
+}
+
+}  // namespace velkorramp
