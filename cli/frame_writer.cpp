@@ -223,6 +223,14 @@ void copy_to_stdout(const std::vector<unsigned char>& bytes)
     }
 }
 
+// The errors a full, read-only or failing disk gives a write: the ones whose
+// own words say more than an image library's.
+bool storage_error(int error_number)
+{
+    return error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG || error_number == EROFS ||
+           error_number == EIO;
+}
+
 // A writer can report success for a file its own reader cannot open; the
 // file's header must give back the size and channels that were written.
 template <class Fail>
@@ -319,10 +327,16 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
         const std::string library_error = out->geterror();
         file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
     }
+    errno = 0;
     const bool written = write_all(*out, frame, settings, region, spec);
+    const int write_errno = errno;
     const bool closed = out->close();
+    const int storage_errno = storage_error(write_errno) ? write_errno : errno;
     if (!written || !closed || out->has_error() || file.write_failed()) {
         const std::string library_error = out->geterror();
+        // Written by name, the library's own descriptor met the error; its
+        // message ("TIFFWriteScanline failed") says less than the system's.
+        if (by_name && storage_error(storage_errno)) file.fail(system_reason(storage_errno));
         file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
     }
     out.reset();

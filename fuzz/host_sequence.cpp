@@ -137,6 +137,9 @@ public:
         config.layer_width = draw_.between(1, 200);
         config.layer_height = draw_.between(1, 200);
         config.handle_fill = static_cast<std::uint8_t>(draw_.below(256));
+        // The sequence draws each world's geometry itself and checks its guard
+        // bytes and pixels there, so the host draws into the worlds it is given.
+        config.worlds.host_sized = false;
         session_ = std::make_unique<simhost::Session>(config);
         if (const simhost::Status st = session_->load(options_.module_path); !st) {
             finding("the module does not load: " + st.message);

@@ -349,7 +349,7 @@ TEST_F(Failures, ValuesOutsideTheDeclaredRangesNameTheControl)
         // Points and angles are 16.16 fixed point: what rounds to 2^31 does not fit.
         {{"render", "-o", "OUT", "--center", "32767.999999,4"},
          2,
-         {"\"Center\" accepts X,Y in layer pixels, each greater than -32768 and less than 32768 once rounded to "
+         {"\"Center\" accepts X,Y in layer pixels", "each greater than -32768 and less than 32768 once rounded to "
           "1/65536; 32767.999999,4 is outside that range"}},
         {{"render", "-o", "OUT", "--end", "0,-32767.9999925"}, 2, {"\"End of Ramp\"", "once rounded"}},
         {{"render", "-o", "OUT", "--direction", "32767.999995"},
