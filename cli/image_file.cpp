@@ -9,8 +9,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "cli/failure.h"
+#include "cli/memory_budget.h"
 #include "cli/output_file.h"
 
 namespace velkorramp {
@@ -37,32 +39,43 @@ std::string first_line(std::string text)
 // turns them into an error of its own; a failure is one line, so while the
 // library reads or writes, stderr goes to an anonymous in-memory file. What it
 // caught is the reason when the library itself gives none.
+//
+// A sequence reads and writes on several threads at once, and stderr is one
+// for the process: the first to start redirects it, the last to finish gives it
+// back, and each reads what arrived since it started (another thread's words
+// may be among them).
 class LibraryMessages {
 public:
     LibraryMessages()
     {
-        std::fflush(stderr);
-        capture_ = ::memfd_create("velkorramp-library-messages", MFD_CLOEXEC);
-        if (capture_ < 0) return;
-        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) restore();
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (users_++ == 0) {
+            std::fflush(stderr);
+            capture_ = ::memfd_create("velkorramp-library-messages", MFD_CLOEXEC);
+            if (capture_ >= 0) {
+                saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+                if (saved_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0) give_back();
+            }
+        }
+        if (capture_ >= 0) start_ = ::lseek(capture_, 0, SEEK_END);
     }
-    ~LibraryMessages()
-    {
-        restore();
-        if (capture_ >= 0) ::close(capture_);
-    }
+    ~LibraryMessages() { leave(); }
     LibraryMessages(const LibraryMessages&) = delete;
     LibraryMessages& operator=(const LibraryMessages&) = delete;
 
-    // Gives stderr back and returns the first line caught, without libpng's prefix.
+    // Stops capturing for this reader and returns the first line caught since it
+    // started, without libpng's prefix.
     std::string text()
     {
-        restore();
-        if (capture_ < 0) return {};
-        char buffer[1024];
-        const ssize_t n = ::pread(capture_, buffer, sizeof buffer, 0);
-        std::string line = first_line(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
+        const std::lock_guard<std::mutex> lock(mutex_);
+        std::string line;
+        if (capture_ >= 0 && start_ >= 0) {
+            std::fflush(stderr);
+            char buffer[1024];
+            const ssize_t n = ::pread(capture_, buffer, sizeof buffer, start_);
+            line = first_line(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
+        }
+        leave_locked();
         for (const std::string prefix : {"libpng error: ", "libpng warning: "}) {
             if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
         }
@@ -70,7 +83,21 @@ public:
     }
 
 private:
-    void restore()
+    void leave()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        leave_locked();
+    }
+    void leave_locked()
+    {
+        if (left_) return;
+        left_ = true;
+        if (--users_ > 0) return;
+        give_back();
+        if (capture_ >= 0) ::close(capture_);
+        capture_ = -1;
+    }
+    static void give_back()
     {
         if (saved_ < 0) return;
         std::fflush(stderr);
@@ -79,8 +106,12 @@ private:
         saved_ = -1;
     }
 
-    int capture_ = -1;
-    int saved_ = -1;
+    static inline std::mutex mutex_;
+    static inline int users_ = 0;
+    static inline int capture_ = -1;
+    static inline int saved_ = -1;
+    off_t start_ = -1;
+    bool left_ = false;
 };
 
 // The library's error, else what it printed, else a plain word.
@@ -224,21 +255,21 @@ void append_rgba(std::vector<Sample>& rgba, const std::vector<Sample>& samples, 
     }
 }
 
+// Rows [top, top + rows) of the frame as the file's RGBA samples, into `band`.
 template <class Pixel, class Sample, class Convert>
-std::vector<Sample> frame_samples(const simhost::World& frame, Convert convert)
+void band_samples(const simhost::World& frame, int top, int rows, std::vector<Sample>& band, Convert convert)
 {
-    std::vector<Sample> rgba(static_cast<std::size_t>(frame.width()) * static_cast<std::size_t>(frame.height()) * 4);
+    band.resize(static_cast<std::size_t>(frame.width()) * static_cast<std::size_t>(rows) * 4);
     std::size_t i = 0;
-    for (int y = 0; y < frame.height(); ++y) {
+    for (int y = top; y < top + rows; ++y) {
         for (int x = 0; x < frame.width(); ++x) {
             const Pixel& p = frame.at<Pixel>(x, y);
-            rgba[i++] = convert(p.red);
-            rgba[i++] = convert(p.green);
-            rgba[i++] = convert(p.blue);
-            rgba[i++] = convert(p.alpha);
+            band[i++] = convert(p.red);
+            band[i++] = convert(p.green);
+            band[i++] = convert(p.blue);
+            band[i++] = convert(p.alpha);
         }
     }
-    return rgba;
 }
 
 std::string lower(std::string text)
@@ -435,27 +466,14 @@ simhost::World layer_world(const LayerImage& image, int depth, const Downsample&
     return world;
 }
 
-void write_frame(const simhost::World& frame, const fs::path& path, const OutputFormat& format)
+void write_frame(const simhost::World& frame, const fs::path& path, const OutputFormat& format,
+                 const std::function<void()>& before_commit)
 {
     const int depth = simhost::bit_depth(frame.format());
     check_format_holds(format, depth);
-    OIIO::TypeDesc type = OIIO::TypeDesc::UINT8;
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint16_t> words;
-    std::vector<float> floats;
-    const void* data = nullptr;
-    if (depth == 8) {
-        bytes = frame_samples<PF_Pixel, std::uint8_t>(frame, [](std::uint8_t v) { return v; });
-        data = bytes.data();
-    } else if (depth == 16) {
-        type = OIIO::TypeDesc::UINT16;
-        words = frame_samples<PF_Pixel16, std::uint16_t>(frame, host16_to_file16);
-        data = words.data();
-    } else {
-        type = OIIO::TypeDesc::FLOAT;
-        floats = frame_samples<PF_PixelFloat, float>(frame, [](float v) { return v; });
-        data = floats.data();
-    }
+    const OIIO::TypeDesc type = depth == 8    ? OIIO::TypeDesc::UINT8
+                                : depth == 16 ? OIIO::TypeDesc::UINT16
+                                              : OIIO::TypeDesc::FLOAT;
 
     OIIO::ImageSpec image_spec(frame.width(), frame.height(), 4, type);
     if (format.oiio_format != "openexr") {
@@ -481,13 +499,36 @@ void write_frame(const simhost::World& frame, const fs::path& path, const Output
         const std::string library_error = out->geterror();
         file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
     }
-    const bool written = out->write_image(type, data);
+    // The samples go to the writer a band of rows at a time, converted from the
+    // host's ARGB as they go: what the tool holds besides the frame is one band.
+    const int band_rows = write_band_rows(frame.width(), depth);
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint16_t> words;
+    std::vector<float> floats;
+    bool written = true;
+    for (int top = 0; top < frame.height() && written; top += band_rows) {
+        const int rows = std::min(band_rows, frame.height() - top);
+        const void* data = nullptr;
+        if (depth == 8) {
+            band_samples<PF_Pixel>(frame, top, rows, bytes, [](std::uint8_t v) { return v; });
+            data = bytes.data();
+        } else if (depth == 16) {
+            band_samples<PF_Pixel16>(frame, top, rows, words, host16_to_file16);
+            data = words.data();
+        } else {
+            band_samples<PF_PixelFloat>(frame, top, rows, floats, [](float v) { return v; });
+            data = floats.data();
+        }
+        written = out->write_scanlines(top, top + rows, 0, type, data);
+    }
     const bool closed = out->close();
     if (!written || !closed || out->has_error() || file.write_failed()) {
         const std::string library_error = out->geterror();
         file.fail(reason_of(library_error, quiet.text(), "the writer failed without a reason"));
     }
     out.reset();
+    file.complete();
+    if (before_commit) before_commit();
     file.commit();
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,7 +110,11 @@ int downsampled_side(int side, const Factor& factor);
 
 // Writes an 8, 16-bit or float ARGB world as RGBA to `path` in `format` through
 // an OutputFile (output_file.h): complete, or not at all and an output failure
-// with the reason.
-void write_frame(const simhost::World& frame, const std::filesystem::path& path, const OutputFormat& format);
+// with the reason. The samples are converted a band of rows at a time, so the
+// write holds about 1 MiB besides the frame. `before_commit`, if given, runs
+// once the file is whole on disk and before it takes its name; whatever it
+// throws abandons the file.
+void write_frame(const simhost::World& frame, const std::filesystem::path& path, const OutputFormat& format,
+                 const std::function<void()>& before_commit = {});
 
 }  // namespace velkorramp
