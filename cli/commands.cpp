@@ -48,7 +48,7 @@ constexpr std::array<OptionSpec, 12> kRenderFrameOptions{{
 
 // A sequence: its frames, their rate, the writers, and the progress display.
 constexpr std::array<OptionSpec, 4> kSequenceOptions{{
-    {"--frames", nullptr, "FIRST-LAST[xSTEP]", "the frames to render, or one frame N (default 1); -o then needs a frame number: # or %04d"},
+    {"--frames", nullptr, "FIRST-LAST[xSTEP]", "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
     {"--fps", nullptr, "RATE", "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
     {"--quiet", "-q", nullptr, "no progress display"},

@@ -262,8 +262,9 @@ void band_samples(const simhost::World& frame, int top, int rows, std::vector<Sa
     band.resize(static_cast<std::size_t>(frame.width()) * static_cast<std::size_t>(rows) * 4);
     std::size_t i = 0;
     for (int y = top; y < top + rows; ++y) {
+        const Pixel* row = reinterpret_cast<const Pixel*>(frame.row(y));
         for (int x = 0; x < frame.width(); ++x) {
-            const Pixel& p = frame.at<Pixel>(x, y);
+            const Pixel& p = row[x];
             band[i++] = convert(p.red);
             band[i++] = convert(p.green);
             band[i++] = convert(p.blue);
