@@ -105,12 +105,16 @@ Run run_tool(const fs::path& program, const std::vector<std::string>& args)
 
 bool ok(const Run& run) { return WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0; }
 
-// The animated ramp: it turns and changes colour and power over the 100 frames.
-std::vector<std::string> animated_args(int depth)
+// The animated ramp: its centre moves, it turns and its start colour changes
+// over the 100 frames. Shaped, its Power goes from 1 to 2.2 as well, which costs
+// a host pow call per pixel on every frame but the first.
+std::vector<std::string> animated_args(int depth, bool shaped)
 {
-    return {"--size", "1920x1080", "--depth", std::to_string(depth), "--controlled-by", "center", "--center",
-            "480,270@1,1440,810@100", "--length", "600", "--direction", "0@1,360@100", "--start-color",
-            "#F2A541@1,#41F2A5@100", "--end-color", "#2B3A67", "--power", "1@1,2.2@100"};
+    std::vector<std::string> args{"--size", "1920x1080", "--depth", std::to_string(depth), "--controlled-by",
+                                  "center", "--center", "480,270@1,1440,810@100", "--length", "600", "--direction",
+                                  "0@1,360@100", "--start-color", "#F2A541@1,#41F2A5@100", "--end-color", "#2B3A67"};
+    if (shaped) args.insert(args.end(), {"--power", "1@1,2.2@100"});
+    return args;
 }
 
 struct Format {
@@ -192,7 +196,7 @@ int iterations() { return std::max(1, std::atoi(env_or("VELKOR_BENCH_ITERATIONS"
 
 int writers_used() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
 
-void sequence_case(benchmark::State& state, Format format)
+void sequence_case(benchmark::State& state, Format format, bool shaped, bool singles_too)
 {
     const fs::path dir = work_dir() / format.name;
     fs::remove_all(dir);
@@ -200,7 +204,7 @@ void sequence_case(benchmark::State& state, Format format)
     const int writers = writers_used();
     std::vector<std::string> sequence{"render", "--frames", "1-100", "--writers", std::to_string(writers), "-o",
                                       (dir / (std::string("seq.#.") + format.extension)).string()};
-    const std::vector<std::string> animated = animated_args(format.depth);
+    const std::vector<std::string> animated = animated_args(format.depth, shaped);
     sequence.insert(sequence.end(), animated.begin(), animated.end());
 
     // The floor writes exactly the frames the tool wrote.
@@ -230,7 +234,7 @@ void sequence_case(benchmark::State& state, Format format)
         };
         const auto run_singles = [&] {
             // Frames 1, 11, 21, ... 91: each its own process, as a shell loop runs them.
-            for (int i = 0; i < kSampledSingles; ++i) {
+            for (int i = 0; i < kSampledSingles && singles_too; ++i) {
                 const int frame = 1 + i * (kFrames / kSampledSingles);
                 std::vector<std::string> single{"render", "--frames", std::to_string(frame), "-o",
                                                 (dir / (std::string("one.") + format.extension)).string()};
@@ -258,10 +262,10 @@ void sequence_case(benchmark::State& state, Format format)
         seq_s.push_back(seq);
         floor_s.push_back(floor);
         start_s.push_back(start);
-        singles_100_s.push_back(singles_100);
+        if (singles_too) singles_100_s.push_back(singles_100);
         x_floor.push_back(seq / floor);
         x_floor_after_start.push_back((seq - start) / floor);
-        singles_x.push_back(singles_100 / seq);
+        if (singles_too) singles_x.push_back(singles_100 / seq);
     }
     state.counters["writers"] = writers;
     spread(state, "sequence_s", seq_s);
@@ -304,11 +308,17 @@ void register_all()
 {
     const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8}, {"exr32", "exr", 32, OIIO::TypeDesc::FLOAT}};
     for (const Format& format : formats) {
-        const std::string name = std::string("Sequence/") + format.name + "/1920x1080/frames:100";
-        benchmark::RegisterBenchmark(name.c_str(), [format](benchmark::State& s) { sequence_case(s, format); })
-            ->Unit(benchmark::kSecond)
-            ->UseManualTime()
-            ->Iterations(iterations());
+        for (const bool shaped : {false, true}) {
+            // The shaped ramp shows the cost of the host's pow beside the encoder;
+            // its single runs would add nothing new.
+            const std::string name = std::string("Sequence/") + format.name + (shaped ? "/animated-shaped" : "/animated") +
+                                     "/1920x1080/frames:100";
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [=](benchmark::State& s) { sequence_case(s, format, shaped, !shaped); })
+                ->Unit(benchmark::kSecond)
+                ->UseManualTime()
+                ->Iterations(iterations());
+        }
     }
 
     const double uhd_float = 3840.0 * 2160.0 * 16.0;
