@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 
-#include <algorithm>
-#include <array>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <new>
@@ -347,8 +347,10 @@ RenderRequest parse_render_request(const ParsedOptions& options)
                     frames_text(request.frames) + " are " + std::to_string(request.frames.count()) +
                     " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
     }
-    request.writers = std::min(default_writers(), request.frames.count());
+    request.writers = default_writers();
     if (const std::string* text = options.find("--writers")) request.writers = parse_writers("--writers", *text);
+    // More writers than frames would only wait.
+    request.writers = std::min(request.writers, request.frames.count());
     request.verbose = options.has("--verbose");
     request.quiet = options.has("--quiet");
     if (request.depth) check_format_holds(request.format, *request.depth);
@@ -370,10 +372,9 @@ void check_layer_size(const InputFile& file, const fs::path& path, int frame, co
 // The input world of a frame from an open input file.
 std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request, int depth)
 {
-    std::optional<LayerImage> image(file.read());
-    auto world = std::make_unique<simhost::World>(
-        layer_world(*image, depth, request.downsample, request.origin_x, request.origin_y));
-    return world;
+    const LayerImage image = file.read();
+    return std::make_unique<simhost::World>(
+        layer_world(image, depth, request.downsample, request.origin_x, request.origin_y));
 }
 
 // The input world of a solid layer.
@@ -391,14 +392,14 @@ std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, int de
     return world;
 }
 
-std::string report_text(const RenderRequest& request, const FrameFile& file, const simhost::WorldSpec& frame,
-                        int depth, int bands)
+// Every frame has the same size: the layer's, downsampled.
+std::string report_text(const RenderRequest& request, const FrameFile& file, const FramePlan& frame, int bands)
 {
     const Downsample& downsample = request.downsample;
     const std::string which =
         request.frames.count() > 1 ? " (frame " + std::to_string(file.frame) + ")" : std::string();
     return "rendered " + file.path.string() + which + ": " + std::to_string(frame.width) + "x" +
-           std::to_string(frame.height) + ", " + std::to_string(depth) + "-bit, from a " +
+           std::to_string(frame.height) + ", " + std::to_string(frame.depth) + "-bit, from a " +
            std::to_string(request.size.width) + "x" + std::to_string(request.size.height) + " layer at downsample " +
            std::to_string(downsample.x.num) + "/" + std::to_string(downsample.x.den) + "," +
            std::to_string(downsample.y.num) + "/" + std::to_string(downsample.y.den) + "; host threads " +
@@ -442,7 +443,7 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
     plan.height = downsampled_side(request.size.height, request.downsample.y);
     plan.depth = depth;
     plan.writers = request.writers;
-    plan.outputs_held = frames.count() > 1 ? request.writers + 1 : 1;
+    plan.outputs_held = std::min(request.writers + 1, frames.count());
     plan.input_per_frame = input_sequence;
     check_frame_fits(plan, request.memory_limit ? *request.memory_limit : machine_memory_budget());
     std::unique_ptr<simhost::World> input = file ? layer_from(*file, request, depth) : solid_layer(request, depth);
@@ -475,7 +476,7 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
         },
         [&](const FrameFile& written) {
             progress.frame_done();
-            if (request.verbose) progress.print(out, report_text(request, written, input->world_spec(), depth, bands));
+            if (request.verbose) progress.print(out, report_text(request, written, plan, bands));
         });
     for (int i = 0; i < frames.count(); ++i) {
         const FrameFile frame{i, frames.frame(i), request.output.name(frames.frame(i))};

@@ -112,9 +112,10 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
     write_layer("in.0001.png", 200, 10, 10);
     write_layer("in.0002.png", 10, 200, 10);
     write_layer("in.0003.png", 10, 10, 200);
-    const ProcessResult r = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "--type", "alpha", "-o",
-                                 path("out.%04d.png")});
+    const ProcessResult r = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "--type", "alpha", "-v",
+                                 "-o", path("out.%04d.png")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("out.0003.png (frame 3): 16x8, 8-bit, from a 16x8 layer"), std::string::npos) << r.out;
     for (int f = 1; f <= 3; ++f) {
         // "Alpha" keeps each input's colour.
         const FileImage in = read_file(path("in.000" + std::to_string(f) + ".png"));
