@@ -1,11 +1,15 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <thread>
@@ -15,11 +19,14 @@
 #include "cli/effect_run.h"
 #include "cli/failure.h"
 #include "cli/file_metadata.h"
+#include "cli/frame_sequence.h"
 #include "cli/image_file.h"
 #include "cli/memory_budget.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/stdout_buffer.h"
+#include "cli/progress.h"
+#include "cli/render_pipeline.h"
 #include "cli/values.h"
 #include "host/project_version.h"
 #include "cli/write_settings.h"
@@ -55,12 +62,21 @@ constexpr std::array<OptionSpec, 19> kRenderFrameOptions{{
     kHelp,
 }};
 
+// A sequence: its frames, their rate, the writers, and the progress display.
+constexpr std::array<OptionSpec, 4> kSequenceOptions{{
+    {"--frames", nullptr, "FIRST-LAST[xSTEP]", "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
+    {"--fps", nullptr, "RATE", "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
+    {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
+    {"--quiet", "-q", nullptr, "no progress display"},
+}};
+
 // The three controls that decide which others are enabled.
 constexpr std::array<const char*, 3> kUiDeciders{"--type", "--controlled-by", "--shape"};
 
 std::vector<OptionSpec> render_specs()
 {
     std::vector<OptionSpec> option_specs(kRenderFrameOptions.begin(), kRenderFrameOptions.end());
+    option_specs.insert(option_specs.end(), kSequenceOptions.begin(), kSequenceOptions.end());
     for (const ControlOption& c : kControlOptions) option_specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
     return option_specs;
 }
@@ -70,10 +86,12 @@ std::vector<OptionSpec> params_specs()
     std::vector<OptionSpec> option_specs{
         {"--size", nullptr, "WxH", "the layer size that point defaults are shown for (default 1920x1080)"},
         {"--input", nullptr, "FILE", "show point defaults for this image's layer (its display window)"},
+        {"--frame", nullptr, "N", "the frame whose values are shown (default 1)"},
+        {"--fps", nullptr, "RATE", "frames a second that keys are counted in (default 24)"},
         kModule,
         kHelp};
-    for (const char* name : kUiDeciders) {
-        option_specs.push_back(OptionSpec{name, nullptr, "CHOICE", find_control_option(name)->control});
+    for (const ControlOption& c : kControlOptions) {
+        option_specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
     }
     return option_specs;
 }
@@ -112,7 +130,7 @@ const char* const kOverview =
     "loaded into a simulated host and driven exactly as the host drives it.\n"
     "\n"
     "Commands:\n"
-    "  render [options] -o FILE   render one frame to an image file\n"
+    "  render [options] -o FILE   render a frame or a sequence of frames to image files\n"
     "  params [options]           list the effect's controls as the module declares them\n"
     "  about [--module PATH]      print the module's About text\n"
     "  --version [--module PATH]  print the tool's version and the module's\n"
@@ -128,11 +146,27 @@ std::string render_help(const fs::path& module)
     return std::string(
                "Usage: velkorramp render [options] -o FILE\n"
                "\n"
-               "Renders one frame as the host does: global setup, parameter setup, the\n"
-               "control values, UI update, smart pre-render, smart render, global set-down.\n"
+               "Renders frames as the host does: global setup, parameter setup, the control\n"
+               "values, UI update, then for each frame smart pre-render and smart render at\n"
+               "the frame's time, and global set-down.\n"
                "\n"
                "Layer and frame:\n") +
            options_help(kRenderFrameOptions) +
+           "\n"
+           "Sequences:\n" +
+           options_help(kSequenceOptions) +
+           "\n"
+           "A control is animated with keys VALUE@FRAME,VALUE@FRAME,... (--direction\n"
+           "0@1,360@100, --start-color '#FF0000@1,#0000FF@48'); between keys numbers,\n"
+           "angles, points and colour channels move in a straight line, choices hold\n"
+           "until the next key, and before the first or after the last key a control\n"
+           "holds that key's value. Frame f is at time f/fps on the host's clock.\n"
+           "File names number frames as oiiotool does: # is 4 digits (## 8), %04d 4,\n"
+           "%d as many as needed (out.#.png: out.0001.png, ...). An --input named so\n"
+           "gives each frame its own file, all of the first one's size. Frames are\n"
+           "written as they come, by --writers at once, each whole or not at all and\n"
+           "in frame order: a failure keeps the frames before it, leaves nothing of\n"
+           "the frame that failed or later ones, and names the frame.\n"
            "\n"
            "Units: points are layer pixels (x right, y down, from the layer's top-left),\n"
            "before any downsampling, or percent of the layer (25%,50%); Length is in layer\n"
@@ -169,12 +203,14 @@ std::string render_help(const fs::path& module)
            "\n" +
            controls_help(module) +
            "\n"
-           "Memory: a frame is weighed before any pixel buffer exists; a solid layer takes\n"
-           "3 frames' worth (12, 24 or 48 bytes a pixel at 8, 16, 32-bit), an input file 4.\n"
+           "Memory: a frame is weighed before any pixel buffer exists. One frame takes its\n"
+           "input and output worlds (8, 16 or 32 bytes a pixel at 8, 16, 32-bit) and a\n"
+           "band of about 1 MiB for the writer; a sequence holds --writers + 1 output\n"
+           "frames at most; reading an input file adds its pixels as the file stores them.\n"
            "\n"
-           "The file is written beside its final name, checked and flushed, and renamed into\n"
-           "place once complete; on any failure or interrupt no partial file is left and an\n"
-           "existing file of that name is kept. Exit codes: see 'velkorramp --help'.\n";
+           "Each file is written beside its final name, checked and flushed, and renamed\n"
+           "into place once complete; on any failure or interrupt no partial file is left\n"
+           "and an existing file of that name is kept. Exit codes: see 'velkorramp --help'.\n";
 }
 
 std::string params_help()
@@ -182,8 +218,9 @@ std::string params_help()
     return "Usage: velkorramp params [options]\n"
            "\n"
            "Lists the thirteen controls as the module declares them in parameter setup\n"
-           "(index, name, type, default, valid and slider ranges, choices) and whether the\n"
-           "module's own UI update enables each under the given Type, Controlled By and Shape.\n"
+           "(index, name, type, default, valid and slider ranges, choices), the value each\n"
+           "has at --frame N with the controls given (constant or keyed VALUE@FRAME,...,\n"
+           "as for render), and whether the module's own UI update enables each there.\n"
            "\n" +
            options_help(params_specs());
 }
@@ -225,36 +262,52 @@ int params_command(std::span<const std::string> args, std::ostream& out)
     }
     SizeValue size{1920, 1080};
     if (const std::string* text = options.find("--size")) size = parse_size("--size", *text);
+    FrameRate rate;
+    if (const std::string* text = options.find("--fps")) rate = parse_frame_rate("--fps", *text);
+    int frame = 1;
+    if (const std::string* text = options.find("--frame")) {
+        const FrameRange one = parse_frames("--frame", *text, rate);
+        if (one.count() != 1) usage_error("--frame: \"" + *text + "\" is not one frame; use a whole number, e.g. 12");
+        frame = one.first;
+    }
     if (const std::string* text = options.find("--input")) {
         if (options.has("--size")) usage_error("--input gives the layer's size; leave out --size");
-        const InputFile file{fs::path(*text)};
+        // A numbered input gives the layer of the frame shown.
+        const InputFile file{FileSequence("--input", fs::path(*text)).name(frame)};
         size = SizeValue{file.layer_width(), file.layer_height()};
     }
 
     EffectRun run(RunSettings{module_path(options), size.width, size.height});
+    simhost::Session& session = run.session();
+    session.set_frame_rate(rate.num, rate.den);
     apply_controls(run, options);
+    session.set_current_frame(frame);
     run.update_params_ui();
 
     std::string settings;
     for (const char* name : kUiDeciders) {
         const char* control = find_control_option(name)->control;
-        const int index = run.session().find_param(control);
+        const int index = session.find_param(control);
         if (index < 0) continue;
-        const simhost::ParamInfo& p = *run.session().param(index);
-        const int value = run.session().host().param_records()[static_cast<std::size_t>(index)].u.pd.value;
+        const simhost::ParamInfo& p = *session.param(index);
+        const int value = session.host().param_records()[static_cast<std::size_t>(index)].u.pd.value;
         const bool known = value >= 1 && value <= static_cast<int>(p.choices.size());
         settings += (settings.empty() ? "" : ", ") + p.name + " \"" +
                     (known ? p.choices[static_cast<std::size_t>(value - 1)] : std::to_string(value)) + "\"";
     }
-    out << run.session().params().size() << " controls declared by " << module_path(options).string() << "\n"
-        << "enabled states for " << settings << "; layer " << size.width << "x" << size.height << "\n";
-    for (const simhost::ParamInfo& p : run.session().params()) {
+    out << session.params().size() << " controls declared by " << module_path(options).string() << "\n"
+        << "values and enabled states at frame " << frame << " (" << frame_rate_text(rate)
+        << " frames a second) for " << settings << "; layer " << size.width << "x" << size.height << "\n";
+    const simhost::KeyTime now = session.frame_time(frame);
+    for (const simhost::ParamInfo& p : session.params()) {
         const ControlOption* option = option_for_control(p.name);
+        const bool keyed = !session.host().keys(p.index).empty();
         out << "\n"
             << p.index << "  " << p.name << "  (" << simhost::param_type_name(p.type) << ", "
             << (option != nullptr ? std::string(option->option) + " " + value_form(p.type) : std::string("no option"))
             << ")\n"
             << "    default  " << default_text(p, size.width, size.height) << "\n"
+            << "    value    " << value_text(p, session.value_at(p.index, now)) << (keyed ? " (keyed)" : "") << "\n"
             << "    valid    " << valid_range_text(p) << "\n";
         if (p.type == PF_Param_FLOAT_SLIDER || p.type == PF_Param_FIX_SLIDER) {
             out << "    slider   " << slider_text(p) << "\n";
@@ -282,8 +335,9 @@ int about_command(std::span<const std::string> args, std::ostream& out)
 // Everything `render` was asked for, read from the command line before any work.
 struct RenderRequest {
     fs::path module;
-    WriteRequest write;
-    std::optional<fs::path> input;
+    WriteRequest write;   // write.output: the name with its frame number, if any
+    FileSequence output;  // a name per frame
+    std::optional<FileSequence> input;
     SizeValue size{1920, 1080};  // the solid layer's, or the input file's once read
     ColorValue fill{0, 0, 0, 1};
     std::optional<int> depth;  // --depth, else the input file's, else 8
@@ -293,7 +347,11 @@ struct RenderRequest {
     std::optional<std::string> input_space;  // --input-colorspace
     std::optional<std::string> working_space;
     std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
+    FrameRate rate;
+    FrameRange frames;
+    int writers = 1;
     bool verbose = false;
+    bool quiet = false;
 };
 
 // Everything the command line alone can refuse is refused here, before any work.
@@ -308,11 +366,12 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     if (options.has("--format") && *output_text != "-") {
         usage_error("--format is for -o - (standard output); a file's extension names its format");
     }
+    request.output = FileSequence("--output", fs::path(*output_text));
     const std::string* input_text = options.find("--input");
     if (input_text != nullptr && (options.has("--size") || options.has("--fill"))) {
         usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
     }
-    if (input_text != nullptr) request.input = fs::path(*input_text);
+    if (input_text != nullptr) request.input = FileSequence("--input", fs::path(*input_text));
     if (const std::string* text = options.find("--size")) request.size = parse_size("--size", *text);
     if (const std::string* text = options.find("--fill")) request.fill = parse_color_value("--fill", *text, true);
     if (const std::string* text = options.find("--depth")) request.depth = parse_depth("--depth", *text);
@@ -337,21 +396,22 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     if (const std::string* text = options.find("--memory-limit")) {
         request.memory_limit = MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
     }
+    if (const std::string* text = options.find("--fps")) request.rate = parse_frame_rate("--fps", *text);
+    if (const std::string* text = options.find("--frames")) request.frames = parse_frames("--frames", *text, request.rate);
+    if (request.frames.count() > 1 && !request.output.numbered()) {
+        usage_error("--output: \"" + request.output.pattern().string() + "\" names one file, and " +
+                    frames_text(request.frames) + " are " + std::to_string(request.frames.count()) +
+                    " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
+    }
+    request.writers = default_writers();
+    if (const std::string* text = options.find("--writers")) request.writers = parse_writers("--writers", *text);
+    // More writers than frames would only wait.
+    request.writers = std::min(request.writers, request.frames.count());
     request.verbose = options.has("--verbose");
-    if (request.write.output != "-") check_output_place(request.write.output);
+    request.quiet = options.has("--quiet");
+    if (request.write.output != "-") check_output_place(request.output.name(request.frames.first));
     return request;
 }
-
-struct RenderedFrame {
-    simhost::World output;
-    int depth = 8;
-    int bands = 0;  // the host's iterations for the first band split
-    FrameWindows windows;
-    std::string working_space;
-    Provenance provenance;
-    double read_seconds = 0;
-    double render_seconds = 0;
-};
 
 double seconds_since(std::chrono::steady_clock::time_point start)
 {
@@ -364,135 +424,314 @@ std::string colour_text(const ColorValue& c)
            format_number(c.alpha);
 }
 
-// Loads the input, sets the controls as given, and renders one frame. The frame
-// is weighed against the memory budget before any pixel buffer exists. Notes on
-// stderr each control that the module disables under the chosen settings.
-RenderedFrame render_frame(RenderRequest& request, const ParsedOptions& options, FramePlan& plan,
-                           const ColourSpaces& spaces, std::ostream& err)
-{
-    const auto read_start = std::chrono::steady_clock::now();
-    RenderedFrame rendered;
-    std::optional<LayerImage> image;
-    std::optional<InputFile> file;
-    ColourSpaces::Conversion input_conversion;
-    const Downsample& downsample = request.downsample;
-    int origin_x = request.origin ? static_cast<int>(request.origin->x) : 0;
-    int origin_y = request.origin ? static_cast<int>(request.origin->y) : 0;
-    int display_x = 0;
+// What a run's frames share: the layer's size and place, the depth, and the
+// colour space the ramp is computed in.
+struct RunLayer {
+    int depth = 8;
+    std::string working_space;
+    int display_x = 0;  // the display window's own origin, at full resolution
     int display_y = 0;
-    rendered.working_space =
+    int data_width = 0;  // an input file's data window, which every frame keeps
+    int data_height = 0;
+};
+
+// What a frame's file says about itself, and how long each step took; kept from
+// the render until the frame's file has its name.
+struct FrameRecord {
+    FrameWindows windows;
+    Provenance provenance;
+    int width = 0;  // the frame rendered
+    int height = 0;
+    int bands = 0;  // the host's iterations for the first band split
+    double read_seconds = 0;
+    double render_seconds = 0;
+    double write_seconds = 0;
+};
+
+// The colour space an input file is in: what --input-colorspace says, else what
+// the file says, else sRGB, as the host takes a file that says nothing.
+std::string input_space(const InputFile& file, const RenderRequest& request, const ColourSpaces& spaces)
+{
+    if (request.input_space) return spaces.resolve("--input-colorspace", *request.input_space);
+    return file.colour_space().empty() ? std::string("sRGB") : file.colour_space();
+}
+
+// An input sequence's frames are one layer: each must have the first frame's
+// display and data window sizes.
+void check_same_layer(const InputFile& file, int frame, const RenderRequest& request, const RunLayer& layer)
+{
+    if (file.layer_width() == request.size.width && file.layer_height() == request.size.height &&
+        file.width() == layer.data_width && file.height() == layer.data_height) {
+        return;
+    }
+    fail(ExitCode::input, "cannot use input \"" + file.name() + "\" for frame " + std::to_string(frame) +
+                              ": it is " + std::to_string(file.layer_width()) + "x" +
+                              std::to_string(file.layer_height()) + " with " + std::to_string(file.width()) + "x" +
+                              std::to_string(file.height()) + " pixels, and the sequence's first frame " +
+                              std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
+                              " with " + std::to_string(layer.data_width) + "x" + std::to_string(layer.data_height) +
+                              "; every frame of an input sequence has one size");
+}
+
+// Reads an open input file as the frame's input world, where --origin or the
+// file puts it; `record` gets the frame's position.
+std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request, const RunLayer& layer,
+                                           const ColourSpaces& spaces, FrameRecord& record)
+{
+    const ColourSpaces::Conversion conversion =
+        spaces.conversion(input_space(file, request, spaces), layer.working_space, "input \"" + file.name() + "\"");
+    const int origin_x = request.origin ? static_cast<int>(request.origin->x) : file.origin_x();
+    const int origin_y = request.origin ? static_cast<int>(request.origin->y) : file.origin_y();
+    auto world = std::make_unique<simhost::World>(
+        layer_world(file.read(conversion), layer.depth, request.downsample, origin_x, origin_y));
+    record.windows.origin_x = world->world_spec().origin_x;
+    record.windows.origin_y = world->world_spec().origin_y;
+    return world;
+}
+
+// The input world of a solid layer.
+std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, int depth)
+{
+    simhost::WorldSpec spec;
+    spec.width = downsampled_side(request.size.width, request.downsample.x);
+    spec.height = downsampled_side(request.size.height, request.downsample.y);
+    spec.format = simhost::argb_format_for_depth(depth);
+    spec.origin_x = request.origin ? downsampled_position(static_cast<int>(request.origin->x), request.downsample.x) : 0;
+    spec.origin_y = request.origin ? downsampled_position(static_cast<int>(request.origin->y), request.downsample.y) : 0;
+    auto world = std::make_unique<simhost::World>(spec);
+    const ColorValue& fill = request.fill;
+    world->fill(simhost::ColorF{fill.alpha, fill.red, fill.green, fill.blue});
+    return world;
+}
+
+// What -v prints for a written frame: what was rendered; for the run's first
+// frame also how it was written, the controls' values and the time each step
+// took (a sequence's later frames are one line each; their files record their
+// own values).
+std::string report_text(const RenderRequest& request, const FrameFile& file, const FramePlan& plan,
+                        const WriteSettings& settings, const RunLayer& layer, const FrameRecord& record)
+{
+    const Downsample& downsample = request.downsample;
+    const std::string which = request.frames.count() > 1 ? " (frame " + std::to_string(file.frame) + ")" : std::string();
+    std::string text = "rendered " + file.path.string() + which + ": " + std::to_string(record.width) + "x" +
+                       std::to_string(record.height) + ", " + std::to_string(plan.depth) + "-bit, from " +
+                       article_for(request.size.width) + " " + std::to_string(request.size.width) + "x" +
+                       std::to_string(request.size.height) + " layer at downsample " +
+                       std::to_string(downsample.x.num) + "/" + std::to_string(downsample.x.den) + "," +
+                       std::to_string(downsample.y.num) + "/" + std::to_string(downsample.y.den) + "; host threads " +
+                       std::to_string(request.threads) + ", bands " + std::to_string(record.bands) + "; module " +
+                       request.module.string() + "\n";
+    if (file.index > 0) return text;
+    text += "written as " + settings.format.name + ", " + depth_text(settings.depth) + ", " +
+            (settings.format.has_alpha() ? (settings.premultiplied ? "premultiplied alpha" : "straight alpha")
+                                         : (settings.premultiplied ? "no alpha (over black)" : "no alpha")) +
+            ", colour space " + settings.colour_space + " (working space " + layer.working_space + ")" +
+            (settings.compression ? ", compression " + settings.compression->attribute() : std::string()) + "\n";
+    for (const ControlValue& c : record.provenance.controls) {
+        text += "  " + c.control + (c.option.empty() ? "" : " (" + c.option + ")") + ": " + c.value + "\n";
+    }
+    char timings[128];
+    std::snprintf(timings, sizeof timings, "times: read %.3f s, render %.3f s, write %.3f s\n", record.read_seconds,
+                  record.render_seconds, record.write_seconds);
+    return text + timings;
+}
+
+// Renders the request's frames into their files (render_pipeline.h). The frames
+// are weighed against the memory budget before any pixel buffer exists. Notes
+// on stderr each control that the module disables under the first frame's
+// settings, and each choice the writer makes for the file, once.
+void render_frames(RenderRequest& request, const ParsedOptions& options, FramePlan& plan, const ColourSpaces& spaces,
+                   std::ostream& out, std::ostream& err)
+{
+    const FrameRange& frames = request.frames;
+    const bool input_sequence = request.input && request.input->numbered() && frames.count() > 1;
+    const auto read_start = std::chrono::steady_clock::now();
+    RunLayer layer;
+    layer.working_space =
         request.working_space ? spaces.resolve("--working-space", *request.working_space) : std::string("sRGB");
+    std::optional<InputFile> file;
     if (request.input) {
-        file.emplace(*request.input);
+        // A missing frame is found before any is rendered.
+        if (input_sequence) {
+            for (int i = 0; i < frames.count(); ++i) {
+                const fs::path path = request.input->name(frames.frame(i));
+                std::error_code ec;
+                if (!fs::exists(path, ec)) {
+                    fail(ExitCode::input, "cannot read input \"" + path.string() + "\" for frame " +
+                                              std::to_string(frames.frame(i)) + ": " +
+                                              system_reason(ec ? ec.value() : ENOENT));
+                }
+            }
+        }
+        file.emplace(request.input->name(frames.first));
         request.size = SizeValue{file->layer_width(), file->layer_height()};
         if (!request.depth) request.depth = file->depth();
-        // A file that says nothing is sRGB, as the host takes it.
-        std::string file_space = file->colour_space().empty() ? std::string("sRGB") : file->colour_space();
-        if (request.input_space) file_space = spaces.resolve("--input-colorspace", *request.input_space);
+        const std::string file_space = input_space(*file, request, spaces);
         if (!request.working_space) {
             const std::string known = spaces.known(file_space);
-            rendered.working_space = known.empty() ? file_space : known;
+            layer.working_space = known.empty() ? file_space : known;
         }
-        input_conversion = spaces.conversion(file_space, rendered.working_space, "input \"" + file->name() + "\"");
-        if (!request.origin) {
-            origin_x = file->origin_x();
-            origin_y = file->origin_y();
-        }
-        display_x = file->display_x();
-        display_y = file->display_y();
+        layer.display_x = file->display_x();
+        layer.display_y = file->display_y();
+        layer.data_width = file->width();
+        layer.data_height = file->height();
         plan.from_file = true;
-        plan.file_rgba_bytes = file->rgba_bytes(!input_conversion.empty());
+        plan.file_rgba_bytes = file->rgba_bytes(file_space != layer.working_space);
         plan.file_band_bytes = file->band_bytes();
     }
-    const int frame_depth = request.depth.value_or(8);
-    plan.width = downsampled_side(file ? file->width() : request.size.width, downsample.x);
-    plan.height = downsampled_side(file ? file->height() : request.size.height, downsample.y);
-    plan.depth = frame_depth;
+    layer.depth = request.depth.value_or(8);
+    plan.width = downsampled_side(file ? file->width() : request.size.width, request.downsample.x);
+    plan.height = downsampled_side(file ? file->height() : request.size.height, request.downsample.y);
+    plan.depth = layer.depth;
+    plan.writers = request.writers;
+    plan.outputs_held = std::min(request.writers + 1, frames.count());
+    plan.input_per_frame = input_sequence;
     check_frame_fits(plan, request.memory_limit ? *request.memory_limit : machine_memory_budget());
-    if (file) {
-        image = file->read(input_conversion);
-        file.reset();
-    }
-    rendered.read_seconds = seconds_since(read_start);
 
-    const auto render_start = std::chrono::steady_clock::now();
+    // The frame's place on the layer, at the frame's (proxy) scale.
+    const auto windows_for = [&](FrameRecord& record) {
+        record.windows.display_x = downsampled_position(layer.display_x, request.downsample.x);
+        record.windows.display_y = downsampled_position(layer.display_y, request.downsample.y);
+        record.windows.display_width = downsampled_side(request.size.width, request.downsample.x);
+        record.windows.display_height = downsampled_side(request.size.height, request.downsample.y);
+    };
+    FrameRecord first;
+    windows_for(first);
+    std::unique_ptr<simhost::World> input;
+    if (file) {
+        input = layer_from(*file, request, layer, spaces, first);
+    } else {
+        input = solid_layer(request, layer.depth);
+        first.windows.origin_x = input->world_spec().origin_x;
+        first.windows.origin_y = input->world_spec().origin_y;
+    }
+    file.reset();
+    first.read_seconds = seconds_since(read_start);
+
     EffectRun run(RunSettings{request.module, request.size.width, request.size.height});
+    simhost::Session& session = run.session();
+    session.set_frame_rate(request.rate.num, request.rate.den);
     apply_controls(run, options);
+    session.set_current_frame(frames.first);
     run.update_params_ui();
     for (const auto& [name, value] : options.all()) {
         const ControlOption* control = find_control_option(name);
         if (control == nullptr) continue;
-        const int index = run.session().find_param(control->control);
+        const int index = session.find_param(control->control);
         if (run.disabled(index)) {
             err << "velkorramp: note: \"" << control->control << "\" is disabled under these settings, so " << name
                 << " has no effect\n";
         }
     }
 
-    simhost::RenderOptions frame;
-    frame.format = simhost::argb_format_for_depth(frame_depth);
-    frame.threads = request.threads;
-    frame.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
-    frame.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
-    frame.origin_x = downsampled_position(origin_x, downsample.x);
-    frame.origin_y = downsampled_position(origin_y, downsample.y);
-    std::optional<simhost::World> input;
-    if (image) {
-        input = layer_world(*image, frame_depth, downsample, origin_x, origin_y);
-        image.reset();
-        frame.input = &*input;
-    } else {
-        frame.solid.width = downsampled_side(request.size.width, downsample.x);
-        frame.solid.height = downsampled_side(request.size.height, downsample.y);
-        const ColorValue& fill = request.fill;
-        frame.solid.color = simhost::ColorF{fill.alpha, fill.red, fill.green, fill.blue};
-    }
-    simhost::RenderResult result = run.render(frame);
-    rendered.provenance.controls = control_values(run.session());
-    rendered.provenance.module = request.module.filename().string() + " " + module_version_text(run.module_version());
-    rendered.provenance.layer =
-        request.input ? "\"" + (*request.input == "-" ? std::string("standard input") : request.input->string()) +
+    Provenance provenance;
+    provenance.module = request.module.filename().string() + " " + module_version_text(run.module_version());
+    provenance.layer =
+        request.input ? "\"" + (request.input->pattern() == "-" ? std::string("standard input")
+                                                                : request.input->pattern().string()) +
                             "\" (" + std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
                             ")"
                       : std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
                             " solid layer of " + colour_text(request.fill);
-    run.finish();
-    rendered.depth = frame_depth;
-    rendered.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
-    rendered.windows = FrameWindows{downsampled_position(display_x, downsample.x),
-                                    downsampled_position(display_y, downsample.y),
-                                    downsampled_side(request.size.width, downsample.x),
-                                    downsampled_side(request.size.height, downsample.y),
-                                    frame.origin_x,
-                                    frame.origin_y};
-    // Only the frame is kept; a 4K float frame is 130 MB a copy.
-    rendered.output = std::move(result.output);
-    rendered.render_seconds = seconds_since(render_start);
-    return rendered;
-}
+    // How every frame is written, decided (and noted on stderr) once, before the
+    // writers take stderr for the image library's messages.
+    std::optional<WriteSettings> settings;
+    // Records of the frames between their render and their file's name.
+    std::mutex records_mutex;
+    std::map<int, FrameRecord> records;
+    const auto record_of = [&](int index) -> FrameRecord& {
+        const std::lock_guard<std::mutex> lock(records_mutex);
+        return records.at(index);
+    };
+    std::ostream& report = request.write.output == "-" ? err : out;
+    err.flush();
 
-void report_render(const RenderRequest& request, const RenderedFrame& rendered, const WriteSettings& settings,
-                   double write_seconds, std::ostream& out)
-{
-    const Downsample& downsample = request.downsample;
-    out << "rendered " << request.write.output.string() << ": " << rendered.output.width() << "x"
-        << rendered.output.height() << ", " << rendered.depth << "-bit, from " << article_for(request.size.width)
-        << " " << request.size.width << "x"
-        << request.size.height << " layer at downsample " << downsample.x.num << "/" << downsample.x.den << ","
-        << downsample.y.num << "/" << downsample.y.den << "; host threads " << request.threads << ", bands "
-        << rendered.bands << "; module " << request.module.string() << "\n";
-    out << "written as " << settings.format.name << ", " << depth_text(settings.depth) << ", "
-        << (settings.format.has_alpha() ? (settings.premultiplied ? "premultiplied alpha" : "straight alpha")
-                                        : (settings.premultiplied ? "no alpha (over black)" : "no alpha"))
-        << ", colour space " << settings.colour_space << " (working space " << rendered.working_space << ")"
-        << (settings.compression ? ", compression " + settings.compression->attribute() : std::string()) << "\n";
-    for (const ControlValue& c : rendered.provenance.controls) {
-        out << "  " << c.control << (c.option.empty() ? "" : " (" + c.option + ")") << ": " << c.value << "\n";
+    Progress progress(frames.count(), progress_mode(request.quiet, request.verbose, ::isatty(STDERR_FILENO) != 0,
+                                                    frames.count()));
+    FrameWriters writers(
+        request.writers, frames.count(),
+        [&](const simhost::World& world, const FrameFile& frame_file, const std::function<void()>& before_commit) {
+            const auto write_start = std::chrono::steady_clock::now();
+            FrameRecord& record = record_of(frame_file.index);
+            WriteSettings frame_settings = *settings;
+            frame_settings.windows = record.windows;
+            frame_settings.provenance = record.provenance;
+            write_frame(world, frame_file.path, frame_settings, before_commit);
+            const double seconds = seconds_since(write_start);
+            const std::lock_guard<std::mutex> lock(records_mutex);
+            record.write_seconds = seconds;
+        },
+        [&](const FrameFile& written) {
+            progress.frame_done();
+            FrameRecord record;
+            {
+                const std::lock_guard<std::mutex> lock(records_mutex);
+                record = std::move(records.at(written.index));
+                records.erase(written.index);
+            }
+            if (request.verbose) progress.print(report, report_text(request, written, plan, *settings, layer, record));
+        });
+    for (int i = 0; i < frames.count(); ++i) {
+        const FrameFile frame{i, frames.frame(i),
+                              request.write.output == "-" ? fs::path("-") : request.output.name(frames.frame(i))};
+        FrameRecord record = i == 0 ? first : FrameRecord{};
+        try {
+            if (input_sequence && i > 0) {
+                // The last frame's input goes before the next one comes.
+                const auto frame_read_start = std::chrono::steady_clock::now();
+                input.reset();
+                InputFile next(request.input->name(frame.frame));
+                check_same_layer(next, frame.frame, request, layer);
+                windows_for(record);
+                input = layer_from(next, request, layer, spaces, record);
+                record.read_seconds = seconds_since(frame_read_start);
+            } else if (i > 0) {
+                record.windows = first.windows;
+            }
+            std::unique_ptr<simhost::World> output = writers.next_world(input->world_spec());
+            if (!output) break;
+            const auto render_start = std::chrono::steady_clock::now();
+            session.set_current_frame(frame.frame);
+            simhost::RenderOptions render;
+            render.input_world = input.get();
+            render.output_world = output.get();
+            render.threads = request.threads;
+            const Downsample& downsample = request.downsample;
+            render.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
+            render.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
+            const simhost::RenderResult result = run.render(render);
+            record.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
+            record.width = output->width();
+            record.height = output->height();
+            record.render_seconds = seconds_since(render_start);
+            record.provenance = provenance;
+            record.provenance.controls = control_values(session, session.frame_time(frame.frame));
+            if (!settings) {
+                settings = write_settings_for(request.write, *output, record.windows, layer.working_space, spaces,
+                                              record.provenance, err);
+                err.flush();
+            }
+            {
+                const std::lock_guard<std::mutex> lock(records_mutex);
+                records[i] = std::move(record);
+            }
+            writers.write(frame, std::move(output));
+        } catch (const Failure& failure) {
+            writers.fail(frame, failure.code(), failure.what());
+            break;
+        } catch (const std::bad_alloc&) {
+            writers.fail(frame, ExitCode::memory, "out of memory: " + frame_need_text(plan));
+            break;
+        }
     }
-    char timings[128];
-    std::snprintf(timings, sizeof timings, "times: read %.3f s, render %.3f s, write %.3f s\n", rendered.read_seconds,
-                  rendered.render_seconds, write_seconds);
-    out << timings;
+    try {
+        writers.finish();
+    } catch (...) {
+        progress.finish();
+        throw;
+    }
+    progress.finish();
+    run.finish();
 }
 
 int render_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
@@ -510,16 +749,7 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     if (request.write.colour_space) spaces.resolve("--output-colorspace", *request.write.colour_space);
     FramePlan plan;
     try {
-        const RenderedFrame rendered = render_frame(request, options, plan, spaces, err);
-        const auto write_start = std::chrono::steady_clock::now();
-        const WriteSettings settings = write_settings_for(request.write, rendered.output, rendered.windows,
-                                                          rendered.working_space, spaces, rendered.provenance, err);
-        write_frame(rendered.output, request.write.output, settings);
-        // With the frame on standard output, the report goes to stderr.
-        if (request.verbose) {
-            report_render(request, rendered, settings, seconds_since(write_start),
-                          request.write.output == "-" ? err : out);
-        }
+        render_frames(request, options, plan, spaces, out, err);
     } catch (const std::bad_alloc&) {
         // The budget is what was free when the frame was weighed; others may have
         // taken it since, or --memory-limit allowed more than there is.

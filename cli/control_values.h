@@ -16,7 +16,8 @@ struct ControlValue {
     std::string value;    // "960,540", "Color & Alpha", "#FF8000", "2.5", "50 %"
 };
 
-// Every declared control's current value, in declaration order.
-std::vector<ControlValue> control_values(simhost::Session& session);
+// Every declared control's value at `at` (keyed controls move with time), in
+// declaration order.
+std::vector<ControlValue> control_values(const simhost::Session& session, const simhost::KeyTime& at);
 
 }  // namespace velkorramp

@@ -1,10 +1,13 @@
 #include "cli/controls.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "cli/failure.h"
+#include "cli/keyframes.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -244,7 +247,11 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
     }
 }
 
-void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text)
+namespace {
+
+// One value, for all time or as the key at `at`.
+void apply_value(simhost::Session& session, const ControlOption& option, std::string_view text,
+                 const std::optional<simhost::KeyTime>& at)
 {
     const int index = session.find_param(option.control);
     if (index < 0) {
@@ -259,45 +266,90 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
         if (choice == 0) {
             usage_error(where + quoted(text) + " is not a choice of " + named(param) + "; use " + choices_text(param));
         }
-        check(option, session.set_popup(index, choice));
+        check(option, session.set_popup(index, choice, at));
         return;
     }
     case PF_Param_POINT: {
         const PointValue p =
             parse_layer_point(option.option, text, session.config().layer_width, session.config().layer_height);
         if (!fits_fixed(p.x) || !fits_fixed(p.y)) out_of_range(option, param, text);
-        check(option, session.set_point(index, p.x, p.y));
+        check(option, session.set_point(index, p.x, p.y, at));
         return;
     }
     case PF_Param_FLOAT_SLIDER: {
         const double v = parse_number(option.option, text);
         if (!(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
-        check(option, session.set_float(index, v));
+        check(option, session.set_float(index, v, at));
         return;
     }
     case PF_Param_FIX_SLIDER: {
         const double v = parse_number(option.option, text);
         if (!fits_fixed(v) || !(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
-        check(option, session.set_percent(index, v));
+        check(option, session.set_percent(index, v, at));
         return;
     }
     case PF_Param_ANGLE: {
         const double v = parse_number(option.option, text);
         const bool inside = fits_fixed(v) && (!param.has_range || (v >= param.valid_min && v <= param.valid_max));
         if (!inside) out_of_range(option, param, text);
-        check(option, session.set_angle(index, v));
+        check(option, session.set_angle(index, v, at));
         return;
     }
     case PF_Param_COLOR: {
         const Rgba8 c = parse_color(option.option, text, false);
         // The colour control has no alpha of its own to set; keep the declared one.
         const PF_Pixel value{param.declared.u.cd.dephault.alpha, c.red, c.green, c.blue};
-        check(option, session.set_color(index, value));
+        check(option, session.set_color(index, value, at));
         return;
     }
     default:
         fail(ExitCode::module_error, where + named(param) + " is declared as a " + simhost::param_type_name(param.type) +
                                          ", which this tool cannot set");
+    }
+}
+
+}  // namespace
+
+void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text)
+{
+    if (!is_keyed(text)) {
+        apply_value(session, option, text, std::nullopt);
+        return;
+    }
+    // Frames whose time fits the host's 32-bit clock at its time step.
+    const int step = std::max<A_long>(session.config().time_step, 1);
+    const int largest = static_cast<int>(2147483647 / step);
+    for (const KeyText& key : parse_keys(option.option, text, largest)) {
+        apply_value(session, option, key.value, session.frame_time(key.frame));
+    }
+}
+
+std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue& value)
+{
+    const auto& v = value.v;
+    switch (param.type) {
+    case PF_Param_POPUP: {
+        const int choice = static_cast<int>(v[0]);
+        const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
+        return std::to_string(choice) +
+               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)]) : std::string());
+    }
+    case PF_Param_POINT:
+        return format_number(v[0]) + "," + format_number(v[1]);
+    case PF_Param_FLOAT_SLIDER:
+        return format_number(v[0]);
+    case PF_Param_FIX_SLIDER:
+        return format_number(v[0] / 65536.0) + (param.shown_as_percent() ? " %" : "");
+    case PF_Param_ANGLE:
+        return format_number(v[0] / 65536.0) + " degrees";
+    case PF_Param_COLOR: {
+        char text[16];
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(v[1]), static_cast<unsigned>(v[2]),
+                      static_cast<unsigned>(v[3]));
+        return text;
+    }
+    default:
+        return "-";
     }
 }
 

@@ -60,9 +60,15 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
 const char* value_form(PF_ParamType type);
 
 // Sets the control that `option` names from the user's text, in the units of
-// the control's declared type. A control the module does not declare is a
-// module failure; malformed text or a value outside the declared valid range
-// is a usage failure whose message names the control and its range.
+// the control's declared type: one value for all time, or keys
+// VALUE@FRAME,... (keyframes.h) at the frames' times on the session's clock.
+// A control the module does not declare is a module failure; malformed text or
+// a value outside the declared valid range is a usage failure whose message
+// names the control and its range.
 void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text);
+
+// A value as checked out (simhost::KeyValue) in user units: "2 \"Linear 2\"",
+// "960,540", "45 degrees", "50 %", "#FF8000".
+std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue& value);
 
 }  // namespace velkorramp

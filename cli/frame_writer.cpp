@@ -12,6 +12,7 @@
 
 #include "cli/failure.h"
 #include "cli/library_messages.h"
+#include "cli/memory_budget.h"
 #include "cli/output_file.h"
 #include "cli/sample_conversions.h"
 
@@ -158,12 +159,11 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
     using Sample = typename ToFile::Sample;
     const std::size_t row_samples = static_cast<std::size_t>(region.width) * static_cast<std::size_t>(spec.nchannels);
     // A writer that stores tiles (IFF) takes the image whole; the others take
-    // bands of about 4 MiB.
+    // bands of about 1 MiB (write_band_rows, as the memory budget counts them).
     const bool whole = out.spec().tile_width > 0;
-    const int band_rows =
-        whole ? region.height
-              : static_cast<int>(std::clamp<std::size_t>((std::size_t{4} << 20) / (row_samples * sizeof(Sample)), 1,
-                                                         static_cast<std::size_t>(region.height)));
+    const int band_rows = whole ? region.height
+                                : std::clamp(write_band_rows(region.width, static_cast<int>(8 * sizeof(Sample))), 1,
+                                             std::max(region.height, 1));
     std::vector<Sample> band(static_cast<std::size_t>(band_rows) * row_samples);
     std::vector<float> scratch;
     for (int y = 0; y < region.height; y += band_rows) {
@@ -261,7 +261,8 @@ bool WriteSettings::keeps_origin() const
     return !negative || format.stores_negative_origin;
 }
 
-void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings)
+void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
+                 const std::function<void()>& before_commit)
 {
     const Region region = written_region(frame, settings);
     const OIIO::ImageSpec spec = file_spec(region, settings);
@@ -308,6 +309,7 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
         quiet.text();
         OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
         check_reads_back("-", &reader, spec, failed);
+        if (before_commit) before_commit();
         copy_to_stdout(bytes);
         return;
     }
@@ -342,6 +344,8 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     out.reset();
     quiet.text();
     check_reads_back(file.temporary().string(), nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
+    file.complete();
+    if (before_commit) before_commit();
     file.commit();
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -56,6 +57,9 @@ struct WriteSettings {
 // image_file.h),
 // then converted in colour (in float) and finally premultiplied in the file's
 // own units: round(c * a / maximum) for integers, c * a for floats.
-void write_frame(const simhost::World& frame, const std::filesystem::path& path, const WriteSettings& settings);
+// `before_commit`, if given, runs once a named file is whole on disk and before
+// it takes its name; whatever it throws abandons the file.
+void write_frame(const simhost::World& frame, const std::filesystem::path& path, const WriteSettings& settings,
+                 const std::function<void()>& before_commit = {});
 
 }  // namespace velkorramp

@@ -3,24 +3,47 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace velkorramp {
 
 namespace {
 
-// What the handler may touch: plain memory and a lock-free flag. The path is
-// written before the flag is set (release) and read after it is seen (acquire),
-// so a handler running on any thread sees a whole path or none.
-char g_path[4096];
-std::atomic<int> g_armed{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the flag");
+// What the handler may touch: plain memory and lock-free flags. A slot's path
+// is written before its flag is set (release) and read after the flag is seen
+// (acquire), so a handler running on any thread sees a whole path or none.
+// Slots are taken in turn around the table, so a slot just given up is not
+// written again while a handler that saw it armed may still be reading it.
+constexpr std::size_t kSlots = 64;
+constexpr int kFree = 0;
+constexpr int kTaken = 1;
+constexpr int kArmed = 2;
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[4096];
+};
+std::array<Slot, kSlots> g_slots;
+std::atomic<std::size_t> g_next_slot{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the flags");
+
+// The handlers, installed while at least one guard is armed.
+struct Installed {
+    int signal_number;
+    struct sigaction previous;
+};
+std::mutex g_install_mutex;
+int g_guards_armed = 0;
+std::vector<Installed> g_installed;
 
 // Async-signal-safe only: unlink, sigaction, pthread_sigmask, raise, _exit.
-extern "C" void remove_file_and_die(int signal_number)
+extern "C" void remove_files_and_die(int signal_number)
 {
-    if (g_armed.load(std::memory_order_acquire) != 0) ::unlink(g_path);
+    for (Slot& slot : g_slots) {
+        if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlink(slot.path);
+    }
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     sigemptyset(&default_action.sa_mask);
@@ -55,10 +78,10 @@ std::vector<int> InterruptGuard::guarded_signals()
     return signals;
 }
 
-// Other threads (the image library's own workers) still take signals while this
-// one holds them back; a signal landing on one of them in the few instructions
-// between creating the file and publishing its name leaves an empty hidden file.
-// It never removes a file that is not ours.
+// Other threads still take signals while this one holds them back; a signal
+// landing on one of them in the few instructions between creating the file and
+// publishing its name leaves an empty hidden file. It never removes a file that
+// is not ours.
 InterruptGuard::Hold::Hold()
 {
     const sigset_t set = guarded_set();
@@ -76,33 +99,49 @@ InterruptGuard::~InterruptGuard()
 void InterruptGuard::publish(const std::filesystem::path& file)
 {
     const std::string text = file.string();
-    // A name too long for the buffer cannot be removed by the handler; such a
-    // path is longer than any the system opens, so it never gets here.
-    if (text.size() >= sizeof g_path) return;
-    std::memcpy(g_path, text.c_str(), text.size() + 1);
-    g_armed.store(1, std::memory_order_release);
+    // A name too long for a slot cannot be removed by the handler; such a path
+    // is longer than any the system opens, so it never gets here.
+    if (text.size() >= sizeof(Slot::path)) return;
+    for (std::size_t tries = 0; tries < kSlots && slot_ < 0; ++tries) {
+        const std::size_t i = g_next_slot.fetch_add(1) % kSlots;
+        int expected = kFree;
+        if (g_slots[i].state.compare_exchange_strong(expected, kTaken)) slot_ = static_cast<int>(i);
+    }
+    // More files at once than slots: this one goes unguarded rather than not written.
+    if (slot_ < 0) return;
+    Slot& slot = g_slots[static_cast<std::size_t>(slot_)];
+    std::memcpy(slot.path, text.c_str(), text.size() + 1);
+    slot.state.store(kArmed, std::memory_order_release);
     armed_ = true;
 
+    const std::lock_guard<std::mutex> lock(g_install_mutex);
+    counted_ = true;
+    if (g_guards_armed++ > 0) return;
     struct sigaction handler {};
-    handler.sa_handler = remove_file_and_die;
+    handler.sa_handler = remove_files_and_die;
     handler.sa_mask = guarded_set();
     for (const int s : guarded_signals()) {
         struct sigaction current {};
         if (::sigaction(s, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-        if (::sigaction(s, &handler, nullptr) == 0) installed_.push_back(Installed{s, current});
+        if (::sigaction(s, &handler, nullptr) == 0) g_installed.push_back(Installed{s, current});
     }
 }
 
 void InterruptGuard::forget()
 {
-    g_armed.store(0, std::memory_order_release);
+    if (slot_ >= 0) g_slots[static_cast<std::size_t>(slot_)].state.store(kFree, std::memory_order_release);
+    slot_ = -1;
     armed_ = false;
 }
 
 void InterruptGuard::restore()
 {
-    for (const Installed& i : installed_) ::sigaction(i.signal_number, &i.previous, nullptr);
-    installed_.clear();
+    if (!counted_) return;
+    counted_ = false;
+    const std::lock_guard<std::mutex> lock(g_install_mutex);
+    if (--g_guards_armed > 0) return;
+    for (const Installed& i : g_installed) ::sigaction(i.signal_number, &i.previous, nullptr);
+    g_installed.clear();
 }
 
 }  // namespace velkorramp

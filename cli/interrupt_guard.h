@@ -6,9 +6,13 @@
 // removes the file, then ends the process by that same signal with its default
 // action, so a shell or a supervisor still sees how the run died.
 //
-// Only signals whose action is the default when the guard is armed get a
-// handler: a signal the caller ignores stays ignored (nohup keeps a hang-up from
-// ending the render), and a handler someone else installed stays theirs.
+// Several guards may be armed at once, on any threads (a sequence's writers
+// each write a file): the handler removes every armed file. The handlers are
+// installed when the first guard is armed and the previous actions given back
+// when the last is disarmed. Only signals whose action is the default at that
+// moment get a handler: a signal the caller ignores stays ignored (nohup keeps
+// a hang-up from ending the render), and a handler someone else installed stays
+// theirs.
 // Signals that report a fault in the process itself (SIGSEGV, SIGBUS, SIGFPE,
 // SIGILL, SIGABRT) are left to their default action or to the sanitizers.
 #pragma once
@@ -35,8 +39,9 @@ public:
     }
 
     // Runs `finish` (a rename into place or a removal) with the guarded signals
-    // held back, then forgets the file and gives every signal back its previous
-    // action. Any signal held back meanwhile is delivered afterwards.
+    // held back, then forgets the file and, if no other guard is armed, gives
+    // every signal back its previous action. Any signal held back meanwhile is
+    // delivered afterwards.
     template <class Finish>
     void disarm(Finish finish)
     {
@@ -73,11 +78,8 @@ private:
     void forget();
     void restore();
 
-    struct Installed {
-        int signal_number;
-        struct sigaction previous;
-    };
-    std::vector<Installed> installed_;
+    int slot_ = -1;         // where the handler finds the file's name
+    bool counted_ = false;  // this guard keeps the handlers installed
     bool armed_ = false;
 };
 

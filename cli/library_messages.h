@@ -4,8 +4,16 @@
 // turns them into an error of its own; a failure is one line, so while the
 // library reads or writes, stderr goes to an anonymous in-memory file. What it
 // caught is the reason when the library itself gives none.
+//
+// A sequence reads and writes on several threads at once, and stderr is one
+// for the process: the first to start redirects it, the last to finish gives it
+// back, and each reads what arrived since it started (another thread's words
+// may be among them).
 #pragma once
 
+#include <sys/types.h>
+
+#include <mutex>
 #include <string>
 
 namespace velkorramp {
@@ -17,14 +25,20 @@ public:
     LibraryMessages(const LibraryMessages&) = delete;
     LibraryMessages& operator=(const LibraryMessages&) = delete;
 
-    // Gives stderr back and returns the first line caught, without libpng's prefix.
+    // Stops capturing for this reader and returns the first line caught since it
+    // started, without libpng's prefix.
     std::string text();
 
 private:
-    void restore();
+    void leave_locked();
+    static void give_back();
 
-    int capture_ = -1;
-    int saved_ = -1;
+    static inline std::mutex mutex_;
+    static inline int users_ = 0;
+    static inline int capture_ = -1;
+    static inline int saved_ = -1;
+    off_t start_ = -1;
+    bool left_ = false;
 };
 
 // OpenImageIO's errors can span lines, the first saying what went wrong and the

@@ -101,11 +101,26 @@ MemoryBudget machine_memory_budget()
     return budget;
 }
 
+int write_band_rows(int width, int depth)
+{
+    const std::uint64_t row = static_cast<std::uint64_t>(std::max(width, 1)) * pixel_bytes(depth);
+    return static_cast<int>(std::clamp<std::uint64_t>(((std::uint64_t{1} << 20) / row) / 16 * 16, 16, 4096));
+}
+
 std::uint64_t frame_memory_need(const FramePlan& plan)
 {
     const std::uint64_t frame = frame_bytes(plan);
-    if (!plan.from_file) return 3 * frame;
-    return std::max({plan.file_rgba_bytes + plan.file_band_bytes, plan.file_rgba_bytes + frame, 4 * frame});
+    // A band is never more rows than the frame has.
+    const std::uint64_t band_rows =
+        static_cast<std::uint64_t>(std::min(write_band_rows(plan.width, plan.depth), std::max(plan.height, 1)));
+    const std::uint64_t band = band_rows * static_cast<std::uint64_t>(std::max(plan.width, 1)) * pixel_bytes(plan.depth);
+    const std::uint64_t outputs = static_cast<std::uint64_t>(std::max(plan.outputs_held, 1)) * frame +
+                                  static_cast<std::uint64_t>(std::max(plan.writers, 1)) * band;
+    const std::uint64_t steady = frame + outputs;
+    if (!plan.from_file) return steady;
+    const std::uint64_t reading =
+        plan.file_rgba_bytes + std::max(plan.file_band_bytes, frame) + (plan.input_per_frame ? outputs : 0);
+    return std::max(steady, reading);
 }
 
 std::string byte_text(std::uint64_t bytes)

@@ -4,14 +4,17 @@
 // frame that cannot fit is refused with one line saying what it needs, instead
 // of failing halfway with whatever allocation happened to fail.
 //
-// What a render holds at its peak, for a frame of n pixels of P bytes (4 at
-// 8-bit, 8 at 16-bit, 16 at 32-bit):
-//   - a solid layer: the host's input world, the output world and the host's
-//     copy of the output, 3 x n x P; writing then holds the output and the
-//     file's samples, 2 x n x P;
-//   - an input file: the file's pixels as RGBA in its own sample type while they
-//     become the input world, then the tool's input world and the three above,
-//     4 x n x P, whichever is larger.
+// What a render holds at its peak, for frames of n pixels of P bytes (4 at
+// 8-bit, 8 at 16-bit, 16 at 32-bit), F = n x P:
+//   - the input world and the output frames held at once (1 for a single frame,
+//     writers + 1 for a sequence, render_pipeline.h), each F, and one band of
+//     rows (about 1 MiB, write_band_rows) per writer as the file's samples;
+//   - reading an input file: its pixels as RGBA in the file's sample type while
+//     they become the input world (with one band of rows as the file stores
+//     them), on top of the output frames still held when each frame of an input
+//     sequence reads its own file.
+// So a single frame from a solid layer or an 8-bit file at 8-bit takes 2 F and a
+// band: 16 bytes a pixel at 32-bit, 2.0 frames' worth where it took 4.
 #pragma once
 
 #include <cstdint>
@@ -38,14 +41,23 @@ struct FramePlan {
     bool from_file = false;
     std::uint64_t file_rgba_bytes = 0;
     std::uint64_t file_band_bytes = 0;
+    // Output frames held at once, the writers, and whether every frame reads an
+    // input file of its own.
+    int outputs_held = 1;
+    int writers = 1;
+    bool input_per_frame = false;
 };
 
 std::uint64_t frame_memory_need(const FramePlan& plan);
 
+// The rows of one band a writer converts at a time: about 1 MiB of samples,
+// a multiple of 16 rows (OpenEXR's blocks), 16 to 4096.
+int write_band_rows(int width, int depth);
+
 // "43.2 GiB", "512 KiB", "900 bytes".
 std::string byte_text(std::uint64_t bytes);
 
-// "a 1920x1080 16-bit frame from a solid layer needs about 47.5 MiB"
+// "a 1920x1080 16-bit frame from a solid layer needs about 31.7 MiB"
 std::string frame_need_text(const FramePlan& plan);
 
 // A memory failure naming what the frame needs and what the budget allows.

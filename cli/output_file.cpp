@@ -187,8 +187,9 @@ void OutputFile::fail_with_reason(const std::string& reason)
     velkorramp::fail(ExitCode::output, "cannot write " + quoted(target_) + ": " + reason);
 }
 
-void OutputFile::commit()
+void OutputFile::complete()
 {
+    if (completed_) return;
     if (write_failed()) fail_with_reason(system_reason(writer_.error_number()));
     // Storage that accepts a write may still fail to keep it: the flush and the
     // close are where a full or failing disk shows itself.
@@ -196,6 +197,12 @@ void OutputFile::commit()
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR) fail_with_reason(system_reason(errno));
+    completed_ = true;
+}
+
+void OutputFile::commit()
+{
+    complete();
     int rename_error = 0;
     guard_.disarm([&] {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) {

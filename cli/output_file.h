@@ -73,7 +73,10 @@ public:
     // (one line, the temporary name replaced by the user's path).
     [[noreturn]] void fail(const std::string& message);
 
-    // Flushes the data to disk, closes the file and renames it over the target.
+    // Checks the writes, flushes the data to disk and closes the file, which is
+    // then whole but still under its temporary name.
+    void complete();
+    // Completes the file if it is not yet, and renames it over the target.
     void commit();
 
 private:
@@ -84,6 +87,7 @@ private:
     InterruptGuard guard_;
     int fd_ = -1;
     DescriptorWriter writer_;
+    bool completed_ = false;
     bool done_ = false;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates docs/gallery/: small PNGs of each shape in both placement modes,
-# and of each Type over a photo-like test layer with transparency, all rendered
-# by velkorramp through the simulated host, plus the folder's README listing them.
+# of each Type over a photo-like test layer with transparency, and an animated
+# ramp (a GIF and a contact sheet of its frames), all rendered by velkorramp
+# through the simulated host, plus the folder's README listing them.
 #
 # Usage: scripts/make-gallery.sh [path/to/velkorramp]
 # The tool defaults to $VELKORRAMP, else build/release/cli/velkorramp. The test
@@ -60,6 +61,18 @@ render type-alpha "Type alpha over the test layer: its colour kept" --input "$ou
   --type alpha "${alphas[@]}" --start 0,0 --end 160,90
 render type-color-alpha "Type color-alpha over the test layer" --input "$out/test-layer.png" \
   --type color-alpha "${colors[@]}" "${alphas[@]}" --start 0,0 --end 160,90
+
+# An animated ramp: 24 frames whose centre length, direction, start colour and
+# power are keyed, rendered as one sequence; oiiotool makes the GIF (12 frames
+# a second, looping) and a contact sheet of the frames in order.
+anim=(--size $size --controlled-by center --center 80,45 --shape linear2
+  --length '30@1,60@12,30@24' --direction '0@1,180@24' --end-color '#2B3A67'
+  --start-color '#F2A541@1,#41F2A5@12,#F2A541@24' --power '1@1,3@12,1@24')
+"$tool" render --frames 1-24 --quiet "${anim[@]}" -o "$work/anim.#.png"
+frames=("$work"/anim.*.png)
+oiiotool "${frames[@]}" --siappendall --attrib:type=rational FramesPerSecond 12/1 -o "$out/animated.gif"
+oiiotool "${frames[@]}" --mosaic:pad=2 6x4 -o "$out/animated-sheet.png"
+entries+=("| ![animated ramp](animated.gif) | \`animated.gif\`, \`animated-sheet.png\` | 24 frames, keyed length, direction, start colour and power; the sheet shows frames 1 to 24 in rows | \`render --frames 1-24 ${anim[*]}\` |")
 
 {
   echo "# Gallery"

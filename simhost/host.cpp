@@ -534,7 +534,8 @@ void Host::adopt_declared_params(std::size_t first_call)
 std::vector<PF_ParamDef*> Host::param_array()
 {
     const World* input = own_frame_->checkouts_.input();
-    return params_.array(input != nullptr ? input->effect_world() : nullptr);
+    return params_.array(input != nullptr ? input->effect_world() : nullptr,
+                         KeyTime{config_.current_time, config_.time_scale});
 }
 
 // ------------------------------------------------------------------ frames

@@ -51,6 +51,7 @@
 #include "simhost/fault_plan.h"
 #include "simhost/frame_checkouts.h"
 #include "simhost/handle_table.h"
+#include "simhost/keyframes.h"
 #include "simhost/module_loader.h"
 #include "simhost/param_store.h"
 #include "simhost/suite_table.h"
@@ -72,6 +73,9 @@ struct HostConfig {
     PF_RationalScale downsample_x{1, 1};
     PF_RationalScale downsample_y{1, 1};
     PF_RationalScale pixel_aspect_ratio{1, 1};
+    // The frame's time on the host's clock (keyframes.h): PF_InData's
+    // current_time, time_step (and local_time_step) and time_scale; keyframed
+    // controls are passed to commands at current_time.
     A_long current_time = 0;
     A_long time_step = 1;
     A_u_long time_scale = 30;
@@ -187,8 +191,15 @@ public:
     std::vector<PF_ParamDef*> param_array();
     // A point's value in layer pixels (what checkout returns, before downsampling).
     std::pair<double, double>& point_value(int index) { return params_.point(index); }
-    // The records and points as they are now, for a frame of its own.
+    // The records, points and keys as they are now, for a frame of its own.
     ParamValues param_values() const { return params_.values(); }
+    // Keyframes of a control (keyframes.h); a control with keys takes its value
+    // from them at every checkout and in every parameter array.
+    void add_key(int index, const Keyframe& key) { params_.add_key(index, key); }
+    void clear_keys(int index) { params_.clear_keys(index); }
+    std::vector<Keyframe> keys(int index) const { return params_.keys(index); }
+    // What checkout_param at `at` gives for the control, in the units it is keyed in.
+    KeyValue value_at(int index, const KeyTime& at) const { return params_.value_at(index, at); }
 
     const std::vector<CheckoutParamCall>& checkout_param_calls() const { return params_.checkout_calls(); }
     const std::vector<UpdateParamUiCall>& update_param_ui_calls() const { return params_.update_ui_calls(); }

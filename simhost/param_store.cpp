@@ -6,6 +6,20 @@
 
 namespace simhost {
 
+namespace {
+
+// A point's value in layer pixels, (0, 0) for a point the host never set.
+KeyValue point_value(const std::map<int, std::pair<double, double>>& points, int index)
+{
+    KeyValue value;
+    if (const auto point = points.find(index); point != points.end()) {
+        value.v = {point->second.first, point->second.second, 0.0, 0.0};
+    }
+    return value;
+}
+
+}  // namespace
+
 PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -30,6 +44,7 @@ void ParamStore::adopt_declared(std::size_t first_call, int layer_width, int lay
     params_.clear();
     choices_.clear();
     points_.clear();
+    keys_.clear();
     PF_ParamDef layer{};
     layer.param_type = PF_Param_LAYER;
     std::strcpy(layer.name, "Input");
@@ -63,8 +78,9 @@ std::size_t ParamStore::record_count() const
     return params_.size();
 }
 
-std::vector<PF_ParamDef*> ParamStore::array(const PF_EffectWorld* input)
+std::vector<PF_ParamDef*> ParamStore::array(const PF_EffectWorld* input, const KeyTime& now)
 {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<PF_ParamDef*> array;
     for (PF_ParamDef& def : params_) {
         array.push_back(&def);
@@ -72,7 +88,61 @@ std::vector<PF_ParamDef*> ParamStore::array(const PF_EffectWorld* input)
     if (!params_.empty() && input != nullptr) {
         params_[0].u.ld = *input;
     }
+    for (const auto& [index, keys] : keys_) {
+        PF_ParamDef& def = params_[static_cast<std::size_t>(index)];
+        const KeyValue value = simhost::value_at(def.param_type, keys, now);
+        if (def.param_type == PF_Param_POINT) {
+            points_[index] = {value.v[0], value.v[1]};
+        } else {
+            set_record_value(def, value);
+        }
+    }
     return array;
+}
+
+void ParamStore::add_key(int index, const Keyframe& key)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Keyframe>& keys = keys_[index];
+    const auto at = std::lower_bound(keys.begin(), keys.end(), key.time,
+                                     [](const Keyframe& k, const KeyTime& t) { return earlier(k.time, t); });
+    if (at != keys.end() && same_time(at->time, key.time)) {
+        at->value = key.value;
+    } else {
+        keys.insert(at, key);
+    }
+}
+
+void ParamStore::clear_keys(int index)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    keys_.erase(index);
+}
+
+std::vector<Keyframe> ParamStore::keys(int index) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = keys_.find(index);
+    return it != keys_.end() ? it->second : std::vector<Keyframe>{};
+}
+
+KeyValue ParamStore::value_at(int index, const KeyTime& at) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return value_locked(index, at);
+}
+
+KeyValue ParamStore::value_locked(int index, const KeyTime& at) const
+{
+    const PF_ParamDef& def = params_.at(static_cast<std::size_t>(index));
+    const auto keyed = keys_.find(index);
+    if (keyed != keys_.end() && !keyed->second.empty()) {
+        return simhost::value_at(def.param_type, keyed->second, at);
+    }
+    if (def.param_type == PF_Param_POINT) {
+        return point_value(points_, index);
+    }
+    return record_value(def);
 }
 
 PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param, const CheckoutContext& context)
@@ -82,6 +152,7 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
     const PF_ParamIndex index = call.index;
     const std::vector<PF_ParamDef>& records = context.values != nullptr ? context.values->records : params_;
     const auto& points = context.values != nullptr ? context.values->points : points_;
+    const auto& keys = context.values != nullptr ? context.values->keys : keys_;
     if (call.result == PF_Err_NONE) {
         if (param == nullptr) {
             recorder_.violation("checkout_param with a null record");
@@ -93,11 +164,18 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
             if (index == 0 && context.input != nullptr) {
                 param->u.ld = *context.input;
             }
+            const auto keyed = keys.find(index);
+            const bool has_keys = keyed != keys.end() && !keyed->second.empty();
+            const KeyTime at{call.what_time, call.time_scale};
             if (param->param_type == PF_Param_POINT) {
-                const auto found = points.find(index);
-                const auto [x, y] = found != points.end() ? found->second : std::pair<double, double>{};
-                param->u.td.x_value = static_cast<PF_Fixed>(std::lround(x * context.downsample_x * 65536.0));
-                param->u.td.y_value = static_cast<PF_Fixed>(std::lround(y * context.downsample_y * 65536.0));
+                const KeyValue value = has_keys ? simhost::value_at(PF_Param_POINT, keyed->second, at)
+                                                : point_value(points, index);
+                param->u.td.x_value =
+                    static_cast<PF_Fixed>(std::lround(value.v[0] * context.downsample_x * 65536.0));
+                param->u.td.y_value =
+                    static_cast<PF_Fixed>(std::lround(value.v[1] * context.downsample_y * 65536.0));
+            } else if (has_keys) {
+                set_record_value(*param, simhost::value_at(param->param_type, keyed->second, at));
             }
             out_.emplace_back(param, index);
             ++checked_out_;
@@ -110,7 +188,7 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
 ParamValues ParamStore::values() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return ParamValues{params_, points_};
+    return ParamValues{params_, points_, keys_};
 }
 
 PF_Err ParamStore::checkin(PF_ParamDef* param, PF_Err injected)

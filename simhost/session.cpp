@@ -1,10 +1,15 @@
 #include "simhost/session.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numeric>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace simhost {
 
@@ -218,7 +223,22 @@ Status range_check(const ParamInfo& p, double value, const char* unit)
 
 }  // namespace
 
-Status Session::set_popup(int index, int choice)
+void Session::store(int index, const KeyValue& value, const std::optional<KeyTime>& at)
+{
+    if (at) {
+        host_->add_key(index, Keyframe{*at, value});
+        return;
+    }
+    host_->clear_keys(index);
+    PF_ParamDef& def = host_->param_records()[static_cast<std::size_t>(index)];
+    if (def.param_type == PF_Param_POINT) {
+        host_->point_value(index) = {value.v[0], value.v[1]};
+    } else {
+        set_record_value(def, value);
+    }
+}
+
+Status Session::set_popup(int index, int choice, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_POPUP, "popup"); !st) {
         return st;
@@ -233,11 +253,11 @@ Status Session::set_popup(int index, int choice)
         return Status::failure(text + (p.choices.empty() ? "" : ")") + "; " + std::to_string(choice) +
                                " is outside that range");
     }
-    host_->param_records()[static_cast<std::size_t>(index)].u.pd.value = choice;
+    store(index, KeyValue{{static_cast<double>(choice)}}, at);
     return Status{};
 }
 
-Status Session::set_point(int index, double x, double y)
+Status Session::set_point(int index, double x, double y, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_POINT, "point"); !st) {
         return st;
@@ -245,11 +265,11 @@ Status Session::set_point(int index, double x, double y)
     if (!std::isfinite(x) || !std::isfinite(y)) {
         return Status::failure(control(*param(index)) + " needs finite coordinates");
     }
-    host_->point_value(index) = {x, y};
+    store(index, KeyValue{{x, y}}, at);
     return Status{};
 }
 
-Status Session::set_float(int index, double value)
+Status Session::set_float(int index, double value, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_FLOAT_SLIDER, "float slider"); !st) {
         return st;
@@ -257,37 +277,40 @@ Status Session::set_float(int index, double value)
     if (Status st = range_check(*param(index), value, ""); !st) {
         return st;
     }
-    host_->param_records()[static_cast<std::size_t>(index)].u.fs_d.value = value;
+    store(index, KeyValue{{value}}, at);
     return Status{};
 }
 
-Status Session::set_angle(int index, double degrees)
+Status Session::set_angle(int index, double degrees, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_ANGLE, "angle"); !st) {
         return st;
     }
-    if (!std::isfinite(degrees) || std::fabs(degrees) >= 32768.0) {
+    // Strictly inside +-32768 once rounded to 16.16, or it would wrap.
+    if (!std::isfinite(degrees) || std::fabs(std::round(degrees * 65536.0)) > 2147483647.0) {
         return Status::failure(control(*param(index)) + " accepts angles between -32768 and 32768 degrees; " +
                                number(degrees) + " is outside that range");
     }
     if (Status st = range_check(*param(index), degrees, " degrees"); !st) {
         return st;
     }
-    host_->param_records()[static_cast<std::size_t>(index)].u.ad.value =
-        static_cast<PF_Fixed>(std::lround(degrees * 65536.0));
+    store(index, KeyValue{{static_cast<double>(std::lround(degrees * 65536.0))}}, at);
     return Status{};
 }
 
-Status Session::set_color(int index, PF_Pixel color)
+Status Session::set_color(int index, PF_Pixel color, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_COLOR, "colour"); !st) {
         return st;
     }
-    host_->param_records()[static_cast<std::size_t>(index)].u.cd.value = color;
+    store(index,
+          KeyValue{{static_cast<double>(color.alpha), static_cast<double>(color.red), static_cast<double>(color.green),
+                    static_cast<double>(color.blue)}},
+          at);
     return Status{};
 }
 
-Status Session::set_percent(int index, double percent)
+Status Session::set_percent(int index, double percent, std::optional<KeyTime> at)
 {
     if (Status st = check_index(index, PF_Param_FIX_SLIDER, "fixed slider"); !st) {
         return st;
@@ -295,9 +318,32 @@ Status Session::set_percent(int index, double percent)
     if (Status st = range_check(*param(index), percent, " %"); !st) {
         return st;
     }
-    host_->param_records()[static_cast<std::size_t>(index)].u.fd.value =
-        static_cast<PF_Fixed>(std::lround(percent * 65536.0));
+    store(index, KeyValue{{static_cast<double>(std::lround(percent * 65536.0))}}, at);
     return Status{};
+}
+
+void Session::set_frame_rate(A_u_long num, A_u_long den)
+{
+    const A_u_long common = std::gcd(num, den);
+    HostConfig& c = config();
+    c.time_scale = common == 0 ? 1 : num / common;
+    c.time_step = common == 0 ? 1 : static_cast<A_long>(den / common);
+}
+
+KeyTime Session::frame_time(A_long frame) const
+{
+    const HostConfig& c = host_ ? host_->config() : config_;
+    const std::int64_t time = static_cast<std::int64_t>(frame) * c.time_step;
+    const std::int64_t fitted = std::clamp<std::int64_t>(time, std::numeric_limits<A_long>::min(),
+                                                         std::numeric_limits<A_long>::max());
+    return KeyTime{static_cast<A_long>(fitted), c.time_scale};
+}
+
+void Session::set_current_frame(A_long frame) { config().current_time = frame_time(frame).value; }
+
+KeyValue Session::value_at(int index, const KeyTime& at) const
+{
+    return host_ ? host_->value_at(index, at) : KeyValue{};
 }
 
 namespace {
@@ -312,6 +358,11 @@ HostConfig frame_config(const HostConfig& base, const RenderOptions& options)
     config.downsample_x = options.downsample_x;
     config.downsample_y = options.downsample_y;
     config.trace_bands = options.trace_bands;
+    if (options.input_world != nullptr && options.output_world != nullptr) {
+        // The caller's worlds are the host's buffers for this frame: the module
+        // draws into the given output rather than into one the host sizes.
+        config.worlds.host_sized = false;
+    }
     return config;
 }
 
@@ -320,40 +371,52 @@ HostConfig frame_config(const HostConfig& base, const RenderOptions& options)
 RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options, PF_OutData& last_out)
 {
     RenderResult result;
-    WorldSpec in_spec;
-    if (options.input != nullptr) {
-        in_spec = options.input->world_spec();
-    } else {
-        in_spec.width = options.solid.width;
-        in_spec.height = options.solid.height;
-        in_spec.format = options.format;
-    }
-    in_spec.row_padding = options.row_padding;
-    in_spec.bottom_up = options.bottom_up;
-    in_spec.origin_x = options.origin_x;
-    in_spec.origin_y = options.origin_y;
-    World input(in_spec);
-    if (options.input != nullptr) {
-        for (int y = 0; y < in_spec.height; ++y) {
-            std::memcpy(input.row(y), options.input->row(y),
-                        static_cast<std::size_t>(in_spec.width) * input.pixel_bytes());
+    // The frame's worlds: the caller's, used in place, or made here for it.
+    const bool in_place = options.input_world != nullptr && options.output_world != nullptr;
+    World own_input;
+    World own_output;
+    // The strict host draws into a buffer of its own made after the output, of
+    // the size it decides unless the options force one.
+    bool forced_size = true;
+    if (!in_place) {
+        WorldSpec in_spec;
+        if (options.input != nullptr) {
+            in_spec = options.input->world_spec();
+        } else {
+            in_spec.width = options.solid.width;
+            in_spec.height = options.solid.height;
+            in_spec.format = options.format;
         }
-    } else {
-        input.fill(options.solid.color);
+        in_spec.row_padding = options.row_padding;
+        in_spec.bottom_up = options.bottom_up;
+        in_spec.origin_x = options.origin_x;
+        in_spec.origin_y = options.origin_y;
+        own_input = World(in_spec);
+        if (options.input != nullptr) {
+            for (int y = 0; y < in_spec.height; ++y) {
+                std::memcpy(own_input.row(y), options.input->row(y),
+                            static_cast<std::size_t>(in_spec.width) * own_input.pixel_bytes());
+            }
+        } else {
+            own_input.fill(options.solid.color);
+        }
+        WorldSpec out_spec = in_spec;
+        forced_size = options.output_width >= 0 || options.output_height >= 0;
+        if (options.output_width >= 0) {
+            out_spec.width = options.output_width;
+        }
+        if (options.output_height >= 0) {
+            out_spec.height = options.output_height;
+        }
+        own_output = World(out_spec);
     }
-    // The gentle host draws into this world; the strict one into its own made
-    // after it, of the size it decides unless the options force one.
-    WorldSpec out_spec = in_spec;
-    const bool forced_size = options.output_width >= 0 || options.output_height >= 0;
-    if (options.output_width >= 0) {
-        out_spec.width = options.output_width;
-    }
-    if (options.output_height >= 0) {
-        out_spec.height = options.output_height;
-    }
-    World output(out_spec);
+    World& input = in_place ? *options.input_world : own_input;
+    World& output = in_place ? *options.output_world : own_output;
+    const WorldSpec& in_spec = input.world_spec();
+    const std::optional<std::uint8_t> fill =
+        in_place ? std::nullopt : std::optional<std::uint8_t>(options.output_fill);
 
-    host.begin_frame(frame, &input, FrameOutput{&output, forced_size, options.output_fill},
+    host.begin_frame(frame, &input, FrameOutput{&output, forced_size, fill},
                      options.reported_input_format.value_or(input.format()));
     const std::size_t checkouts_before = frame.checkout_layer_calls().size();
     const std::size_t iterations_before = frame.iterate_calls().size();
@@ -384,8 +447,10 @@ RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options
             if (result.err == PF_Err_NONE) {
                 result.err = err;
             }
-            const World* drawn = frame.output();
-            result.outputs.push_back(drawn != nullptr ? *drawn : output);
+            if (!in_place) {
+                const World* drawn = frame.output();
+                result.outputs.push_back(drawn != nullptr ? *drawn : output);
+            }
         }
     }
     host.end_frame(frame);
@@ -397,12 +462,15 @@ RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options
                                   checkouts.end());
     const auto& iterations = frame.iterate_calls();
     result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before), iterations.end());
-    result.input = std::move(input);
+    if (in_place) {
+        return result;
+    }
+    result.input = std::move(own_input);
     if (!result.outputs.empty()) {
         result.output = result.outputs.back();
     } else {
         // No smart render was sent: the output as the host would have made it.
-        result.output = std::move(output);
+        result.output = std::move(own_output);
         result.output.fill_bytes(options.output_fill);
     }
     return result;

@@ -20,6 +20,12 @@
 //   o.solid = {320, 200, {1.0, 0.5, 0.5, 0.5}};
 //   simhost::RenderResult r = s.render(o);  // r.err, r.output, r.return_msg
 //   if (r.err != PF_Err_NONE) std::cerr << simhost::error_name(r.err) << " " << r.return_msg;
+//   // Animated: keys at frames 1 and 48 of a 24 fps clock, then frame 12.
+//   s.set_frame_rate(24, 1);
+//   s.set_angle(s.find_param("Direction"), 0.0, s.frame_time(1));
+//   s.set_angle(s.find_param("Direction"), 360.0, s.frame_time(48));
+//   s.set_current_frame(12);
+//   r = s.render(o);
 //   s.global_setdown();
 //   if (!s.accounting().balanced()) std::cerr << s.accounting().unbalanced();
 #pragma once
@@ -83,6 +89,14 @@ struct RenderOptions {
     PF_PixelFormat format = PF_PixelFormat_ARGB32;
     // The input layer's pixels, copied for the frame; when null, a `solid` layer.
     const World* input = nullptr;
+    // Or the frame's own worlds, both given, used in place with no copy: the input
+    // as it is (its spec gives its size, format, padding, storage order and
+    // origin, so `format`, `input`, `solid`, `row_padding`, `bottom_up` and the
+    // origins are not used) and the output, rendered into without being filled
+    // first: the host takes it as its own buffer, even when strict about sizing
+    // (HostConfig::worlds.host_sized). The result then holds no worlds.
+    World* input_world = nullptr;
+    World* output_world = nullptr;
     SolidLayer solid;
     int threads = 0;  // render threads; 0 keeps the host's setting
     PF_RationalScale downsample_x{1, 1};
@@ -159,12 +173,26 @@ public:
 
     // Values in user units. A value outside the declared valid range, a control of
     // another type or an unknown index is refused with a message naming the control.
-    Status set_popup(int index, int choice);
-    Status set_point(int index, double x, double y);  // layer pixels
-    Status set_float(int index, double value);
-    Status set_angle(int index, double degrees);
-    Status set_color(int index, PF_Pixel color);
-    Status set_percent(int index, double percent);  // fixed sliders shown as percent
+    // Without `at` the control holds the value for all time (any keys are
+    // removed); with it, the value becomes the control's key at that time
+    // (keyframes.h), replacing a key at the same time.
+    Status set_popup(int index, int choice, std::optional<KeyTime> at = std::nullopt);
+    Status set_point(int index, double x, double y, std::optional<KeyTime> at = std::nullopt);  // layer pixels
+    Status set_float(int index, double value, std::optional<KeyTime> at = std::nullopt);
+    Status set_angle(int index, double degrees, std::optional<KeyTime> at = std::nullopt);
+    Status set_color(int index, PF_Pixel color, std::optional<KeyTime> at = std::nullopt);
+    // Fixed sliders shown as percent.
+    Status set_percent(int index, double percent, std::optional<KeyTime> at = std::nullopt);
+
+    // The host's clock at `num`/`den` frames a second: time scale num, time step
+    // den (both reduced by their common factor), so frame f is at time f * step.
+    void set_frame_rate(A_u_long num, A_u_long den);
+    // The time of frame `frame`; the caller keeps frame * step within 32 bits.
+    KeyTime frame_time(A_long frame) const;
+    // The frames that follow are rendered at frame `frame`'s time.
+    void set_current_frame(A_long frame);
+    // What a checkout of the control at index gives at `at` (keyframes.h).
+    KeyValue value_at(int index, const KeyTime& at) const;
 
     // The PF_UpdateParamUI calls of the last update_params_ui().
     const std::vector<UpdateParamUiCall>& ui_updates() const { return ui_updates_; }
@@ -185,6 +213,8 @@ public:
 
 private:
     Status check_index(int index, PF_ParamType type, const char* what) const;
+    // The value set for all time, or as a key at `at`.
+    void store(int index, const KeyValue& value, const std::optional<KeyTime>& at);
     PF_Err send(PF_Cmd cmd, bool with_params);
 
     HostConfig config_;

@@ -149,22 +149,25 @@ TEST(OptionValues, MemorySizesInBytesOrPowersOf1024)
     }
 }
 
-TEST(FrameMemory, SolidLayersTakeThreeFramesAndInputFilesFourOrTheirSamples)
+TEST(FrameMemory, AFrameTakesItsTwoWorldsAndABandOrAnInputFilesSamples)
 {
+    // The input and output worlds, and the writer's band: 64 rows of 1920
+    // 16-bit pixels, about 1 MiB.
     FramePlan solid{1920, 1080, 16};
-    EXPECT_EQ(frame_memory_need(solid), 3ull * 1920 * 1080 * 8);
-    EXPECT_EQ(frame_need_text(solid), "a 1920x1080 16-bit frame from a solid layer needs about 47.5 MiB of memory");
+    EXPECT_EQ(frame_memory_need(solid), 2ull * 1920 * 1080 * 8 + 64ull * 1920 * 8);
+    EXPECT_EQ(frame_need_text(solid), "a 1920x1080 16-bit frame from a solid layer needs about 32.6 MiB of memory");
     // A float file rendered at 8 bits: its float RGBA (16 bytes a pixel) and the
-    // 8-bit world beside it outweigh four 8-bit frames.
+    // 8-bit world beside it outweigh the two 8-bit worlds.
     FramePlan from_float{1000, 1000, 8, true, 16ull * 1000 * 1000, 4096};
     EXPECT_EQ(frame_memory_need(from_float), 16ull * 1000 * 1000 + 4ull * 1000 * 1000);
     FramePlan same_depth{1000, 1000, 32, true, 16ull * 1000 * 1000, 4096};
-    EXPECT_EQ(frame_memory_need(same_depth), 4ull * 16 * 1000 * 1000);
-    // A frame the largest layer gives at 32 bits: 30000 x 30000 x 16 x 3 bytes.
-    EXPECT_EQ(byte_text(frame_memory_need(FramePlan{30000, 30000, 32})), "40.2 GiB");
+    EXPECT_EQ(frame_memory_need(same_depth), 2ull * 16 * 1000 * 1000 + 64ull * 1000 * 16);
+    // The frame the largest layer gives at 32 bits: two worlds of 30000 x 30000 x 16 bytes.
+    EXPECT_EQ(byte_text(frame_memory_need(FramePlan{30000, 30000, 32})), "26.8 GiB");
     EXPECT_EQ(byte_text(1023), "1023 bytes");
     EXPECT_EQ(byte_text(std::uint64_t{1} << 20), "1.0 MiB");
 
+    // A band of a small frame is the whole frame, not 1 MiB.
     EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4, "test"}); }),
               ExitCode::ok);
     EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4 - 1, "test"}); }),

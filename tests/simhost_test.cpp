@@ -693,6 +693,13 @@ TEST(SimhostUsage, TheHeadersExampleRuns)
     o.solid = {320, 200, {1.0, 0.5, 0.5, 0.5}};
     simhost::RenderResult r = s.render(o);
     if (r.err != PF_Err_NONE) cerr << simhost::error_name(r.err) << " " << r.return_msg;
+    // Animated: keys at frames 1 and 48 of a 24 fps clock, then frame 12.
+    s.set_frame_rate(24, 1);
+    s.set_angle(s.find_param("Direction"), 0.0, s.frame_time(1));
+    s.set_angle(s.find_param("Direction"), 360.0, s.frame_time(48));
+    s.set_current_frame(12);
+    r = s.render(o);
+    EXPECT_EQ(r.err, PF_Err_NONE);
     s.global_setdown();
     if (!s.accounting().balanced()) cerr << s.accounting().unbalanced();
     EXPECT_EQ(err, PF_Err_NONE);
