@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 namespace velkorramp {
@@ -38,9 +39,20 @@ std::mutex g_install_mutex;
 int g_guards_armed = 0;
 std::vector<Installed> g_installed;
 
-// Async-signal-safe only: unlink, sigaction, pthread_sigmask, raise, _exit.
+// Files being created whose names are not yet in a slot.
+std::atomic<int> g_arming{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the count");
+
+// Async-signal-safe only: nanosleep, unlink, sigaction, pthread_sigmask, raise,
+// _exit.
 extern "C" void remove_files_and_die(int signal_number)
 {
+    // A file created on another thread (which holds the signals back) has its
+    // name published within microseconds; wait for it, but never long.
+    for (int waits = 0; waits < 200 && g_arming.load(std::memory_order_acquire) > 0; ++waits) {
+        const struct timespec pause {0, 500'000};
+        ::nanosleep(&pause, nullptr);
+    }
     for (Slot& slot : g_slots) {
         if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlink(slot.path);
     }
@@ -78,10 +90,8 @@ std::vector<int> InterruptGuard::guarded_signals()
     return signals;
 }
 
-// Other threads still take signals while this one holds them back; a signal
-// landing on one of them in the few instructions between creating the file and
-// publishing its name leaves an empty hidden file. It never removes a file that
-// is not ours.
+// The creating thread holds the signals back; other threads may take them, and
+// their handler waits for the name (g_arming).
 InterruptGuard::Hold::Hold()
 {
     const sigset_t set = guarded_set();
@@ -113,7 +123,17 @@ void InterruptGuard::publish(const std::filesystem::path& file)
     std::memcpy(slot.path, text.c_str(), text.size() + 1);
     slot.state.store(kArmed, std::memory_order_release);
     armed_ = true;
+}
 
+InterruptGuard::Arming::Arming() { g_arming.fetch_add(1, std::memory_order_acq_rel); }
+
+InterruptGuard::Arming::~Arming() { g_arming.fetch_sub(1, std::memory_order_acq_rel); }
+
+// Installs the handlers if this is the first guard; every guard counts until
+// restore(), whether or not its file was created.
+void InterruptGuard::install()
+{
+    if (counted_) return;
     const std::lock_guard<std::mutex> lock(g_install_mutex);
     counted_ = true;
     if (g_guards_armed++ > 0) return;

@@ -29,10 +29,16 @@ public:
     // errno set) while the guarded signals are held back, so no signal can land
     // between the file appearing and the guard knowing its name. Returns -1 (errno
     // kept) if `create` fails; the guard is then not armed.
+    //
+    // Other threads still take signals meanwhile: the handlers are installed
+    // before the file is created, and a handler that runs while a file is being
+    // created waits (a moment at most) for its name before it removes files.
     template <class Create>
     int arm(const std::filesystem::path& file, Create create)
     {
         const Hold hold;
+        install();
+        const Arming arming;
         const int fd = create();
         if (fd >= 0) publish(file);
         return fd;
@@ -74,6 +80,17 @@ private:
         sigset_t previous_;
     };
 
+    // Counts a file being created, from before it exists until its name is
+    // published (or its creation failed).
+    class Arming {
+    public:
+        Arming();
+        ~Arming();
+        Arming(const Arming&) = delete;
+        Arming& operator=(const Arming&) = delete;
+    };
+
+    void install();
     void publish(const std::filesystem::path& file);
     void forget();
     void restore();
