@@ -52,9 +52,13 @@ fs::path default_module_path()
 {
     const fs::path folder = executable_folder();
     if (!folder.empty()) {
-        std::error_code ec;
-        const fs::path beside = folder / VELKOR_MODULE_FILE_NAME;
-        if (fs::is_regular_file(beside, ec)) return beside;
+        // Installed, or copied beside the tool by hand.
+        for (const fs::path& candidate :
+             {(folder / VELKOR_INSTALLED_MODULE_DIR / VELKOR_MODULE_FILE_NAME).lexically_normal(),
+              folder / VELKOR_MODULE_FILE_NAME}) {
+            std::error_code ec;
+            if (fs::is_regular_file(candidate, ec)) return candidate;
+        }
     }
     return fs::path(VELKOR_BUILT_MODULE);
 }

@@ -1,7 +1,8 @@
 # What `cmake --install` puts where, and the packages CPack makes from it.
 #
-# Installed tree (relocatable: the tool looks for its module beside itself):
-#   bin/velkorramp, bin/VelkorRamp.so           component "tool"
+# Installed tree (relocatable: the tool finds its module relative to itself):
+#   bin/velkorramp, lib/velkorramp/VelkorRamp.so
+#                                               component "tool"
 #   share/doc/velkorramp/                       component "docs": README.md,
 #     CHANGELOG.md, LICENSE, cli/README.md and docs/gallery/, laid out as in the
 #     source tree so the READMEs' links hold
@@ -24,7 +25,7 @@ set(gallery ${PROJECT_SOURCE_DIR}/docs/gallery)
 
 if(TARGET velkorramp)
   install(TARGETS velkorramp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-  install(TARGETS VelkorRamp LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  install(TARGETS VelkorRamp LIBRARY DESTINATION ${VELKOR_INSTALL_MODULE_DIR} COMPONENT tool)
 endif()
 
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${doc_dir} COMPONENT docs)

@@ -48,13 +48,16 @@ std::set<std::string> tree(const fs::path& root)
     return entries;
 }
 
-// What the Linux packages hold below their prefix: the tool and its module in
-// bin/, the docs as laid out in the source tree with the whole gallery.
+// What the Linux packages hold below their prefix: the tool in bin/, its module
+// in lib/velkorramp/, the docs as laid out in the source tree with the whole
+// gallery.
 std::set<std::string> linux_tree()
 {
     std::set<std::string> entries = {"bin/",
                                      "bin/velkorramp",
-                                     "bin/VelkorRamp.so",
+                                     "lib/",
+                                     "lib/velkorramp/",
+                                     "lib/velkorramp/VelkorRamp.so",
                                      "share/",
                                      "share/doc/",
                                      "share/doc/velkorramp/",
@@ -134,7 +137,7 @@ protected:
         EXPECT_EQ(version.exit_code, 0) << version.err;
         EXPECT_EQ(version.out, "velkorramp " + std::string(velkor::kProjectVersionText) + " (build " +
                                    std::to_string(velkor::kProjectVersionBuild) + ")\nmodule " +
-                                   (moved / "bin/VelkorRamp.so").string() + ": " + velkor::kProjectVersionText +
+                                   (moved / "lib/velkorramp/VelkorRamp.so").string() + ": " + velkor::kProjectVersionText +
                                    " (build " + std::to_string(velkor::kProjectVersionBuild) + ", release)\n");
     }
 
