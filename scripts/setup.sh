@@ -11,6 +11,7 @@ packages=(
   wine64
   python3
   dpkg-dev file
+  clang-format
 )
 
 missing=()
