@@ -75,7 +75,20 @@ struct Run {
     int status = -1;
 };
 
-// A program run as a process, its output discarded; its wall time.
+// Where the last run's stderr is kept, so a failed case can say why.
+fs::path stderr_file() { return work_dir() / "last-stderr.txt"; }
+
+// The first line of the last run's stderr.
+std::string last_error()
+{
+    std::ifstream in(stderr_file());
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// A program run as a process, its output discarded and its stderr kept in
+// stderr_file(); its wall time.
 Run run_tool(const fs::path& program, const std::vector<std::string>& args)
 {
     std::vector<std::string> words{program.string()};
@@ -86,7 +99,8 @@ Run run_tool(const fs::path& program, const std::vector<std::string>& args)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::string errors = stderr_file().string();
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     Run run;
     const auto start = Clock::now();
     pid_t pid = -1;
@@ -100,6 +114,14 @@ Run run_tool(const fs::path& program, const std::vector<std::string>& args)
 }
 
 bool ok(const Run& run) { return WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0; }
+
+// "exit 4", "signal 11".
+std::string status_text(const Run& run)
+{
+    if (WIFEXITED(run.status)) return "exit " + std::to_string(WEXITSTATUS(run.status));
+    if (WIFSIGNALED(run.status)) return "signal " + std::to_string(WTERMSIG(run.status));
+    return "status " + std::to_string(run.status);
+}
 
 // The animated ramp: its centre moves, it turns and its start colour changes
 // over the 100 frames. Shaped, its Power goes from 1 to 2.2 as well, which costs
@@ -213,8 +235,8 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     sequence.insert(sequence.end(), animated.begin(), animated.end());
 
     // The floor writes exactly the frames the tool wrote.
-    if (!ok(run_tool(tool(), sequence))) {
-        state.SkipWithError("the sequence did not render");
+    if (const Run r = run_tool(tool(), sequence); !ok(r)) {
+        state.SkipWithError(("the sequence did not render, " + status_text(r) + ": " + last_error()).c_str());
         return;
     }
     const FramesInMemory memory = read_back(format, dir, "seq");
@@ -228,14 +250,23 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     for (auto _ : state) {
         double seq = 0, floor = 0, singles = 0, start = 0;
         bool good = true;
+        std::string why;  // the first failed run's status and stderr
+        const auto check = [&](const Run& r, const char* what) {
+            if (ok(r) || !good) return;
+            good = false;
+            why = std::string(what) + " " + status_text(r) + ": " + last_error();
+        };
         const auto run_sequence = [&] {
             const Run r = run_tool(tool(), sequence);
-            good = good && ok(r);
+            check(r, "the sequence");
             seq = r.seconds;
         };
         const auto run_floor = [&] {
             floor = encoder_floor(format, memory, writers, dir);
-            good = good && floor > 0;
+            if (floor <= 0 && good) {
+                good = false;
+                why = "the encoder floor failed";
+            }
         };
         const auto run_singles = [&] {
             // Frames 1, 11, 21, ... 91: each its own process, as a shell loop runs them.
@@ -245,13 +276,13 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
                                                 (dir / (std::string("one.") + format.extension)).string()};
                 single.insert(single.end(), animated.begin(), animated.end());
                 const Run r = run_tool(tool(), single);
-                good = good && ok(r);
+                check(r, "a single frame");
                 singles += r.seconds;
             }
         };
         const auto run_start = [&] {
             const Run r = run_tool(tool(), {"about"});
-            good = good && ok(r);
+            check(r, "about");
             start = r.seconds;
         };
         // The order rotates, so no contender always follows the same one.
@@ -259,7 +290,7 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
         for (std::size_t i = 0; i < contenders.size(); ++i) contenders[(i + turn) % contenders.size()]();
         ++turn;
         if (!good) {
-            state.SkipWithError("a run failed");
+            state.SkipWithError(("a run failed: " + why).c_str());
             break;
         }
         state.SetIterationTime(seq);

@@ -72,21 +72,38 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
 {
     using Sample = typename ToFile::Sample;
     const int channels = settings.format.has_alpha() ? 4 : 3;
-    std::fill(out, out + static_cast<std::size_t>(region.width) * channels, Sample{});
+    Sample* const end = out + static_cast<std::size_t>(region.width) * channels;
     const int frame_y = region.y + row - settings.windows.origin_y;
-    if (frame_y < 0 || frame_y >= frame.height()) return;
     // The columns of the region that the frame covers.
     const int first = std::max(region.x, settings.windows.origin_x);
     const int last = std::min(region.x + region.width, settings.windows.origin_x + frame.width());
-    if (first >= last) return;
+    if (frame_y < 0 || frame_y >= frame.height() || first >= last) {
+        std::fill(out, end, Sample{});
+        return;
+    }
+    Sample* o = out + static_cast<std::size_t>(first - region.x) * channels;
+    std::fill(out, o, Sample{});
+    std::fill(out + static_cast<std::size_t>(last - region.x) * channels, end, Sample{});
+    const Pixel* pixels = &frame.at<Pixel>(first - settings.windows.origin_x, frame_y);
     const ToFile to_file;
-    const HostToFileFloat to_float;
     const int count = last - first;
     const bool convert = !settings.conversion.empty();
+    if (!convert && !settings.premultiplied) {
+        // Most files: each channel converted and put in the file's order.
+        for (int i = 0; i < count; ++i, o += channels) {
+            const Pixel& p = pixels[i];
+            o[0] = to_file(p.red);
+            o[1] = to_file(p.green);
+            o[2] = to_file(p.blue);
+            if (channels == 4) o[3] = to_file(p.alpha);
+        }
+        return;
+    }
     if (convert) {
+        const HostToFileFloat to_float;
         scratch.resize(static_cast<std::size_t>(count) * 4);
         for (int i = 0; i < count; ++i) {
-            const Pixel& p = frame.at<Pixel>(first + i - settings.windows.origin_x, frame_y);
+            const Pixel& p = pixels[i];
             float* s = &scratch[static_cast<std::size_t>(i) * 4];
             s[0] = to_float(p.red);
             s[1] = to_float(p.green);
@@ -97,19 +114,18 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
     }
     std::uint32_t maximum = 1;
     if constexpr (!std::is_same_v<Sample, float>) maximum = ToFile::maximum;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i, o += channels) {
         std::array<Sample, 4> rgba;
         if (convert) {
             const float* s = &scratch[static_cast<std::size_t>(i) * 4];
             for (int c = 0; c < 4; ++c) rgba[static_cast<std::size_t>(c)] = to_file(s[c]);
         } else {
-            const Pixel& p = frame.at<Pixel>(first + i - settings.windows.origin_x, frame_y);
+            const Pixel& p = pixels[i];
             rgba = {to_file(p.red), to_file(p.green), to_file(p.blue), to_file(p.alpha)};
         }
         if (settings.premultiplied) {
             for (int c = 0; c < 3; ++c) rgba[static_cast<std::size_t>(c)] = premultiply(rgba[c], rgba[3], maximum);
         }
-        Sample* o = out + static_cast<std::size_t>(first - region.x + i) * channels;
         for (int c = 0; c < channels; ++c) o[c] = rgba[static_cast<std::size_t>(c)];
     }
 }
@@ -232,20 +248,24 @@ bool storage_error(int error_number)
 }
 
 // A writer can report success for a file its own reader cannot open; the
-// file's header must give back the size and channels that were written.
+// file's header must give back the size and channels that were written. It is
+// read by the format's own reader: the temporary file's name has no extension,
+// and a reader found by trying each in turn can be another one (ffmpeg's reads
+// a PNG as RGB).
 template <class Fail>
-void check_reads_back(const std::string& name, OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec,
-                      Fail failed)
+void check_reads_back(const std::string& name, const std::string& format, OIIO::Filesystem::IOProxy* proxy,
+                      const OIIO::ImageSpec& spec, Fail failed)
 {
     LibraryMessages quiet;
-    OIIO::ImageSpec config;
-    auto in = proxy != nullptr ? OIIO::ImageInput::create(name, true, &config, proxy) : OIIO::ImageInput::open(name);
-    if (!in) {
-        const std::string library_error = OIIO::geterror();
+    auto in = OIIO::ImageInput::create(format);
+    OIIO::ImageSpec got;
+    if (!in || (proxy != nullptr && !in->set_ioproxy(proxy)) || !in->open(name, got)) {
+        const std::string library_error = in ? in->geterror() : OIIO::geterror();
         failed("the written file does not read back: " + reason_of(library_error, quiet.text(), "no reason given"));
     }
-    const OIIO::ImageSpec& got = in->spec();
-    if (got.width != spec.width || got.height != spec.height || got.nchannels != spec.nchannels) {
+    // WebP's encoder leaves out an alpha channel that is opaque everywhere.
+    const bool alpha_left_out = format == "webp" && spec.nchannels == 4 && got.nchannels == 3;
+    if (got.width != spec.width || got.height != spec.height || (got.nchannels != spec.nchannels && !alpha_left_out)) {
         failed("the written file reads back as " + std::to_string(got.width) + "x" + std::to_string(got.height) +
                " with " + std::to_string(got.nchannels) + " channels, not as written");
     }
@@ -308,7 +328,7 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
         }
         quiet.text();
         OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
-        check_reads_back("-", &reader, spec, failed);
+        check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
         if (before_commit) before_commit();
         copy_to_stdout(bytes);
         return;
@@ -343,7 +363,7 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     }
     out.reset();
     quiet.text();
-    check_reads_back(file.temporary().string(), nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
+    check_reads_back(file.temporary().string(), settings.format.oiio_format, nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
     file.complete();
     if (before_commit) before_commit();
     file.commit();

@@ -358,6 +358,9 @@ HostConfig frame_config(const HostConfig& base, const RenderOptions& options)
     config.downsample_x = options.downsample_x;
     config.downsample_y = options.downsample_y;
     config.trace_bands = options.trace_bands;
+    if (options.current_time) {
+        config.current_time = *options.current_time;
+    }
     if (options.input_world != nullptr && options.output_world != nullptr) {
         // The caller's worlds are the host's buffers for this frame: the module
         // draws into the given output rather than into one the host sizes.

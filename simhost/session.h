@@ -120,6 +120,9 @@ struct RenderOptions {
     std::optional<PF_PixelFormat> reported_input_format;
     int smart_renders = 1;     // smart renders of the same pre-render data
     bool trace_bands = false;  // record the rows each iteration wrote (serialises the bands)
+    // The frame's time on the host's clock (PF_InData's current_time, and the
+    // time keyed controls are checked out at); by default the host's.
+    std::optional<A_long> current_time;
 };
 
 // One frame of render_together(): what render() takes, and the parameter values

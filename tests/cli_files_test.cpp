@@ -410,6 +410,10 @@ TEST_F(Conventions, EveryFormatTheToolWritesOpensWithItsDepthAndAlpha)
         EXPECT_EQ(spec.nchannels, o.channels);
         EXPECT_EQ(spec.format, o.stored);
     }
+    // WebP keeps no alpha that is opaque everywhere: an opaque frame reads back RGB.
+    const ProcessResult opaque = run({"render", "--size", "4x4", "-o", path("opaque.webp")});
+    ASSERT_EQ(opaque.exit_code, 0) << opaque.err;
+    EXPECT_EQ(read_spec(path("opaque.webp")).nchannels, 3);
     // A depth the container lacks is converted with a note, never refused.
     const ProcessResult jpeg16 = run({"render", "--size", "4x4", "--depth", "16", "-o", path("n.jpg")});
     EXPECT_EQ(jpeg16.exit_code, 0);

@@ -263,6 +263,46 @@ TEST_F(SimhostTime, KeyedFramesEqualFramesOfTheInterpolatedValues)
     EXPECT_TRUE(plain.accounting().balanced()) << plain.accounting().unbalanced();
 }
 
+// Frames in flight at once, each at its own time, check out their own time's
+// values: the keys travel with each frame's copy of the parameters.
+TEST_F(SimhostTime, KeyedFramesInFlightTogetherEqualTheFramesRenderedAlone)
+{
+    ready();
+    session.set_frame_rate(30000, 1001);
+    const auto key = [&](int frame) { return session.frame_time(frame); };
+    ASSERT_TRUE(session.set_point(index("End of Ramp"), 47, 0, key(1)));
+    ASSERT_TRUE(session.set_point(index("End of Ramp"), 0, 19, key(4)));
+    ASSERT_TRUE(session.set_color(index("Start Color"), PF_Pixel{255, 10, 200, 30}, key(2)));
+    ASSERT_TRUE(session.set_color(index("Start Color"), PF_Pixel{255, 250, 0, 90}, key(3)));
+    ASSERT_TRUE(session.set_float(index("Power"), 3.0, key(1)));
+    ASSERT_TRUE(session.set_float(index("Power"), 0.25, key(4)));
+
+    std::vector<simhost::FrameJob> jobs;
+    std::vector<simhost::World> alone;
+    for (int frame = 4; frame >= 1; --frame) {
+        simhost::RenderOptions o;
+        o.format = PF_PixelFormat_ARGB128;
+        o.solid = {48, 20, {1, 0.5, 0.25, 0.75}};
+        o.current_time = session.frame_time(frame).value;
+        simhost::RenderResult r = session.render(o);
+        ASSERT_EQ(r.err, PF_Err_NONE);
+        alone.push_back(std::move(r.output));
+        jobs.push_back(simhost::FrameJob{o, session.param_values()});
+    }
+    const std::vector<simhost::RenderResult> together = session.render_together(jobs);
+    ASSERT_EQ(together.size(), alone.size());
+    for (std::size_t i = 0; i < alone.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(4 - i));
+        ASSERT_EQ(together[i].err, PF_Err_NONE);
+        ASSERT_EQ(together[i].layer_checkouts.size(), 1u);
+        EXPECT_EQ(together[i].layer_checkouts[0].what_time, session.frame_time(static_cast<int>(4 - i)).value);
+        EXPECT_EQ(together[i].output.first_difference(alone[i]), "");
+        if (i > 0) {
+            EXPECT_NE(alone[i].first_difference(alone[i - 1]), "") << "the keys change every frame";
+        }
+    }
+}
+
 TEST_F(SimhostTime, FramesRenderInTheCallersWorldsWithoutCopies)
 {
     ready();
