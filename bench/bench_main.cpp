@@ -48,7 +48,11 @@ void set_frame_counters(benchmark::State& state, FrameSize size)
 // Which kernels a case runs: the fast ones with the processor's widest loops
 // (what the module uses), the fast ones with the baseline loops, or the
 // straightforward reference path.
-enum class Kernels { widest, baseline, reference };
+enum class Kernels {
+    widest,
+    baseline,
+    reference
+};
 
 void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Placement placement,
                  A_long shape, A_long type, double power, Kernels kernels)
@@ -61,9 +65,12 @@ void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Plac
     const PF_Rect frame{0, 0, size.width, size.height};
     for (auto _ : state) {
         switch (kernels) {
-        case Kernels::widest: renderer.render_area(input.view(), output.view(), frame); break;
+        case Kernels::widest:
+            renderer.render_area(input.view(), output.view(), frame);
+            break;
         case Kernels::baseline:
-            render_ramp(renderer.evaluator(), input.view(), output.view(), frame, KernelPath::baseline);
+            render_ramp(renderer.evaluator(), input.view(), output.view(), frame,
+                        KernelPath::baseline);
             break;
         case Kernels::reference:
             render_ramp_reference(renderer.evaluator(), input.view(), output.view(), frame);
@@ -134,8 +141,9 @@ void pow_ratio_case(benchmark::State& state, DepthClass depth, FrameSize size)
     HostCallbacks host;
     BenchWorld input(depth, size);
     BenchWorld output(depth, size);
-    const RampRenderer renderer(RenderRecord{
-        &host.in_data, bench_settings(size, Placement::diagonal, kShapeLinear, kTypeColor, 2.2)});
+    const RampRenderer renderer(
+        RenderRecord{&host.in_data,
+                     bench_settings(size, Placement::diagonal, kShapeLinear, kTypeColor, 2.2)});
     const PF_Rect frame{0, 0, size.width, size.height};
     Clock::duration pow_time{};
     Clock::duration kernel_time{};
@@ -332,7 +340,9 @@ void register_all()
         for (const DepthClass depth : kDepths) {
             const std::string name = "PowRatio/" + depth_name(depth) + "/" + size_name(size);
             benchmark::RegisterBenchmark(name.c_str(),
-                                         [=](benchmark::State& s) { pow_ratio_case(s, depth, size); })
+                                         [=](benchmark::State& s) {
+                                             pow_ratio_case(s, depth, size);
+                                         })
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->MinTime(0.5);
@@ -344,25 +354,29 @@ void register_all()
         }
     }
 
-    const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128};
+    const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64,
+                                      PF_PixelFormat_ARGB128};
     for (const FrameSize size : kSizes) {
         for (std::size_t d = 0; d < 3; ++d) {
             for (const bool shaped : {false, true}) {
                 for (const int threads : {1, 2}) {
                     const std::string name = "SmartRender/" + depth_name(kDepths[d]) +
-                                             (shaped ? "/shaped" : "/default") + "/threads:" +
-                                             std::to_string(threads) + "/" + size_name(size);
+                                             (shaped ? "/shaped" : "/default") +
+                                             "/threads:" + std::to_string(threads) + "/" +
+                                             size_name(size);
                     const PF_PixelFormat format = formats[d];
                     add(name, [=](benchmark::State& s) {
                         smart_render_case(s, format, size, threads, shaped);
                     });
                 }
             }
-            const std::string name = "ThreadScaling/" + depth_name(kDepths[d]) + "/shaped/" + size_name(size);
+            const std::string name =
+                "ThreadScaling/" + depth_name(kDepths[d]) + "/shaped/" + size_name(size);
             const PF_PixelFormat format = formats[d];
-            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) {
-                thread_scaling_case(s, format, size);
-            })
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [=](benchmark::State& s) {
+                                             thread_scaling_case(s, format, size);
+                                         })
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->MinTime(0.5);
@@ -380,7 +394,8 @@ void register_all()
                         if (placement == Placement::diagonal && shape != kShapeLinear) continue;
                         // The baseline loops beside the wider ones where they
                         // matter: a t of its own at every pixel.
-                        if (kernels == Kernels::baseline && placement != Placement::diagonal) continue;
+                        if (kernels == Kernels::baseline && placement != Placement::diagonal)
+                            continue;
                         for (const A_long type : kTypes) {
                             for (const double power : {1.0, 2.2}) {
                                 const std::string name =
@@ -388,10 +403,12 @@ void register_all()
                                                 : kernels == Kernels::baseline ? "Baseline/"
                                                                                : "Reference/") +
                                     depth_name(depth) + "/" + placement_name(placement) + "/" +
-                                    shape_name(shape) + "/" + type_name(type) + "/power:" +
-                                    (power == 1.0 ? "1" : "2.2") + "/" + size_name(size);
+                                    shape_name(shape) + "/" + type_name(type) +
+                                    "/power:" + (power == 1.0 ? "1" : "2.2") + "/" +
+                                    size_name(size);
                                 add(name, [=](benchmark::State& s) {
-                                    kernel_case(s, depth, size, placement, shape, type, power, kernels);
+                                    kernel_case(s, depth, size, placement, shape, type, power,
+                                                kernels);
                                 });
                             }
                         }

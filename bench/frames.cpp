@@ -14,7 +14,8 @@ BenchWorld::BenchWorld(DepthClass depth, FrameSize size)
 {
     // Opaque mid-grey in every depth, so alpha scaling has real work to do.
     std::mt19937 rng(1);
-    for (std::size_t i = 0; i < memory_.size(); ++i) memory_[i] = static_cast<std::uint8_t>(rng() & 0x3F);
+    for (std::size_t i = 0; i < memory_.size(); ++i)
+        memory_[i] = static_cast<std::uint8_t>(rng() & 0x3F);
     world_.data = reinterpret_cast<PF_Pixel*>(memory_.data());
     world_.width = size.width;
     world_.height = size.height;
@@ -58,10 +59,14 @@ RampSettings bench_settings(FrameSize size, Placement placement, A_long shape, A
 std::string depth_name(DepthClass depth)
 {
     switch (depth) {
-    case DepthClass::eight: return "8bit";
-    case DepthClass::sixteen: return "16bit";
-    case DepthClass::floating: return "float";
-    default: return "none";
+    case DepthClass::eight:
+        return "8bit";
+    case DepthClass::sixteen:
+        return "16bit";
+    case DepthClass::floating:
+        return "float";
+    default:
+        return "none";
     }
 }
 
@@ -73,9 +78,12 @@ std::string size_name(FrameSize size)
 std::string placement_name(Placement placement)
 {
     switch (placement) {
-    case Placement::horizontal: return "horizontal";
-    case Placement::diagonal: return "diagonal";
-    case Placement::center: return "center";
+    case Placement::horizontal:
+        return "horizontal";
+    case Placement::diagonal:
+        return "diagonal";
+    case Placement::center:
+        return "center";
     }
     return "?";
 }

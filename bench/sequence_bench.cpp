@@ -63,7 +63,8 @@ fs::path tool() { return env_or("VELKORRAMP", VELKORRAMP_PATH); }
 fs::path work_dir()
 {
     static const fs::path dir = [] {
-        fs::path d = env_or("VELKOR_BENCH_DIR", (fs::path(VELKOR_BENCH_BUILD_DIR) / "sequence-bench").string());
+        fs::path d = env_or("VELKOR_BENCH_DIR",
+                            (fs::path(VELKOR_BENCH_BUILD_DIR) / "sequence-bench").string());
         fs::create_directories(d);
         return d;
     }();
@@ -100,7 +101,8 @@ Run run_tool(const fs::path& program, const std::vector<std::string>& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string errors = stderr_file().string();
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     Run run;
     const auto start = Clock::now();
     pid_t pid = -1;
@@ -134,12 +136,18 @@ struct Size {
 
 std::vector<std::string> animated_args(Size size, int depth, bool shaped)
 {
-    const std::string from = std::to_string(size.width / 4) + "," + std::to_string(size.height / 4) + "@1";
-    const std::string to = std::to_string(size.width * 3 / 4) + "," + std::to_string(size.height * 3 / 4) + "@100";
-    std::vector<std::string> args{"--size", size.text(), "--depth", std::to_string(depth), "--controlled-by",
-                                  "center", "--center", from + "," + to, "--length", std::to_string(size.width * 5 / 16),
-                                  "--direction", "0@1,360@100", "--start-color", "#F2A541@1,#41F2A5@100",
-                                  "--end-color", "#2B3A67"};
+    const std::string from =
+        std::to_string(size.width / 4) + "," + std::to_string(size.height / 4) + "@1";
+    const std::string to =
+        std::to_string(size.width * 3 / 4) + "," + std::to_string(size.height * 3 / 4) + "@100";
+    std::vector<std::string> args{"--size",          size.text(),
+                                  "--depth",         std::to_string(depth),
+                                  "--controlled-by", "center",
+                                  "--center",        from + "," + to,
+                                  "--length",        std::to_string(size.width * 5 / 16),
+                                  "--direction",     "0@1,360@100",
+                                  "--start-color",   "#F2A541@1,#41F2A5@100",
+                                  "--end-color",     "#2B3A67"};
     if (shaped) args.insert(args.end(), {"--power", "1@1,2.2@100"});
     return args;
 }
@@ -169,8 +177,10 @@ FramesInMemory read_back(const Format& format, const fs::path& dir, const std::s
         const OIIO::ImageSpec& spec = in->spec();
         memory.width = spec.width;
         memory.height = spec.height;
-        std::vector<unsigned char> pixels(spec.image_bytes(true) / spec.format.size() * format.type.size());
-        if (spec.nchannels != 4 || !in->read_image(0, 0, 0, 4, format.type, pixels.data())) return {};
+        std::vector<unsigned char> pixels(spec.image_bytes(true) / spec.format.size() *
+                                          format.type.size());
+        if (spec.nchannels != 4 || !in->read_image(0, 0, 0, 4, format.type, pixels.data()))
+            return {};
         memory.frames.push_back(std::move(pixels));
     }
     return memory;
@@ -178,7 +188,8 @@ FramesInMemory read_back(const Format& format, const fs::path& dir, const std::s
 
 // OpenImageIO writing the frames from memory with `writers` threads, each
 // taking the next frame: the same writer, format and attributes as the tool's.
-double encoder_floor(const Format& format, const FramesInMemory& memory, int writers, const fs::path& dir)
+double encoder_floor(const Format& format, const FramesInMemory& memory, int writers,
+                     const fs::path& dir)
 {
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
@@ -195,7 +206,8 @@ double encoder_floor(const Format& format, const FramesInMemory& memory, int wri
                 spec.attribute("tiff:write_exif", 0);
                 auto out = OIIO::ImageOutput::create((dir / name).string());
                 if (!out || !out->open((dir / name).string(), spec) ||
-                    !out->write_image(format.type, memory.frames[static_cast<std::size_t>(f)].data()) ||
+                    !out->write_image(format.type,
+                                      memory.frames[static_cast<std::size_t>(f)].data()) ||
                     !out->close()) {
                     failed = true;
                 }
@@ -221,7 +233,10 @@ void spread(benchmark::State& state, const std::string& name, std::vector<double
 
 int iterations() { return std::max(1, std::atoi(env_or("VELKOR_BENCH_ITERATIONS", "5").c_str())); }
 
-int writers_used() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)); }
+int writers_used()
+{
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
 
 void sequence_case(benchmark::State& state, Format format, Size size, bool shaped, bool singles_too)
 {
@@ -229,14 +244,20 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     fs::remove_all(dir);
     fs::create_directories(dir);
     const int writers = writers_used();
-    std::vector<std::string> sequence{"render", "--frames", "1-100", "--writers", std::to_string(writers), "-o",
+    std::vector<std::string> sequence{"render",
+                                      "--frames",
+                                      "1-100",
+                                      "--writers",
+                                      std::to_string(writers),
+                                      "-o",
                                       (dir / (std::string("seq.#.") + format.extension)).string()};
     const std::vector<std::string> animated = animated_args(size, format.depth, shaped);
     sequence.insert(sequence.end(), animated.begin(), animated.end());
 
     // The floor writes exactly the frames the tool wrote.
     if (const Run r = run_tool(tool(), sequence); !ok(r)) {
-        state.SkipWithError(("the sequence did not render, " + status_text(r) + ": " + last_error()).c_str());
+        state.SkipWithError(
+            ("the sequence did not render, " + status_text(r) + ": " + last_error()).c_str());
         return;
     }
     const FramesInMemory memory = read_back(format, dir, "seq");
@@ -245,7 +266,8 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
         return;
     }
 
-    std::vector<double> seq_s, floor_s, start_s, singles_100_s, x_floor, x_floor_after_start, singles_x;
+    std::vector<double> seq_s, floor_s, start_s, singles_100_s, x_floor, x_floor_after_start,
+        singles_x;
     int turn = 0;
     for (auto _ : state) {
         double seq = 0, floor = 0, singles = 0, start = 0;
@@ -272,8 +294,9 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
             // Frames 1, 11, 21, ... 91: each its own process, as a shell loop runs them.
             for (int i = 0; i < kSampledSingles && singles_too; ++i) {
                 const int frame = 1 + i * (kFrames / kSampledSingles);
-                std::vector<std::string> single{"render", "--frames", std::to_string(frame), "-o",
-                                                (dir / (std::string("one.") + format.extension)).string()};
+                std::vector<std::string> single{
+                    "render", "--frames", std::to_string(frame), "-o",
+                    (dir / (std::string("one.") + format.extension)).string()};
                 single.insert(single.end(), animated.begin(), animated.end());
                 const Run r = run_tool(tool(), single);
                 check(r, "a single frame");
@@ -286,8 +309,10 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
             start = r.seconds;
         };
         // The order rotates, so no contender always follows the same one.
-        const std::vector<std::function<void()>> contenders{run_sequence, run_floor, run_singles, run_start};
-        for (std::size_t i = 0; i < contenders.size(); ++i) contenders[(i + turn) % contenders.size()]();
+        const std::vector<std::function<void()>> contenders{run_sequence, run_floor, run_singles,
+                                                            run_start};
+        for (std::size_t i = 0; i < contenders.size(); ++i)
+            contenders[(i + turn) % contenders.size()]();
         ++turn;
         if (!good) {
             state.SkipWithError(("a run failed: " + why).c_str());
@@ -364,7 +389,8 @@ void memory_case(benchmark::State& state, const fs::path& program, std::vector<s
 
 void register_all()
 {
-    const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8}, {"exr32", "exr", 32, OIIO::TypeDesc::FLOAT}};
+    const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8},
+                              {"exr32", "exr", 32, OIIO::TypeDesc::FLOAT}};
     // The shaped ramp shows the cost of the host's pow beside the encoder; its
     // single runs would add nothing new. 640x360 is a size where the encoder no
     // longer dwarfs the process's start.
@@ -373,14 +399,19 @@ void register_all()
         Size size;
         bool shaped;
     };
-    const Case cases[] = {{formats[0], {1920, 1080}, false}, {formats[0], {1920, 1080}, true},
-                          {formats[1], {1920, 1080}, false}, {formats[1], {1920, 1080}, true},
+    const Case cases[] = {{formats[0], {1920, 1080}, false},
+                          {formats[0], {1920, 1080}, true},
+                          {formats[1], {1920, 1080}, false},
+                          {formats[1], {1920, 1080}, true},
                           {formats[0], {640, 360}, false}};
     for (const Case& c : cases) {
-        const std::string name = std::string("Sequence/") + c.format.name + (c.shaped ? "/animated-shaped/" : "/animated/") +
-                                 c.size.text() + "/frames:100";
+        const std::string name = std::string("Sequence/") + c.format.name +
+                                 (c.shaped ? "/animated-shaped/" : "/animated/") + c.size.text() +
+                                 "/frames:100";
         benchmark::RegisterBenchmark(name.c_str(),
-                                     [=](benchmark::State& s) { sequence_case(s, c.format, c.size, c.shaped, !c.shaped); })
+                                     [=](benchmark::State& s) {
+                                         sequence_case(s, c.format, c.size, c.shaped, !c.shaped);
+                                     })
             ->Unit(benchmark::kSecond)
             ->UseManualTime()
             ->Iterations(iterations());
@@ -393,35 +424,42 @@ void register_all()
     const std::string base = env_or("VELKOR_BENCH_BASE_TOOL", "");
     if (!base.empty()) tools.emplace_back("base/", base);
     for (const auto& [label, program] : tools) {
-        benchmark::RegisterBenchmark(
-            ("PeakMemory/" + label + "solid/3840x2160/float").c_str(), [=](benchmark::State& s) {
-                memory_case(s, program, {"render", "--size", "3840x2160", "--depth", "32", "-o",
-                                         (dir / "uhd.exr").string()},
-                            uhd_float);
-            })
+        benchmark::RegisterBenchmark(("PeakMemory/" + label + "solid/3840x2160/float").c_str(),
+                                     [=](benchmark::State& s) {
+                                         memory_case(s, program,
+                                                     {"render", "--size", "3840x2160", "--depth",
+                                                      "32", "-o", (dir / "uhd.exr").string()},
+                                                     uhd_float);
+                                     })
             ->Unit(benchmark::kSecond)
             ->UseManualTime()
             ->Iterations(3);
         benchmark::RegisterBenchmark(
-            ("PeakMemory/" + label + "input-file/3840x2160/float").c_str(), [=](benchmark::State& s) {
-                if (!fs::exists(input) &&
-                    !ok(run_tool(tool(), {"render", "--size", "3840x2160", "--depth", "32", "-o", input}))) {
+            ("PeakMemory/" + label + "input-file/3840x2160/float").c_str(),
+            [=](benchmark::State& s) {
+                if (!fs::exists(input) && !ok(run_tool(tool(), {"render", "--size", "3840x2160",
+                                                                "--depth", "32", "-o", input}))) {
                     s.SkipWithError("no input file");
                     return;
                 }
-                memory_case(s, program, {"render", "--input", input, "--type", "alpha", "-o",
-                                         (dir / "uhd-out.exr").string()},
+                memory_case(s, program,
+                            {"render", "--input", input, "--type", "alpha", "-o",
+                             (dir / "uhd-out.exr").string()},
                             uhd_float);
             })
             ->Unit(benchmark::kSecond)
             ->UseManualTime()
             ->Iterations(3);
     }
-    benchmark::RegisterBenchmark("PeakMemory/sequence-6-frames-2-writers/3840x2160/float", [=](benchmark::State& s) {
-        memory_case(s, tool(), {"render", "--size", "3840x2160", "--depth", "32", "--frames", "1-6", "--writers", "2",
-                                "--direction", "0@1,90@6", "-o", (dir / "uhd.#.exr").string()},
-                    uhd_float);
-    })
+    benchmark::RegisterBenchmark("PeakMemory/sequence-6-frames-2-writers/3840x2160/float",
+                                 [=](benchmark::State& s) {
+                                     memory_case(s, tool(),
+                                                 {"render", "--size", "3840x2160", "--depth", "32",
+                                                  "--frames", "1-6", "--writers", "2",
+                                                  "--direction", "0@1,90@6", "-o",
+                                                  (dir / "uhd.#.exr").string()},
+                                                 uhd_float);
+                                 })
         ->Unit(benchmark::kSecond)
         ->UseManualTime()
         ->Iterations(3);
@@ -437,6 +475,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (std::getenv("VELKOR_BENCH_DIR") == nullptr) std::filesystem::remove_all(velkor::bench::work_dir());
+    if (std::getenv("VELKOR_BENCH_DIR") == nullptr)
+        std::filesystem::remove_all(velkor::bench::work_dir());
     return 0;
 }

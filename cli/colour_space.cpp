@@ -16,7 +16,8 @@ namespace {
 bool same_words(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -45,7 +46,8 @@ ColourSpaces::ColourSpaces() : config_(std::make_unique<OIIO::ColorConfig>())
         if (!named) return;
         reason = reason.substr(0, reason.find('\n'));
         usage_error("OCIO: the colour config " + in_quotes(ocio) + " does not load: " +
-                    (reason.empty() ? std::string("OpenImageIO fell back to its built-in config") : reason));
+                    (reason.empty() ? std::string("OpenImageIO fell back to its built-in config")
+                                    : reason));
     }
 }
 
@@ -74,8 +76,8 @@ std::string ColourSpaces::resolve(std::string_view option, std::string_view name
 {
     std::string found = known(name);
     if (found.empty()) {
-        usage_error(std::string(option) + ": " + in_quotes(name) + " is not a colour space of " + config_name() +
-                    "; use " + names_text());
+        usage_error(std::string(option) + ": " + in_quotes(name) + " is not a colour space of " +
+                    config_name() + "; use " + names_text());
     }
     return found;
 }
@@ -113,7 +115,8 @@ ColourSpaces::Conversion ColourSpaces::conversion(const std::string& from, const
 {
     Conversion conversion;
     if (same(from, to)) return conversion;
-    const std::string cannot = "cannot convert " + what + " from " + in_quotes(from) + " to " + in_quotes(to) + ": ";
+    const std::string cannot =
+        "cannot convert " + what + " from " + in_quotes(from) + " to " + in_quotes(to) + ": ";
     const std::string known_from = known(from);
     const std::string known_to = known(to);
     for (const auto& [name, given] : {std::pair{known_from, from}, std::pair{known_to, to}}) {
@@ -133,7 +136,8 @@ ColourSpaces::Conversion ColourSpaces::conversion(const std::string& from, const
     std::string reason = config_->geterror();
     if (!in || !out) {
         reason = reason.substr(0, reason.find('\n'));
-        usage_error(cannot + (reason.empty() ? config_name() + " has no transform between them" : reason));
+        usage_error(cannot +
+                    (reason.empty() ? config_name() + " has no transform between them" : reason));
     }
     conversion.steps_ = {in, out};
     return conversion;

@@ -67,7 +67,8 @@ public:
         std::vector<OIIO::ColorProcessorHandle> steps_;
     };
     // A usage failure (naming `what`) when the config has no way between them.
-    Conversion conversion(const std::string& from, const std::string& to, const std::string& what) const;
+    Conversion conversion(const std::string& from, const std::string& to,
+                          const std::string& what) const;
 
 private:
     std::unique_ptr<OIIO::ColorConfig> config_;

@@ -38,34 +38,49 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr OptionSpec kHelp{"--help", "-h", nullptr, "show this help"};
-constexpr OptionSpec kModule{"--module", nullptr, "PATH", "the effect module to load (default: the one built with the tool)"};
+constexpr OptionSpec kModule{"--module", nullptr, "PATH",
+                             "the effect module to load (default: the one built with the tool)"};
 
 constexpr std::array<OptionSpec, 19> kRenderFrameOptions{{
-    {"--output", "-o", "FILE", "the frame to write, in the format its extension names (- for stdout)"},
-    {"--input", nullptr, "FILE", "the input layer: any image OpenImageIO reads (- for standard input)"},
+    {"--output", "-o", "FILE",
+     "the frame to write, in the format its extension names (- for stdout)"},
+    {"--input", nullptr, "FILE",
+     "the input layer: any image OpenImageIO reads (- for standard input)"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
-    {"--fill", nullptr, "COLOR", "the solid's colour: #RGB, #RRGGBB[AA], R,G,B[,A] 0-255 or 0.0-1.0 (default black)"},
+    {"--fill", nullptr, "COLOR",
+     "the solid's colour: #RGB, #RRGGBB[AA], R,G,B[,A] 0-255 or 0.0-1.0 (default black)"},
     {"--depth", nullptr, "8|16|32", "the project depth (default: the input file's, else 8)"},
-    {"--output-depth", nullptr, "8|16|half|float", "the file's samples (default: the frame's, or the nearest held)"},
-    {"--alpha", nullptr, "straight|premultiplied", "the file's alpha convention, for TIFF (default: the format's own)"},
-    {"--compression", nullptr, "NAME[:LEVEL]", "the writer's compression: zip:9 (PNG), lzw (TIFF), piz, dwaa:45 (EXR)"},
-    {"--input-colorspace", nullptr, "NAME", "the colour space the input file is in, whatever it says"},
-    {"--working-space", nullptr, "NAME", "the colour space the frame is computed in (default: the input's, sRGB)"},
-    {"--output-colorspace", nullptr, "NAME", "convert the frame to this colour space on writing (default: none)"},
+    {"--output-depth", nullptr, "8|16|half|float",
+     "the file's samples (default: the frame's, or the nearest held)"},
+    {"--alpha", nullptr, "straight|premultiplied",
+     "the file's alpha convention, for TIFF (default: the format's own)"},
+    {"--compression", nullptr, "NAME[:LEVEL]",
+     "the writer's compression: zip:9 (PNG), lzw (TIFF), piz, dwaa:45 (EXR)"},
+    {"--input-colorspace", nullptr, "NAME",
+     "the colour space the input file is in, whatever it says"},
+    {"--working-space", nullptr, "NAME",
+     "the colour space the frame is computed in (default: the input's, sRGB)"},
+    {"--output-colorspace", nullptr, "NAME",
+     "convert the frame to this colour space on writing (default: none)"},
     {"--format", nullptr, "EXT", "the format for -o - (png or tif; default png)"},
     {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
-    {"--origin", nullptr, "X,Y", "where the input's top-left pixel lies on the layer (default: its own; solid 0,0)"},
-    {"--memory-limit", nullptr, "SIZE", "the memory a frame may take, e.g. 8G (default: what the machine has free)"},
-    {"--verbose", "-v", nullptr, "print what was rendered: sizes, depth, control values, host bands, timings"},
+    {"--origin", nullptr, "X,Y",
+     "where the input's top-left pixel lies on the layer (default: its own; solid 0,0)"},
+    {"--memory-limit", nullptr, "SIZE",
+     "the memory a frame may take, e.g. 8G (default: what the machine has free)"},
+    {"--verbose", "-v", nullptr,
+     "print what was rendered: sizes, depth, control values, host bands, timings"},
     kModule,
     kHelp,
 }};
 
 // A sequence: its frames, their rate, the writers, and the progress display.
 constexpr std::array<OptionSpec, 4> kSequenceOptions{{
-    {"--frames", nullptr, "FIRST-LAST[xSTEP]", "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
-    {"--fps", nullptr, "RATE", "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
+    {"--frames", nullptr, "FIRST-LAST[xSTEP]",
+     "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
+    {"--fps", nullptr, "RATE",
+     "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
     {"--quiet", "-q", nullptr, "no progress display"},
 }};
@@ -77,15 +92,18 @@ std::vector<OptionSpec> render_specs()
 {
     std::vector<OptionSpec> option_specs(kRenderFrameOptions.begin(), kRenderFrameOptions.end());
     option_specs.insert(option_specs.end(), kSequenceOptions.begin(), kSequenceOptions.end());
-    for (const ControlOption& c : kControlOptions) option_specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
+    for (const ControlOption& c : kControlOptions)
+        option_specs.push_back(OptionSpec{c.option, nullptr, "VALUE", c.control});
     return option_specs;
 }
 
 std::vector<OptionSpec> params_specs()
 {
     std::vector<OptionSpec> option_specs{
-        {"--size", nullptr, "WxH", "the layer size that point defaults are shown for (default 1920x1080)"},
-        {"--input", nullptr, "FILE", "show point defaults for this image's layer (its display window)"},
+        {"--size", nullptr, "WxH",
+         "the layer size that point defaults are shown for (default 1920x1080)"},
+        {"--input", nullptr, "FILE",
+         "show point defaults for this image's layer (its display window)"},
         {"--frame", nullptr, "N", "the frame whose values are shown (default 1)"},
         {"--fps", nullptr, "RATE", "frames a second that keys are counted in (default 24)"},
         kModule,
@@ -112,9 +130,9 @@ std::string controls_help(const fs::path& module)
         for (const simhost::ParamInfo& p : run.session().params()) {
             const ControlOption* option = option_for_control(p.name);
             if (option == nullptr) continue;
-            text += "  " + std::string(option->option) + " " + value_form(p.type) + "\n      \"" + p.name + "\", " +
-                    simhost::param_type_name(p.type) + ", default " + default_text(p, 1920, 1080) + "\n      valid: " +
-                    valid_range_text(p) + "\n";
+            text += "  " + std::string(option->option) + " " + value_form(p.type) + "\n      \"" +
+                    p.name + "\", " + simhost::param_type_name(p.type) + ", default " +
+                    default_text(p, 1920, 1080) + "\n      valid: " + valid_range_text(p) + "\n";
         }
         run.finish();
         return text;
@@ -240,15 +258,18 @@ std::string ui_state(const EffectRun& run, int index)
 std::string slider_text(const simhost::ParamInfo& p)
 {
     if (p.type == PF_Param_FLOAT_SLIDER) {
-        return format_float(static_cast<float>(p.slider_min)) + " to " + format_float(static_cast<float>(p.slider_max));
+        return format_float(static_cast<float>(p.slider_min)) + " to " +
+               format_float(static_cast<float>(p.slider_max));
     }
-    return format_number(p.slider_min) + " to " + format_number(p.slider_max) + (p.shown_as_percent() ? " %" : "");
+    return format_number(p.slider_min) + " to " + format_number(p.slider_max) +
+           (p.shown_as_percent() ? " %" : "");
 }
 
 void apply_controls(EffectRun& run, const ParsedOptions& options)
 {
     for (const auto& [name, value] : options.all()) {
-        if (const ControlOption* control = find_control_option(name)) apply_control(run.session(), *control, value);
+        if (const ControlOption* control = find_control_option(name))
+            apply_control(run.session(), *control, value);
     }
 }
 
@@ -267,7 +288,8 @@ int params_command(std::span<const std::string> args, std::ostream& out)
     int frame = 1;
     if (const std::string* text = options.find("--frame")) {
         const FrameRange one = parse_frames("--frame", *text, rate);
-        if (one.count() != 1) usage_error("--frame: \"" + *text + "\" is not one frame; use a whole number, e.g. 12");
+        if (one.count() != 1)
+            usage_error("--frame: \"" + *text + "\" is not one frame; use a whole number, e.g. 12");
         frame = one.first;
     }
     if (const std::string* text = options.find("--input")) {
@@ -290,24 +312,30 @@ int params_command(std::span<const std::string> args, std::ostream& out)
         const int index = session.find_param(control);
         if (index < 0) continue;
         const simhost::ParamInfo& p = *session.param(index);
-        const int value = session.host().param_records()[static_cast<std::size_t>(index)].u.pd.value;
+        const int value =
+            session.host().param_records()[static_cast<std::size_t>(index)].u.pd.value;
         const bool known = value >= 1 && value <= static_cast<int>(p.choices.size());
-        settings += (settings.empty() ? "" : ", ") + p.name + " \"" +
-                    (known ? p.choices[static_cast<std::size_t>(value - 1)] : std::to_string(value)) + "\"";
+        settings +=
+            (settings.empty() ? "" : ", ") + p.name + " \"" +
+            (known ? p.choices[static_cast<std::size_t>(value - 1)] : std::to_string(value)) + "\"";
     }
-    out << session.params().size() << " controls declared by " << module_path(options).string() << "\n"
+    out << session.params().size() << " controls declared by " << module_path(options).string()
+        << "\n"
         << "values and enabled states at frame " << frame << " (" << frame_rate_text(rate)
-        << " frames a second) for " << settings << "; layer " << size.width << "x" << size.height << "\n";
+        << " frames a second) for " << settings << "; layer " << size.width << "x" << size.height
+        << "\n";
     const simhost::KeyTime now = session.frame_time(frame);
     for (const simhost::ParamInfo& p : session.params()) {
         const ControlOption* option = option_for_control(p.name);
         const bool keyed = !session.host().keys(p.index).empty();
         out << "\n"
             << p.index << "  " << p.name << "  (" << simhost::param_type_name(p.type) << ", "
-            << (option != nullptr ? std::string(option->option) + " " + value_form(p.type) : std::string("no option"))
+            << (option != nullptr ? std::string(option->option) + " " + value_form(p.type)
+                                  : std::string("no option"))
             << ")\n"
             << "    default  " << default_text(p, size.width, size.height) << "\n"
-            << "    value    " << value_text(p, session.value_at(p.index, now)) << (keyed ? " (keyed)" : "") << "\n"
+            << "    value    " << value_text(p, session.value_at(p.index, now))
+            << (keyed ? " (keyed)" : "") << "\n"
             << "    valid    " << valid_range_text(p) << "\n";
         if (p.type == PF_Param_FLOAT_SLIDER || p.type == PF_Param_FIX_SLIDER) {
             out << "    slider   " << slider_text(p) << "\n";
@@ -343,7 +371,7 @@ struct RenderRequest {
     std::optional<int> depth;  // --depth, else the input file's, else 8
     int threads = 1;
     Downsample downsample;
-    std::optional<PointValue> origin;  // --origin, else the input's own
+    std::optional<PointValue> origin;        // --origin, else the input's own
     std::optional<std::string> input_space;  // --input-colorspace
     std::optional<std::string> working_space;
     std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
@@ -360,9 +388,10 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     RenderRequest request;
     request.module = module_path(options);
     const std::string* output_text = options.find("--output");
-    if (output_text == nullptr) usage_error("render needs an output file: -o FILE; see velkorramp render --help");
-    request.write =
-        parse_write_request(fs::path(*output_text), [&](std::string_view name) { return options.find(name); });
+    if (output_text == nullptr)
+        usage_error("render needs an output file: -o FILE; see velkorramp render --help");
+    request.write = parse_write_request(fs::path(*output_text),
+                                        [&](std::string_view name) { return options.find(name); });
     if (options.has("--format") && *output_text != "-") {
         usage_error("--format is for -o - (standard output); a file's extension names its format");
     }
@@ -372,11 +401,16 @@ RenderRequest parse_render_request(const ParsedOptions& options)
         usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
     }
     if (input_text != nullptr) request.input = FileSequence("--input", fs::path(*input_text));
-    if (const std::string* text = options.find("--size")) request.size = parse_size("--size", *text);
-    if (const std::string* text = options.find("--fill")) request.fill = parse_color_value("--fill", *text, true);
-    if (const std::string* text = options.find("--depth")) request.depth = parse_depth("--depth", *text);
-    request.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
-    if (const std::string* text = options.find("--threads")) request.threads = parse_threads("--threads", *text);
+    if (const std::string* text = options.find("--size"))
+        request.size = parse_size("--size", *text);
+    if (const std::string* text = options.find("--fill"))
+        request.fill = parse_color_value("--fill", *text, true);
+    if (const std::string* text = options.find("--depth"))
+        request.depth = parse_depth("--depth", *text);
+    request.threads = static_cast<int>(
+        std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
+    if (const std::string* text = options.find("--threads"))
+        request.threads = parse_threads("--threads", *text);
     if (const std::string* text = options.find("--downsample")) {
         request.downsample = parse_downsample("--downsample", *text);
     }
@@ -389,22 +423,28 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     if (const std::string* text = options.find("--working-space")) request.working_space = *text;
     if (const std::string* text = options.find("--input-colorspace")) {
         if (input_text == nullptr) {
-            usage_error("--input-colorspace is for an --input file; a solid layer's colour is in the working space");
+            usage_error(
+                "--input-colorspace is for an --input file; a solid layer's colour is in the working space");
         }
         request.input_space = *text;
     }
     if (const std::string* text = options.find("--memory-limit")) {
-        request.memory_limit = MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
+        request.memory_limit =
+            MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
     }
-    if (const std::string* text = options.find("--fps")) request.rate = parse_frame_rate("--fps", *text);
-    if (const std::string* text = options.find("--frames")) request.frames = parse_frames("--frames", *text, request.rate);
+    if (const std::string* text = options.find("--fps"))
+        request.rate = parse_frame_rate("--fps", *text);
+    if (const std::string* text = options.find("--frames"))
+        request.frames = parse_frames("--frames", *text, request.rate);
     if (request.frames.count() > 1 && !request.output.numbered()) {
-        usage_error("--output: \"" + request.output.pattern().string() + "\" names one file, and " +
-                    frames_text(request.frames) + " are " + std::to_string(request.frames.count()) +
-                    " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
+        usage_error(
+            "--output: \"" + request.output.pattern().string() + "\" names one file, and " +
+            frames_text(request.frames) + " are " + std::to_string(request.frames.count()) +
+            " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
     }
     request.writers = default_writers();
-    if (const std::string* text = options.find("--writers")) request.writers = parse_writers("--writers", *text);
+    if (const std::string* text = options.find("--writers"))
+        request.writers = parse_writers("--writers", *text);
     // More writers than frames would only wait.
     request.writers = std::min(request.writers, request.frames.count());
     request.verbose = options.has("--verbose");
@@ -450,7 +490,8 @@ struct FrameRecord {
 
 // The colour space an input file is in: what --input-colorspace says, else what
 // the file says, else sRGB, as the host takes a file that says nothing.
-std::string input_space(const InputFile& file, const RenderRequest& request, const ColourSpaces& spaces)
+std::string input_space(const InputFile& file, const RenderRequest& request,
+                        const ColourSpaces& spaces)
 {
     if (request.input_space) return spaces.resolve("--input-colorspace", *request.input_space);
     return file.colour_space().empty() ? std::string("sRGB") : file.colour_space();
@@ -458,28 +499,32 @@ std::string input_space(const InputFile& file, const RenderRequest& request, con
 
 // An input sequence's frames are one layer: each must have the first frame's
 // display and data window sizes.
-void check_same_layer(const InputFile& file, int frame, const RenderRequest& request, const RunLayer& layer)
+void check_same_layer(const InputFile& file, int frame, const RenderRequest& request,
+                      const RunLayer& layer)
 {
     if (file.layer_width() == request.size.width && file.layer_height() == request.size.height &&
         file.width() == layer.data_width && file.height() == layer.data_height) {
         return;
     }
-    fail(ExitCode::input, "cannot use input \"" + file.name() + "\" for frame " + std::to_string(frame) +
-                              ": it is " + std::to_string(file.layer_width()) + "x" +
-                              std::to_string(file.layer_height()) + " with " + std::to_string(file.width()) + "x" +
-                              std::to_string(file.height()) + " pixels, and the sequence's first frame " +
-                              std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
-                              " with " + std::to_string(layer.data_width) + "x" + std::to_string(layer.data_height) +
-                              "; every frame of an input sequence has one size");
+    fail(ExitCode::input,
+         "cannot use input \"" + file.name() + "\" for frame " + std::to_string(frame) +
+             ": it is " + std::to_string(file.layer_width()) + "x" +
+             std::to_string(file.layer_height()) + " with " + std::to_string(file.width()) + "x" +
+             std::to_string(file.height()) + " pixels, and the sequence's first frame " +
+             std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
+             " with " + std::to_string(layer.data_width) + "x" + std::to_string(layer.data_height) +
+             "; every frame of an input sequence has one size");
 }
 
 // Reads an open input file as the frame's input world, where --origin or the
 // file puts it; `record` gets the frame's position.
-std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request, const RunLayer& layer,
-                                           const ColourSpaces& spaces, FrameRecord& record)
+std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request,
+                                           const RunLayer& layer, const ColourSpaces& spaces,
+                                           FrameRecord& record)
 {
     const ColourSpaces::Conversion conversion =
-        spaces.conversion(input_space(file, request, spaces), layer.working_space, "input \"" + file.name() + "\"");
+        spaces.conversion(input_space(file, request, spaces), layer.working_space,
+                          "input \"" + file.name() + "\"");
     const int origin_x = request.origin ? static_cast<int>(request.origin->x) : file.origin_x();
     const int origin_y = request.origin ? static_cast<int>(request.origin->y) : file.origin_y();
     auto world = std::make_unique<simhost::World>(
@@ -496,8 +541,12 @@ std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, int de
     spec.width = downsampled_side(request.size.width, request.downsample.x);
     spec.height = downsampled_side(request.size.height, request.downsample.y);
     spec.format = simhost::argb_format_for_depth(depth);
-    spec.origin_x = request.origin ? downsampled_position(static_cast<int>(request.origin->x), request.downsample.x) : 0;
-    spec.origin_y = request.origin ? downsampled_position(static_cast<int>(request.origin->y), request.downsample.y) : 0;
+    spec.origin_x = request.origin ? downsampled_position(static_cast<int>(request.origin->x),
+                                                          request.downsample.x)
+                                   : 0;
+    spec.origin_y = request.origin ? downsampled_position(static_cast<int>(request.origin->y),
+                                                          request.downsample.y)
+                                   : 0;
     auto world = std::make_unique<simhost::World>(spec);
     const ColorValue& fill = request.fill;
     world->fill(simhost::ColorF{fill.alpha, fill.red, fill.green, fill.blue});
@@ -509,30 +558,38 @@ std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, int de
 // took (a sequence's later frames are one line each; their files record their
 // own values).
 std::string report_text(const RenderRequest& request, const FrameFile& file, const FramePlan& plan,
-                        const WriteSettings& settings, const RunLayer& layer, const FrameRecord& record)
+                        const WriteSettings& settings, const RunLayer& layer,
+                        const FrameRecord& record)
 {
     const Downsample& downsample = request.downsample;
-    const std::string which = request.frames.count() > 1 ? " (frame " + std::to_string(file.frame) + ")" : std::string();
-    std::string text = "rendered " + file.path.string() + which + ": " + std::to_string(record.width) + "x" +
-                       std::to_string(record.height) + ", " + std::to_string(plan.depth) + "-bit, from " +
-                       article_for(request.size.width) + " " + std::to_string(request.size.width) + "x" +
-                       std::to_string(request.size.height) + " layer at downsample " +
-                       std::to_string(downsample.x.num) + "/" + std::to_string(downsample.x.den) + "," +
-                       std::to_string(downsample.y.num) + "/" + std::to_string(downsample.y.den) + "; host threads " +
-                       std::to_string(request.threads) + ", bands " + std::to_string(record.bands) + "; module " +
-                       request.module.string() + "\n";
+    const std::string which =
+        request.frames.count() > 1 ? " (frame " + std::to_string(file.frame) + ")" : std::string();
+    std::string text =
+        "rendered " + file.path.string() + which + ": " + std::to_string(record.width) + "x" +
+        std::to_string(record.height) + ", " + std::to_string(plan.depth) + "-bit, from " +
+        article_for(request.size.width) + " " + std::to_string(request.size.width) + "x" +
+        std::to_string(request.size.height) + " layer at downsample " +
+        std::to_string(downsample.x.num) + "/" + std::to_string(downsample.x.den) + "," +
+        std::to_string(downsample.y.num) + "/" + std::to_string(downsample.y.den) +
+        "; host threads " + std::to_string(request.threads) + ", bands " +
+        std::to_string(record.bands) + "; module " + request.module.string() + "\n";
     if (file.index > 0) return text;
     text += "written as " + settings.format.name + ", " + depth_text(settings.depth) + ", " +
-            (settings.format.has_alpha() ? (settings.premultiplied ? "premultiplied alpha" : "straight alpha")
-                                         : (settings.premultiplied ? "no alpha (over black)" : "no alpha")) +
-            ", colour space " + settings.colour_space + " (working space " + layer.working_space + ")" +
-            (settings.compression ? ", compression " + settings.compression->attribute() : std::string()) + "\n";
+            (settings.format.has_alpha()
+                 ? (settings.premultiplied ? "premultiplied alpha" : "straight alpha")
+                 : (settings.premultiplied ? "no alpha (over black)" : "no alpha")) +
+            ", colour space " + settings.colour_space + " (working space " + layer.working_space +
+            ")" +
+            (settings.compression ? ", compression " + settings.compression->attribute()
+                                  : std::string()) +
+            "\n";
     for (const ControlValue& c : record.provenance.controls) {
-        text += "  " + c.control + (c.option.empty() ? "" : " (" + c.option + ")") + ": " + c.value + "\n";
+        text += "  " + c.control + (c.option.empty() ? "" : " (" + c.option + ")") + ": " +
+                c.value + "\n";
     }
     char timings[128];
-    std::snprintf(timings, sizeof timings, "times: read %.3f s, render %.3f s, write %.3f s\n", record.read_seconds,
-                  record.render_seconds, record.write_seconds);
+    std::snprintf(timings, sizeof timings, "times: read %.3f s, render %.3f s, write %.3f s\n",
+                  record.read_seconds, record.render_seconds, record.write_seconds);
     return text + timings;
 }
 
@@ -540,15 +597,16 @@ std::string report_text(const RenderRequest& request, const FrameFile& file, con
 // are weighed against the memory budget before any pixel buffer exists. Notes
 // on stderr each control that the module disables under the first frame's
 // settings, and each choice the writer makes for the file, once.
-void render_frames(RenderRequest& request, const ParsedOptions& options, FramePlan& plan, const ColourSpaces& spaces,
-                   std::ostream& out, std::ostream& err)
+void render_frames(RenderRequest& request, const ParsedOptions& options, FramePlan& plan,
+                   const ColourSpaces& spaces, std::ostream& out, std::ostream& err)
 {
     const FrameRange& frames = request.frames;
     const bool input_sequence = request.input && request.input->numbered() && frames.count() > 1;
     const auto read_start = std::chrono::steady_clock::now();
     RunLayer layer;
-    layer.working_space =
-        request.working_space ? spaces.resolve("--working-space", *request.working_space) : std::string("sRGB");
+    layer.working_space = request.working_space
+                              ? spaces.resolve("--working-space", *request.working_space)
+                              : std::string("sRGB");
     std::optional<InputFile> file;
     if (request.input) {
         // A missing frame is found before any is rendered.
@@ -581,7 +639,8 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
     }
     layer.depth = request.depth.value_or(8);
     plan.width = downsampled_side(file ? file->width() : request.size.width, request.downsample.x);
-    plan.height = downsampled_side(file ? file->height() : request.size.height, request.downsample.y);
+    plan.height =
+        downsampled_side(file ? file->height() : request.size.height, request.downsample.y);
     plan.depth = layer.depth;
     plan.writers = request.writers;
     plan.outputs_held = std::min(request.writers + 1, frames.count());
@@ -619,20 +678,23 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
         if (control == nullptr) continue;
         const int index = session.find_param(control->control);
         if (run.disabled(index)) {
-            err << "velkorramp: note: \"" << control->control << "\" is disabled under these settings, so " << name
-                << " has no effect\n";
+            err << "velkorramp: note: \"" << control->control
+                << "\" is disabled under these settings, so " << name << " has no effect\n";
         }
     }
 
     Provenance provenance;
-    provenance.module = request.module.filename().string() + " " + module_version_text(run.module_version());
+    provenance.module =
+        request.module.filename().string() + " " + module_version_text(run.module_version());
     provenance.layer =
-        request.input ? "\"" + (request.input->pattern() == "-" ? std::string("standard input")
-                                                                : request.input->pattern().string()) +
-                            "\" (" + std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
-                            ")"
-                      : std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
-                            " solid layer of " + colour_text(request.fill);
+        request.input
+            ? "\"" +
+                  (request.input->pattern() == "-" ? std::string("standard input")
+                                                   : request.input->pattern().string()) +
+                  "\" (" + std::to_string(request.size.width) + "x" +
+                  std::to_string(request.size.height) + ")"
+            : std::to_string(request.size.width) + "x" + std::to_string(request.size.height) +
+                  " solid layer of " + colour_text(request.fill);
     // How every frame is written, decided (and noted on stderr) once, before the
     // writers take stderr for the image library's messages.
     std::optional<WriteSettings> settings;
@@ -646,11 +708,12 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
     std::ostream& report = request.write.output == "-" ? err : out;
     err.flush();
 
-    Progress progress(frames.count(), progress_mode(request.quiet, request.verbose, ::isatty(STDERR_FILENO) != 0,
-                                                    frames.count()));
+    Progress progress(frames.count(), progress_mode(request.quiet, request.verbose,
+                                                    ::isatty(STDERR_FILENO) != 0, frames.count()));
     FrameWriters writers(
         request.writers, frames.count(),
-        [&](const simhost::World& world, const FrameFile& frame_file, const std::function<void()>& before_commit) {
+        [&](const simhost::World& world, const FrameFile& frame_file,
+            const std::function<void()>& before_commit) {
             const auto write_start = std::chrono::steady_clock::now();
             FrameRecord& record = record_of(frame_file.index);
             WriteSettings frame_settings = *settings;
@@ -669,11 +732,14 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
                 record = std::move(records.at(written.index));
                 records.erase(written.index);
             }
-            if (request.verbose) progress.print(report, report_text(request, written, plan, *settings, layer, record));
+            if (request.verbose)
+                progress.print(report,
+                               report_text(request, written, plan, *settings, layer, record));
         });
     for (int i = 0; i < frames.count(); ++i) {
         const FrameFile frame{i, frames.frame(i),
-                              request.write.output == "-" ? fs::path("-") : request.output.name(frames.frame(i))};
+                              request.write.output == "-" ? fs::path("-")
+                                                          : request.output.name(frames.frame(i))};
         FrameRecord record = i == 0 ? first : FrameRecord{};
         try {
             if (input_sequence && i > 0) {
@@ -697,8 +763,10 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
             render.output_world = output.get();
             render.threads = request.threads;
             const Downsample& downsample = request.downsample;
-            render.downsample_x = PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
-            render.downsample_y = PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
+            render.downsample_x =
+                PF_RationalScale{downsample.x.num, static_cast<A_u_long>(downsample.x.den)};
+            render.downsample_y =
+                PF_RationalScale{downsample.y.num, static_cast<A_u_long>(downsample.y.den)};
             const simhost::RenderResult result = run.render(render);
             record.bands = result.iterations.empty() ? 0 : result.iterations.front().iterations;
             record.width = output->width();
@@ -707,8 +775,8 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
             record.provenance = provenance;
             record.provenance.controls = control_values(session, session.frame_time(frame.frame));
             if (!settings) {
-                settings = write_settings_for(request.write, *output, record.windows, layer.working_space, spaces,
-                                              record.provenance, err);
+                settings = write_settings_for(request.write, *output, record.windows,
+                                              layer.working_space, spaces, record.provenance, err);
                 err.flush();
             }
             {
@@ -746,7 +814,8 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
     const ColourSpaces spaces;
     if (request.working_space) spaces.resolve("--working-space", *request.working_space);
     if (request.input_space) spaces.resolve("--input-colorspace", *request.input_space);
-    if (request.write.colour_space) spaces.resolve("--output-colorspace", *request.write.colour_space);
+    if (request.write.colour_space)
+        spaces.resolve("--output-colorspace", *request.write.colour_space);
     FramePlan plan;
     try {
         render_frames(request, options, plan, spaces, out, err);
@@ -788,8 +857,9 @@ void check_written(std::ostream& out)
     if (out) return;
     const auto* buffer = dynamic_cast<const DescriptorBuffer*>(out.rdbuf());
     const int error_number = buffer != nullptr ? buffer->error_number() : 0;
-    fail(ExitCode::output, "cannot write to standard output: " +
-                               (error_number != 0 ? system_reason(error_number) : std::string("write error")));
+    fail(ExitCode::output,
+         "cannot write to standard output: " +
+             (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
 
 // The host's packed version word as people write it: 1.0.0 (build 1, release).
@@ -797,8 +867,9 @@ std::string version_word_text(A_u_long word)
 {
     constexpr const char* kStages[] = {"develop", "alpha", "beta", "release"};
     const A_u_long major = (word >> 26 & 0xFu) << 3 | (word >> 19 & 0x7u);
-    return std::to_string(major) + "." + std::to_string(word >> 15 & 0xFu) + "." + std::to_string(word >> 11 & 0xFu) +
-           " (build " + std::to_string(word & 0x1FFu) + ", " + kStages[word >> 9 & 0x3u] + ")";
+    return std::to_string(major) + "." + std::to_string(word >> 15 & 0xFu) + "." +
+           std::to_string(word >> 11 & 0xFu) + " (build " + std::to_string(word & 0x1FFu) + ", " +
+           kStages[word >> 9 & 0x3u] + ")";
 }
 
 // The tool's own version, then the one the module reports in global setup: the
@@ -812,21 +883,24 @@ int version_command(std::span<const std::string> args, std::ostream& out)
             << options_help(kAboutSpecs);
         return 0;
     }
-    out << "velkorramp " << velkor::kProjectVersionText << " (build " << velkor::kProjectVersionBuild << ")"
-        << std::endl;
+    out << "velkorramp " << velkor::kProjectVersionText << " (build "
+        << velkor::kProjectVersionBuild << ")" << std::endl;
     const fs::path module = module_path(options);
     simhost::Session session;
     if (const simhost::Status st = session.load(module.string()); !st) {
-        fail(ExitCode::module_load, st.message.find(module.string()) != std::string::npos
-                                        ? "cannot load module: " + st.message
-                                        : "cannot load module \"" + module.string() + "\": " + st.message);
+        fail(ExitCode::module_load,
+             st.message.find(module.string()) != std::string::npos
+                 ? "cannot load module: " + st.message
+                 : "cannot load module \"" + module.string() + "\": " + st.message);
     }
     const PF_Err err = session.global_setup();
     const A_u_long word = session.last_out_data().my_version;
-    const bool multi_frame = (session.last_out_data().out_flags2 & PF_OutFlag2_SUPPORTS_THREADED_RENDERING) != 0;
+    const bool multi_frame =
+        (session.last_out_data().out_flags2 & PF_OutFlag2_SUPPORTS_THREADED_RENDERING) != 0;
     if (err != PF_Err_NONE) {
-        fail(ExitCode::module_error, "the module failed " + simhost::command_name(PF_Cmd_GLOBAL_SETUP) + " with " +
-                                         simhost::error_name(err) + " (" + std::to_string(err) + ")");
+        fail(ExitCode::module_error,
+             "the module failed " + simhost::command_name(PF_Cmd_GLOBAL_SETUP) + " with " +
+                 simhost::error_name(err) + " (" + std::to_string(err) + ")");
     }
     session.global_setdown();
     out << "module " << module.string() << ": " << version_word_text(word)
@@ -857,7 +931,8 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         } else if (command == "--version" || command == "version") {
             code = version_command(rest, out);
         } else {
-            usage_error("unknown command \"" + command + "\"; use render, params or about (see velkorramp --help)");
+            usage_error("unknown command \"" + command +
+                        "\"; use render, params or about (see velkorramp --help)");
         }
         check_written(out);
         return code;

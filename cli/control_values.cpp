@@ -18,13 +18,15 @@ std::string shown_value(const simhost::ParamInfo& param, const simhost::KeyValue
 
 }  // namespace
 
-std::vector<ControlValue> control_values(const simhost::Session& session, const simhost::KeyTime& at)
+std::vector<ControlValue> control_values(const simhost::Session& session,
+                                         const simhost::KeyTime& at)
 {
     std::vector<ControlValue> values;
     for (const simhost::ParamInfo& param : session.params()) {
         if (param.type == PF_Param_LAYER) continue;
         const ControlOption* option = option_for_control(param.name);
-        values.push_back(ControlValue{option != nullptr ? option->option : "", param.name, shown_value(param, session.value_at(param.index, at))});
+        values.push_back(ControlValue{option != nullptr ? option->option : "", param.name,
+                                      shown_value(param, session.value_at(param.index, at))});
     }
     return values;
 }

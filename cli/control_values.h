@@ -18,6 +18,7 @@ struct ControlValue {
 
 // Every declared control's value at `at` (keyed controls move with time), in
 // declaration order.
-std::vector<ControlValue> control_values(const simhost::Session& session, const simhost::KeyTime& at);
+std::vector<ControlValue> control_values(const simhost::Session& session,
+                                         const simhost::KeyTime& at);
 
 }  // namespace velkorramp

@@ -87,7 +87,8 @@ std::string choices_text(const simhost::ParamInfo& param)
     std::string text;
     for (std::size_t i = 0; i < param.choices.size(); ++i) {
         if (i > 0) text += ", ";
-        text += std::to_string(i + 1) + " " + quoted(param.choices[i]) + " (" + choice_word(param.choices[i]) + ")";
+        text += std::to_string(i + 1) + " " + quoted(param.choices[i]) + " (" +
+                choice_word(param.choices[i]) + ")";
     }
     return text;
 }
@@ -101,10 +102,11 @@ std::string float_range(double low, double high)
 
 std::string fixed_text(PF_Fixed value) { return format_number(value / 65536.0); }
 
-[[noreturn]] void out_of_range(const ControlOption& option, const simhost::ParamInfo& param, std::string_view text)
+[[noreturn]] void out_of_range(const ControlOption& option, const simhost::ParamInfo& param,
+                               std::string_view text)
 {
-    usage_error(std::string(option.option) + ": " + named(param) + " accepts " + valid_range_text(param) + "; " +
-                std::string(text) + " is outside that range");
+    usage_error(std::string(option.option) + ": " + named(param) + " accepts " +
+                valid_range_text(param) + "; " + std::string(text) + " is outside that range");
 }
 
 void check(const ControlOption& option, const simhost::Status& status)
@@ -203,7 +205,8 @@ std::string valid_range_text(const simhost::ParamInfo& param)
                (param.shown_as_percent() ? " %" : "");
     case PF_Param_ANGLE:
         if (param.has_range) {
-            return format_number(param.valid_min) + " to " + format_number(param.valid_max) + " degrees";
+            return format_number(param.valid_min) + " to " + format_number(param.valid_max) +
+                   " degrees";
         }
         return "degrees greater than -32768 and less than 32768 once rounded to 1/65536";
     case PF_Param_COLOR:
@@ -221,14 +224,16 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
         const int choice = def.u.pd.dephault;
         const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
         return std::to_string(choice) +
-               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)]) : std::string());
+               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)])
+                      : std::string());
     }
     case PF_Param_POINT: {
         const double px = def.u.td.x_dephault / 65536.0;
         const double py = def.u.td.y_dephault / 65536.0;
         return format_number(px) + " %," + format_number(py) + " % of the layer (" +
-               format_number(px / 100.0 * layer_width) + "," + format_number(py / 100.0 * layer_height) + " on " +
-               std::to_string(layer_width) + "x" + std::to_string(layer_height) + ")";
+               format_number(px / 100.0 * layer_width) + "," +
+               format_number(py / 100.0 * layer_height) + " on " + std::to_string(layer_width) +
+               "x" + std::to_string(layer_height) + ")";
     }
     case PF_Param_FLOAT_SLIDER:
         return format_float(def.u.fs_d.dephault);
@@ -238,8 +243,8 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
         return fixed_text(def.u.ad.dephault) + " degrees";
     case PF_Param_COLOR: {
         char text[16];
-        std::snprintf(text, sizeof text, "#%02X%02X%02X", def.u.cd.dephault.red, def.u.cd.dephault.green,
-                      def.u.cd.dephault.blue);
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", def.u.cd.dephault.red,
+                      def.u.cd.dephault.green, def.u.cd.dephault.blue);
         return text;
     }
     default:
@@ -255,8 +260,9 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
 {
     const int index = session.find_param(option.control);
     if (index < 0) {
-        fail(ExitCode::module_error, std::string("the module declares no control named ") + quoted(option.control) +
-                                         " (set by " + option.option + ")");
+        fail(ExitCode::module_error, std::string("the module declares no control named ") +
+                                         quoted(option.control) + " (set by " + option.option +
+                                         ")");
     }
     const simhost::ParamInfo& param = *session.param(index);
     const std::string where = std::string(option.option) + ": ";
@@ -264,14 +270,15 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     case PF_Param_POPUP: {
         const int choice = match_choice(param.choices, text);
         if (choice == 0) {
-            usage_error(where + quoted(text) + " is not a choice of " + named(param) + "; use " + choices_text(param));
+            usage_error(where + quoted(text) + " is not a choice of " + named(param) + "; use " +
+                        choices_text(param));
         }
         check(option, session.set_popup(index, choice, at));
         return;
     }
     case PF_Param_POINT: {
-        const PointValue p =
-            parse_layer_point(option.option, text, session.config().layer_width, session.config().layer_height);
+        const PointValue p = parse_layer_point(option.option, text, session.config().layer_width,
+                                               session.config().layer_height);
         if (!fits_fixed(p.x) || !fits_fixed(p.y)) out_of_range(option, param, text);
         check(option, session.set_point(index, p.x, p.y, at));
         return;
@@ -284,13 +291,15 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     }
     case PF_Param_FIX_SLIDER: {
         const double v = parse_number(option.option, text);
-        if (!fits_fixed(v) || !(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
+        if (!fits_fixed(v) || !(v >= param.valid_min && v <= param.valid_max))
+            out_of_range(option, param, text);
         check(option, session.set_percent(index, v, at));
         return;
     }
     case PF_Param_ANGLE: {
         const double v = parse_number(option.option, text);
-        const bool inside = fits_fixed(v) && (!param.has_range || (v >= param.valid_min && v <= param.valid_max));
+        const bool inside =
+            fits_fixed(v) && (!param.has_range || (v >= param.valid_min && v <= param.valid_max));
         if (!inside) out_of_range(option, param, text);
         check(option, session.set_angle(index, v, at));
         return;
@@ -303,7 +312,8 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
         return;
     }
     default:
-        fail(ExitCode::module_error, where + named(param) + " is declared as a " + simhost::param_type_name(param.type) +
+        fail(ExitCode::module_error, where + named(param) + " is declared as a " +
+                                         simhost::param_type_name(param.type) +
                                          ", which this tool cannot set");
     }
 }
@@ -332,7 +342,8 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
         const int choice = static_cast<int>(v[0]);
         const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
         return std::to_string(choice) +
-               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)]) : std::string());
+               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)])
+                      : std::string());
     }
     case PF_Param_POINT:
         return format_number(v[0]) + "," + format_number(v[1]);
@@ -344,8 +355,8 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
         return format_number(v[0] / 65536.0) + " degrees";
     case PF_Param_COLOR: {
         char text[16];
-        std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(v[1]), static_cast<unsigned>(v[2]),
-                      static_cast<unsigned>(v[3]));
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(v[1]),
+                      static_cast<unsigned>(v[2]), static_cast<unsigned>(v[3]));
         return text;
     }
     default:

@@ -39,8 +39,10 @@ bool windows_module(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     unsigned char head[64] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'M' || head[1] != 'Z') return false;
-    const std::uint32_t pe = head[60] | head[61] << 8 | head[62] << 16 | static_cast<std::uint32_t>(head[63]) << 24;
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'M' || head[1] != 'Z')
+        return false;
+    const std::uint32_t pe =
+        head[60] | head[61] << 8 | head[62] << 16 | static_cast<std::uint32_t>(head[63]) << 24;
     char signature[4] = {};
     in.seekg(pe);
     return in.read(signature, 4) && std::string(signature, 4) == std::string("PE\0\0", 4);
@@ -70,10 +72,11 @@ EffectRun::EffectRun(const RunSettings& settings)
     if (const simhost::Status st = session_.load(settings.module.string()); !st) {
         // The loader's reason usually names the file already.
         const std::string path = settings.module.string();
-        const std::string reason = windows_module(settings.module)
-                                       ? "it is a Windows module (a PE file, as the host loads); this tool runs the "
-                                         "module built for this system (" VELKOR_MODULE_FILE_NAME ")"
-                                       : one_line(st.message);
+        const std::string reason =
+            windows_module(settings.module)
+                ? "it is a Windows module (a PE file, as the host loads); this tool runs the "
+                  "module built for this system (" VELKOR_MODULE_FILE_NAME ")"
+                : one_line(st.message);
         fail(ExitCode::module_load, reason.find(path) != std::string::npos
                                         ? "cannot load module: " + reason
                                         : "cannot load module \"" + path + "\": " + reason);
@@ -100,22 +103,24 @@ void EffectRun::finish()
 void EffectRun::check(PF_Err err, PF_Cmd cmd, const std::string& message) const
 {
     if (err == PF_Err_NONE) return;
-    std::string line = "the module failed " + simhost::command_name(cmd) + " with " + simhost::error_name(err) + " (" +
-                       std::to_string(err) + ")";
+    std::string line = "the module failed " + simhost::command_name(cmd) + " with " +
+                       simhost::error_name(err) + " (" + std::to_string(err) + ")";
     if (!message.empty()) line += ": " + one_line(message);
     fail(ExitCode::module_error, line);
 }
 
 void EffectRun::update_params_ui()
 {
-    check(session_.update_params_ui(), PF_Cmd_UPDATE_PARAMS_UI, session_.last_out_data().return_msg);
+    check(session_.update_params_ui(), PF_Cmd_UPDATE_PARAMS_UI,
+          session_.last_out_data().return_msg);
 }
 
 bool EffectRun::disabled(int index) const
 {
     bool state = false;
     for (const simhost::UpdateParamUiCall& call : session_.ui_updates()) {
-        if (call.index == index && call.result == PF_Err_NONE) state = (call.def.ui_flags & PF_PUI_DISABLED) != 0;
+        if (call.index == index && call.result == PF_Err_NONE)
+            state = (call.def.ui_flags & PF_PUI_DISABLED) != 0;
     }
     return state;
 }
@@ -123,13 +128,16 @@ bool EffectRun::disabled(int index) const
 bool EffectRun::sent(int index) const
 {
     return std::any_of(session_.ui_updates().begin(), session_.ui_updates().end(),
-                       [index](const simhost::UpdateParamUiCall& call) { return call.index == index; });
+                       [index](const simhost::UpdateParamUiCall& call) {
+                           return call.index == index;
+                       });
 }
 
 simhost::RenderResult EffectRun::render(const simhost::RenderOptions& options)
 {
     simhost::RenderResult result = session_.render(options);
-    const PF_Cmd cmd = result.pre_render_err != PF_Err_NONE ? PF_Cmd_SMART_PRE_RENDER : PF_Cmd_SMART_RENDER;
+    const PF_Cmd cmd =
+        result.pre_render_err != PF_Err_NONE ? PF_Cmd_SMART_PRE_RENDER : PF_Cmd_SMART_RENDER;
     check(result.err, cmd, result.return_msg);
     return result;
 }

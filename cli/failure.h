@@ -11,13 +11,13 @@ namespace velkorramp {
 
 enum class ExitCode : int {
     ok = 0,
-    internal = 1,       // something the tool did not expect
-    usage = 2,          // unknown option, malformed or out-of-range value
-    input = 3,          // the input image cannot be read
-    output = 4,         // the output file cannot be written
-    module_load = 5,    // the module does not load or has no entry point
-    module_error = 6,   // the module answered a command with an error code
-    memory = 7,         // the frame needs more memory than there is, or an allocation failed
+    internal = 1,      // something the tool did not expect
+    usage = 2,         // unknown option, malformed or out-of-range value
+    input = 3,         // the input image cannot be read
+    output = 4,        // the output file cannot be written
+    module_load = 5,   // the module does not load or has no entry point
+    module_error = 6,  // the module answered a command with an error code
+    memory = 7,        // the frame needs more memory than there is, or an allocation failed
 };
 
 class Failure : public std::runtime_error {
@@ -31,8 +31,14 @@ private:
 
 [[noreturn]] inline void fail(ExitCode code, const std::string& line) { throw Failure(code, line); }
 // The system's own words for an errno value ("No space left on device").
-inline std::string system_reason(int error_number) { return std::generic_category().message(error_number); }
+inline std::string system_reason(int error_number)
+{
+    return std::generic_category().message(error_number);
+}
 
-[[noreturn]] inline void usage_error(const std::string& line) { throw Failure(ExitCode::usage, line); }
+[[noreturn]] inline void usage_error(const std::string& line)
+{
+    throw Failure(ExitCode::usage, line);
+}
 
 }  // namespace velkorramp

@@ -14,8 +14,8 @@ std::string module_version_text(A_u_long word)
     const A_u_long stage = (word >> 9) & 0x3u;
     const A_u_long build = word & 0x1FFu;
     static constexpr const char* kStages[] = {"development", "alpha", "beta", "release"};
-    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(bug) + " " + kStages[stage] +
-           ", build " + std::to_string(build);
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(bug) + " " +
+           kStages[stage] + ", build " + std::to_string(build);
 }
 
 std::string control_attribute(const ControlValue& value)
@@ -29,9 +29,9 @@ std::string control_attribute(const ControlValue& value)
 
 std::string provenance_description(const Provenance& provenance)
 {
-    std::string text = std::string("VelkorRamp frame by velkorramp ") + tool_version() + " (module " +
-                       provenance.module + "), " + provenance.layer + ", working colour space " +
-                       provenance.working_space + ":";
+    std::string text = std::string("VelkorRamp frame by velkorramp ") + tool_version() +
+                       " (module " + provenance.module + "), " + provenance.layer +
+                       ", working colour space " + provenance.working_space + ":";
     for (std::size_t i = 0; i < provenance.controls.size(); ++i) {
         const ControlValue& c = provenance.controls[i];
         text += (i == 0 ? " " : "; ") + c.control + " " + c.value;
@@ -45,7 +45,8 @@ void record_provenance(OIIO::ImageSpec& spec, const Provenance& provenance)
     spec.attribute("ImageDescription", provenance_description(provenance));
     spec.attribute("velkorramp:module", provenance.module);
     spec.attribute("velkorramp:layer", provenance.layer);
-    for (const ControlValue& value : provenance.controls) spec.attribute(control_attribute(value), value.value);
+    for (const ControlValue& value : provenance.controls)
+        spec.attribute(control_attribute(value), value.value);
 }
 
 }  // namespace velkorramp

@@ -23,10 +23,9 @@ const char* tool_version();
 // (version, subversion, bug version, stage, build).
 std::string module_version_text(A_u_long version_word);
 
-
 struct Provenance {
-    std::string module;   // "VelkorRamp.so 1.0.0 release, build 1"
-    std::string layer;    // "1920x1080 solid layer", "photo.exr (1920x1080)"
+    std::string module;  // "VelkorRamp.so 1.0.0 release, build 1"
+    std::string layer;   // "1920x1080 solid layer", "photo.exr (1920x1080)"
     std::vector<ControlValue> controls;
     std::string working_space;
 };

@@ -48,8 +48,9 @@ std::size_t number_end(std::string_view text, std::size_t from)
 
 FrameRate parse_frame_rate(std::string_view option, std::string_view text)
 {
-    const std::string valid = "a rate N, N/D or a decimal (24, 30000/1001, 29.97), more than 0 and at most " +
-                              std::to_string(static_cast<int>(kMaxFrameRate)) + " frames a second";
+    const std::string valid =
+        "a rate N, N/D or a decimal (24, 30000/1001, 29.97), more than 0 and at most " +
+        std::to_string(static_cast<int>(kMaxFrameRate)) + " frames a second";
     long long num = 0;
     long long den = 1;
     bool read = false;
@@ -60,8 +61,8 @@ FrameRate parse_frame_rate(std::string_view option, std::string_view text)
         // A decimal is the fraction it writes: 29.97 is 2997/100.
         const std::string_view whole = text.substr(0, dot);
         const std::string_view fraction = text.substr(dot + 1);
-        read = (whole.empty() || all_digits(whole)) && all_digits(fraction) && fraction.size() <= 9 &&
-               whole.size() <= 9;
+        read = (whole.empty() || all_digits(whole)) && all_digits(fraction) &&
+               fraction.size() <= 9 && whole.size() <= 9;
         if (read) {
             long long w = 0;
             long long f = 0;
@@ -75,35 +76,44 @@ FrameRate parse_frame_rate(std::string_view option, std::string_view text)
     }
     if (!read) usage_error(std::string(option) + ": " + in_quotes(text) + " is not " + valid);
     if (num < 1 || den < 1 || static_cast<double>(num) / static_cast<double>(den) > kMaxFrameRate) {
-        usage_error(std::string(option) + ": " + in_quotes(text) + " is outside the valid range: " + valid);
+        usage_error(std::string(option) + ": " + in_quotes(text) +
+                    " is outside the valid range: " + valid);
     }
     const long long common = std::gcd(num, den);
     num /= common;
     den /= common;
     if (num > kLargest32 || den > kLargest32) {
-        usage_error(std::string(option) + ": " + in_quotes(text) + " is outside the valid range: " + valid +
-                    ", N and D at most " + std::to_string(kLargest32) + " once reduced");
+        usage_error(std::string(option) + ": " + in_quotes(text) + " is outside the valid range: " +
+                    valid + ", N and D at most " + std::to_string(kLargest32) + " once reduced");
     }
     return FrameRate{static_cast<std::uint32_t>(num), static_cast<std::uint32_t>(den)};
 }
 
 std::string frame_rate_text(const FrameRate& rate)
 {
-    return rate.den == 1 ? std::to_string(rate.num) : std::to_string(rate.num) + "/" + std::to_string(rate.den);
+    return rate.den == 1 ? std::to_string(rate.num)
+                         : std::to_string(rate.num) + "/" + std::to_string(rate.den);
 }
 
-int max_frame(const FrameRate& rate) { return static_cast<int>(kLargest32 / std::max<std::uint32_t>(rate.den, 1)); }
+int max_frame(const FrameRate& rate)
+{
+    return static_cast<int>(kLargest32 / std::max<std::uint32_t>(rate.den, 1));
+}
 
 FrameRange parse_frames(std::string_view option, std::string_view text, const FrameRate& rate)
 {
     const int largest = max_frame(rate);
-    const std::string valid = "FIRST-LAST, FIRST-LASTxSTEP or one frame N (e.g. 1-100, 1-99x2, 12), with FIRST <= "
-                              "LAST, STEP at least 1 and frames from " +
-                              std::to_string(-largest) + " to " + std::to_string(largest) + " at " +
-                              frame_rate_text(rate) + " frames a second";
-    const auto bad = [&]() { usage_error(std::string(option) + ": " + in_quotes(text) + " is not " + valid); };
+    const std::string valid =
+        "FIRST-LAST, FIRST-LASTxSTEP or one frame N (e.g. 1-100, 1-99x2, 12), with FIRST <= "
+        "LAST, STEP at least 1 and frames from " +
+        std::to_string(-largest) + " to " + std::to_string(largest) + " at " +
+        frame_rate_text(rate) + " frames a second";
+    const auto bad = [&]() {
+        usage_error(std::string(option) + ": " + in_quotes(text) + " is not " + valid);
+    };
     const auto outside = [&]() {
-        usage_error(std::string(option) + ": " + in_quotes(text) + " is outside the valid range: " + valid);
+        usage_error(std::string(option) + ": " + in_quotes(text) +
+                    " is outside the valid range: " + valid);
     };
     long long first = 0;
     long long last = 0;
@@ -120,18 +130,21 @@ FrameRange parse_frames(std::string_view option, std::string_view text, const Fr
         }
     }
     if (first > last || step < 1 || first < -largest || last > largest) outside();
-    return FrameRange{static_cast<int>(first), static_cast<int>(last), static_cast<int>(std::min(step, kLargest32))};
+    return FrameRange{static_cast<int>(first), static_cast<int>(last),
+                      static_cast<int>(std::min(step, kLargest32))};
 }
 
 std::string frames_text(const FrameRange& range)
 {
     if (range.count() == 1) return "frame " + std::to_string(range.first);
-    std::string text = "frames " + std::to_string(range.first) + " to " + std::to_string(range.frame(range.count() - 1));
+    std::string text = "frames " + std::to_string(range.first) + " to " +
+                       std::to_string(range.frame(range.count() - 1));
     if (range.step > 1) text += " every " + std::to_string(range.step);
     return text;
 }
 
-FileSequence::FileSequence(std::string_view option, std::filesystem::path path) : pattern_(std::move(path))
+FileSequence::FileSequence(std::string_view option, std::filesystem::path path)
+    : pattern_(std::move(path))
 {
     const std::string whole = pattern_.string();
     const std::string file = pattern_.filename().string();
@@ -153,7 +166,8 @@ FileSequence::FileSequence(std::string_view option, std::filesystem::path path) 
                 while (at < file.size() && at < i + 4 && file[at] >= '0' && file[at] <= '9') ++at;
                 long long width = 0;
                 if (at > i + 2 && at < file.size() && file[at] == 'd' &&
-                    read_whole(std::string_view(file).substr(i + 2, at - i - 2), width) && width > 0) {
+                    read_whole(std::string_view(file).substr(i + 2, at - i - 2), width) &&
+                    width > 0) {
                     digits = static_cast<int>(width);
                     end = at + 1;
                 }
@@ -182,7 +196,8 @@ std::filesystem::path FileSequence::name(int frame) const
     const std::string sign = frame < 0 ? "-" : "";
     const std::size_t used = sign.size() + digits.size();
     const std::size_t width = static_cast<std::size_t>(digits_);
-    return std::filesystem::path(before_ + sign + std::string(width > used ? width - used : 0, '0') + digits + after_);
+    return std::filesystem::path(
+        before_ + sign + std::string(width > used ? width - used : 0, '0') + digits + after_);
 }
 
 }  // namespace velkorramp

@@ -33,7 +33,8 @@ struct Region {
 Region written_region(const simhost::World& frame, const WriteSettings& settings)
 {
     const FrameWindows& w = settings.windows;
-    if (settings.keeps_origin()) return Region{w.origin_x, w.origin_y, frame.width(), frame.height()};
+    if (settings.keeps_origin())
+        return Region{w.origin_x, w.origin_y, frame.width(), frame.height()};
     return Region{0, 0, w.display_width, w.display_height};
 }
 
@@ -59,7 +60,8 @@ Sample premultiply(Sample colour, Sample alpha, std::uint32_t maximum)
         (void)maximum;
         return colour * alpha;
     } else {
-        return static_cast<Sample>((static_cast<std::uint32_t>(colour) * alpha + maximum / 2) / maximum);
+        return static_cast<Sample>((static_cast<std::uint32_t>(colour) * alpha + maximum / 2) /
+                                   maximum);
     }
 }
 
@@ -67,8 +69,8 @@ Sample premultiply(Sample colour, Sample alpha, std::uint32_t maximum)
 // them, transparent black elsewhere; converted in colour (through float) when
 // asked; premultiplied last, in the file's own units.
 template <class Pixel, class ToFile>
-void file_row(const simhost::World& frame, const WriteSettings& settings, const Region& region, int row,
-              typename ToFile::Sample* out, std::vector<float>& scratch)
+void file_row(const simhost::World& frame, const WriteSettings& settings, const Region& region,
+              int row, typename ToFile::Sample* out, std::vector<float>& scratch)
 {
     using Sample = typename ToFile::Sample;
     const int channels = settings.format.has_alpha() ? 4 : 3;
@@ -124,7 +126,8 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
             rgba = {to_file(p.red), to_file(p.green), to_file(p.blue), to_file(p.alpha)};
         }
         if (settings.premultiplied) {
-            for (int c = 0; c < 3; ++c) rgba[static_cast<std::size_t>(c)] = premultiply(rgba[c], rgba[3], maximum);
+            for (int c = 0; c < 3; ++c)
+                rgba[static_cast<std::size_t>(c)] = premultiply(rgba[c], rgba[3], maximum);
         }
         for (int c = 0; c < channels; ++c) o[c] = rgba[static_cast<std::size_t>(c)];
     }
@@ -149,20 +152,23 @@ OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
     if (settings.compression) {
         spec.attribute("compression", settings.compression->attribute());
         if (settings.format.oiio_format == "png") {
-            spec.attribute("png:compressionLevel", static_cast<int>(settings.compression->level.value_or(6)));
+            spec.attribute("png:compressionLevel",
+                           static_cast<int>(settings.compression->level.value_or(6)));
         }
         if (settings.format.oiio_format == "tiff" && settings.compression->level) {
             spec.attribute("tiff:zipquality", static_cast<int>(*settings.compression->level));
         }
     }
     if (settings.spaces != nullptr) {
-        tag_colour_space(spec, settings.format.oiio_format, settings.colour_space, *settings.spaces);
+        tag_colour_space(spec, settings.format.oiio_format, settings.colour_space,
+                         *settings.spaces);
     }
     record_provenance(spec, settings.provenance);
     // A TIFF's Exif directory holds only the colour space tag; an empty one makes
     // the writer record an error while reporting success.
     if (settings.format.oiio_format == "tiff") {
-        spec.attribute("tiff:write_exif", spec.find_attribute("Exif:ColorSpace") != nullptr ? 1 : 0);
+        spec.attribute("tiff:write_exif",
+                       spec.find_attribute("Exif:ColorSpace") != nullptr ? 1 : 0);
     }
     return spec;
 }
@@ -173,13 +179,15 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
                  const Region& region, const OIIO::ImageSpec& spec, OIIO::TypeDesc data_type)
 {
     using Sample = typename ToFile::Sample;
-    const std::size_t row_samples = static_cast<std::size_t>(region.width) * static_cast<std::size_t>(spec.nchannels);
+    const std::size_t row_samples =
+        static_cast<std::size_t>(region.width) * static_cast<std::size_t>(spec.nchannels);
     // A writer that stores tiles (IFF) takes the image whole; the others take
     // bands of about 1 MiB (write_band_rows, as the memory budget counts them).
     const bool whole = out.spec().tile_width > 0;
-    const int band_rows = whole ? region.height
-                                : std::clamp(write_band_rows(region.width, static_cast<int>(8 * sizeof(Sample))), 1,
-                                             std::max(region.height, 1));
+    const int band_rows =
+        whole ? region.height
+              : std::clamp(write_band_rows(region.width, static_cast<int>(8 * sizeof(Sample))), 1,
+                           std::max(region.height, 1));
     std::vector<Sample> band(static_cast<std::size_t>(band_rows) * row_samples);
     std::vector<float> scratch;
     for (int y = 0; y < region.height; y += band_rows) {
@@ -188,25 +196,29 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
             Sample* row = band.data() + static_cast<std::size_t>(r) * row_samples;
             file_row<Pixel, ToFile>(frame, settings, region, y + r, row, scratch);
         }
-        const bool written = whole ? out.write_image(data_type, band.data())
-                                   : out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data());
+        const bool written =
+            whole ? out.write_image(data_type, band.data())
+                  : out.write_scanlines(spec.y + y, spec.y + y + rows, 0, data_type, band.data());
         if (!written) return false;
     }
     return true;
 }
 
 template <class Pixel>
-bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
-                  const Region& region, const OIIO::ImageSpec& spec)
+bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame,
+                  const WriteSettings& settings, const Region& region, const OIIO::ImageSpec& spec)
 {
     switch (settings.depth) {
     case FileDepth::u8:
-        return write_bands<Pixel, HostToFile8>(out, frame, settings, region, spec, OIIO::TypeDesc::UINT8);
+        return write_bands<Pixel, HostToFile8>(out, frame, settings, region, spec,
+                                               OIIO::TypeDesc::UINT8);
     case FileDepth::u16:
-        return write_bands<Pixel, HostToFile16>(out, frame, settings, region, spec, OIIO::TypeDesc::UINT16);
+        return write_bands<Pixel, HostToFile16>(out, frame, settings, region, spec,
+                                                OIIO::TypeDesc::UINT16);
     case FileDepth::half:  // handed over as float; the writer rounds to half
     case FileDepth::f32:
-        return write_bands<Pixel, HostToFileFloat>(out, frame, settings, region, spec, OIIO::TypeDesc::FLOAT);
+        return write_bands<Pixel, HostToFileFloat>(out, frame, settings, region, spec,
+                                                   OIIO::TypeDesc::FLOAT);
     }
     return false;
 }
@@ -233,7 +245,8 @@ void copy_to_stdout(const std::vector<unsigned char>& bytes)
         const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            fail(ExitCode::output, "cannot write to standard output: " + system_reason(n < 0 ? errno : EIO));
+            fail(ExitCode::output,
+                 "cannot write to standard output: " + system_reason(n < 0 ? errno : EIO));
         }
         done += static_cast<std::size_t>(n);
     }
@@ -243,8 +256,8 @@ void copy_to_stdout(const std::vector<unsigned char>& bytes)
 // own words say more than an image library's.
 bool storage_error(int error_number)
 {
-    return error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG || error_number == EROFS ||
-           error_number == EIO;
+    return error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG ||
+           error_number == EROFS || error_number == EIO;
 }
 
 // A writer can report success for a file its own reader cannot open; the
@@ -253,21 +266,24 @@ bool storage_error(int error_number)
 // and a reader found by trying each in turn can be another one (ffmpeg's reads
 // a PNG as RGB).
 template <class Fail>
-void check_reads_back(const std::string& name, const std::string& format, OIIO::Filesystem::IOProxy* proxy,
-                      const OIIO::ImageSpec& spec, Fail failed)
+void check_reads_back(const std::string& name, const std::string& format,
+                      OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec, Fail failed)
 {
     LibraryMessages quiet;
     auto in = OIIO::ImageInput::create(format);
     OIIO::ImageSpec got;
     if (!in || (proxy != nullptr && !in->set_ioproxy(proxy)) || !in->open(name, got)) {
         const std::string library_error = in ? in->geterror() : OIIO::geterror();
-        failed("the written file does not read back: " + reason_of(library_error, quiet.text(), "no reason given"));
+        failed("the written file does not read back: " +
+               reason_of(library_error, quiet.text(), "no reason given"));
     }
     // WebP's encoder leaves out an alpha channel that is opaque everywhere.
     const bool alpha_left_out = format == "webp" && spec.nchannels == 4 && got.nchannels == 3;
-    if (got.width != spec.width || got.height != spec.height || (got.nchannels != spec.nchannels && !alpha_left_out)) {
-        failed("the written file reads back as " + std::to_string(got.width) + "x" + std::to_string(got.height) +
-               " with " + std::to_string(got.nchannels) + " channels, not as written");
+    if (got.width != spec.width || got.height != spec.height ||
+        (got.nchannels != spec.nchannels && !alpha_left_out)) {
+        failed("the written file reads back as " + std::to_string(got.width) + "x" +
+               std::to_string(got.height) + " with " + std::to_string(got.nchannels) +
+               " channels, not as written");
     }
     in->close();
 }
@@ -277,7 +293,8 @@ void check_reads_back(const std::string& name, const std::string& format, OIIO::
 bool WriteSettings::keeps_origin() const
 {
     if (!format.stores_origin) return false;
-    const bool negative = windows.origin_x + windows.display_x < 0 || windows.origin_y + windows.display_y < 0;
+    const bool negative =
+        windows.origin_x + windows.display_x < 0 || windows.origin_y + windows.display_y < 0;
     return !negative || format.stores_negative_origin;
 }
 
@@ -292,7 +309,8 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     // out of a file that has an Exif directory and still reports success; such
     // a file, and the formats whose writers open files themselves, are written
     // by name.
-    const bool exif_tiff = settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
+    const bool exif_tiff =
+        settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
     const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
 
     if (path == "-") {
@@ -309,12 +327,14 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
         OIIO::Filesystem::IOVecOutput memory(bytes);
         const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
         if (by_name && anonymous < 0) failed(system_reason(errno));
-        const std::string name = by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
+        const std::string name =
+            by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
         if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
             library_failed("the writer would not start");
         }
         const bool written = write_all(*out, frame, settings, region, spec);
-        if (!written || !out->close() || out->has_error()) library_failed("the writer failed without a reason");
+        if (!written || !out->close() || out->has_error())
+            library_failed("the writer failed without a reason");
         out.reset();
         if (by_name) {
             struct stat info {};
@@ -343,8 +363,9 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     // writes is checked there, and its messages name the user's path. Written
     // by name, the flush and close of the descriptor still check what reached
     // the disk.
-    const bool opened = by_name ? out->open(file.temporary().string(), spec)
-                                : out->set_ioproxy(&file.writer()) && out->open(path.string(), spec);
+    const bool opened = by_name
+                            ? out->open(file.temporary().string(), spec)
+                            : out->set_ioproxy(&file.writer()) && out->open(path.string(), spec);
     if (!opened) {
         const std::string library_error = out->geterror();
         file.fail(reason_of(library_error, quiet.text(), "the writer would not start"));
@@ -363,7 +384,8 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     }
     out.reset();
     quiet.text();
-    check_reads_back(file.temporary().string(), settings.format.oiio_format, nullptr, spec, [&](const std::string& reason) { file.fail(reason); });
+    check_reads_back(file.temporary().string(), settings.format.oiio_format, nullptr, spec,
+                     [&](const std::string& reason) { file.fail(reason); });
     file.complete();
     if (before_commit) before_commit();
     file.commit();

@@ -59,7 +59,7 @@ struct WriteSettings {
 // own units: round(c * a / maximum) for integers, c * a for floats.
 // `before_commit`, if given, runs once a named file is whole on disk and before
 // it takes its name; whatever it throws abandons the file.
-void write_frame(const simhost::World& frame, const std::filesystem::path& path, const WriteSettings& settings,
-                 const std::function<void()>& before_commit = {});
+void write_frame(const simhost::World& frame, const std::filesystem::path& path,
+                 const WriteSettings& settings, const std::function<void()>& before_commit = {});
 
 }  // namespace velkorramp

@@ -22,7 +22,10 @@ namespace {
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 // How messages name an input: its path, or standard input.
-std::string where(const fs::path& path) { return path == "-" ? std::string("from standard input") : quoted(path); }
+std::string where(const fs::path& path)
+{
+    return path == "-" ? std::string("from standard input") : quoted(path);
+}
 
 // Bytes a file must have at the least to hold `width` x `height` pixels: one bit
 // a pixel (the fewest any of these formats stores, as 1-bit grey or palette)
@@ -30,7 +33,8 @@ std::string where(const fs::path& path) { return path == "-" ? std::string("from
 // and OpenEXR "zip") turns at most 258 bytes into 2 bits, 1032:1; TIFF LZW's
 // 12-bit codes stand for at most a few thousand bytes; PackBits and OpenEXR's
 // RLE two bytes for at most 128. Other formats and compressions are not bounded.
-std::uint64_t least_file_bytes(const std::string& format, const std::string& compression, int width, int height)
+std::uint64_t least_file_bytes(const std::string& format, const std::string& compression, int width,
+                               int height)
 {
     std::uint64_t ratio = 0;
     if (format == "png") {
@@ -45,13 +49,14 @@ std::uint64_t least_file_bytes(const std::string& format, const std::string& com
         if (compression == "lzw") ratio = 4096;
     }
     if (ratio == 0) return 0;
-    const std::uint64_t bits = static_cast<std::uint64_t>(height) * ((static_cast<std::uint64_t>(width) + 7) / 8);
+    const std::uint64_t bits =
+        static_cast<std::uint64_t>(height) * ((static_cast<std::uint64_t>(width) + 7) / 8);
     return bits / ratio;
 }
 
 template <class Pixel, class Sample, class Convert>
-void copy_layer(simhost::World& world, const LayerImage& image, const std::vector<Sample>& rgba, const Downsample& ds,
-                int origin_x, int origin_y, Convert convert)
+void copy_layer(simhost::World& world, const LayerImage& image, const std::vector<Sample>& rgba,
+                const Downsample& ds, int origin_x, int origin_y, Convert convert)
 {
     // The world's first proxy column and row on the layer, and each proxy
     // position's layer pixel relative to the image.
@@ -80,8 +85,8 @@ void copy_layer(simhost::World& world, const LayerImage& image, const std::vecto
 }
 
 template <class Pixel, class Convert>
-void fill_world(simhost::World& world, const LayerImage& image, const Downsample& ds, int origin_x, int origin_y,
-                Convert convert)
+void fill_world(simhost::World& world, const LayerImage& image, const Downsample& ds, int origin_x,
+                int origin_y, Convert convert)
 {
     if (!image.u8.empty()) {
         copy_layer<Pixel>(world, image, image.u8, ds, origin_x, origin_y, convert);
@@ -120,8 +125,8 @@ ChannelMap channel_map(const OIIO::ImageSpec& image_spec)
 }
 
 template <class Sample>
-void append_rgba(std::vector<Sample>& rgba, const std::vector<Sample>& samples, std::size_t count, int channels,
-                 const ChannelMap& map, Sample opaque)
+void append_rgba(std::vector<Sample>& rgba, const std::vector<Sample>& samples, std::size_t count,
+                 int channels, const ChannelMap& map, Sample opaque)
 {
     const std::size_t start = rgba.size();
     rgba.resize(start + count * 4);
@@ -143,7 +148,10 @@ std::string lower(std::string text)
 
 // Readers that hand back the stored colour of a straight-alpha format without
 // saying so (OpenImageIO takes an unmarked file as premultiplied).
-bool straight_by_format(const std::string& format) { return format == "bmp" || format == "ico" || format == "gif"; }
+bool straight_by_format(const std::string& format)
+{
+    return format == "bmp" || format == "ico" || format == "gif";
+}
 
 }  // namespace
 
@@ -155,7 +163,8 @@ std::uint16_t host16_to_file16(std::uint16_t host_value)
 
 std::uint16_t file16_to_host16(std::uint16_t file_value)
 {
-    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(file_value) * PF_MAX_CHAN16 + 32767u) / 65535u);
+    return static_cast<std::uint16_t>(
+        (static_cast<std::uint32_t>(file_value) * PF_MAX_CHAN16 + 32767u) / 65535u);
 }
 
 InputFile::InputFile(const fs::path& path) : path_(path)
@@ -176,7 +185,8 @@ InputFile::InputFile(const fs::path& path) : path_(path)
         }
         if (standard_input_.empty()) fail(ExitCode::input, cannot + "it is empty");
         file_bytes = standard_input_.size();
-        memory_ = std::make_unique<OIIO::Filesystem::IOMemReader>(standard_input_.data(), standard_input_.size());
+        memory_ = std::make_unique<OIIO::Filesystem::IOMemReader>(standard_input_.data(),
+                                                                  standard_input_.size());
     } else {
         struct stat info {};
         if (::stat(path.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
@@ -200,31 +210,37 @@ InputFile::InputFile(const fs::path& path) : path_(path)
                          : OIIO::ImageInput::open(path.string(), &config);
         if (!in_) {
             const std::string library_error = OIIO::geterror();
-            fail(ExitCode::input, cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
+            fail(ExitCode::input,
+                 cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
         }
     }
     const OIIO::ImageSpec& image_spec = in_->spec();
     const std::string cannot_use = "cannot use input " + where(path) + ": ";
     const int full_width = image_spec.full_width > 0 ? image_spec.full_width : image_spec.width;
     const int full_height = image_spec.full_height > 0 ? image_spec.full_height : image_spec.height;
-    for (const auto& [what, w, h] : {std::tuple{"pixels", image_spec.width, image_spec.height},
-                                     std::tuple{"layer (display window)", full_width, full_height}}) {
+    for (const auto& [what, w, h] :
+         {std::tuple{"pixels", image_spec.width, image_spec.height},
+          std::tuple{"layer (display window)", full_width, full_height}}) {
         if (w < 1 || h < 1 || w > kMaxLayerSide || h > kMaxLayerSide) {
-            fail(ExitCode::input, cannot_use + "its " + what + " " + std::to_string(w) + "x" + std::to_string(h) +
-                                      " is outside the valid layer sizes 1 to " + std::to_string(kMaxLayerSide) +
-                                      " on each side");
+            fail(ExitCode::input, cannot_use + "its " + what + " " + std::to_string(w) + "x" +
+                                      std::to_string(h) +
+                                      " is outside the valid layer sizes 1 to " +
+                                      std::to_string(kMaxLayerSide) + " on each side");
         }
     }
     const long long origin_x = static_cast<long long>(image_spec.x) - image_spec.full_x;
     const long long origin_y = static_cast<long long>(image_spec.y) - image_spec.full_y;
-    if (origin_x < -kMaxOrigin || origin_x > kMaxOrigin || origin_y < -kMaxOrigin || origin_y > kMaxOrigin) {
-        fail(ExitCode::input, cannot_use + "its pixels lie at " + std::to_string(origin_x) + "," +
-                                  std::to_string(origin_y) + " of its display window, outside the valid positions " +
-                                  std::to_string(-kMaxOrigin) + " to " + std::to_string(kMaxOrigin));
+    if (origin_x < -kMaxOrigin || origin_x > kMaxOrigin || origin_y < -kMaxOrigin ||
+        origin_y > kMaxOrigin) {
+        fail(ExitCode::input,
+             cannot_use + "its pixels lie at " + std::to_string(origin_x) + "," +
+                 std::to_string(origin_y) + " of its display window, outside the valid positions " +
+                 std::to_string(-kMaxOrigin) + " to " + std::to_string(kMaxOrigin));
     }
     if (image_spec.deep) {
-        fail(ExitCode::input, cannot_use + "it holds deep pixels (several samples each); flatten it first, "
-                                           "e.g. oiiotool --flatten");
+        fail(ExitCode::input, cannot_use +
+                                  "it holds deep pixels (several samples each); flatten it first, "
+                                  "e.g. oiiotool --flatten");
     }
     if (image_spec.nchannels < 1 || image_spec.depth > 1) {
         fail(ExitCode::input, cannot_use + "it is not a flat image with colour channels");
@@ -238,11 +254,13 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     display_x_ = std::clamp(image_spec.full_x, -kMaxOrigin, kMaxOrigin);
     display_y_ = std::clamp(image_spec.full_y, -kMaxOrigin, kMaxOrigin);
     const std::uint64_t least =
-        least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")), width_, height_);
+        least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")),
+                         width_, height_);
     if (file_bytes < least) {
-        fail(ExitCode::input, cannot + "damaged: its header declares " + std::to_string(width_) + "x" +
-                                  std::to_string(height_) + " pixels, which take at least " + std::to_string(least) +
-                                  " bytes, but the file has " + std::to_string(file_bytes));
+        fail(ExitCode::input, cannot + "damaged: its header declares " + std::to_string(width_) +
+                                  "x" + std::to_string(height_) + " pixels, which take at least " +
+                                  std::to_string(least) + " bytes, but the file has " +
+                                  std::to_string(file_bytes));
     }
     switch (image_spec.format.basetype) {
     case OIIO::TypeDesc::UINT8:
@@ -262,9 +280,11 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     premultiplied_ = has_alpha && image_spec.get_int_attribute("oiio:UnassociatedAlpha") == 0 &&
                      !straight_by_format(in_->format_name());
     // Bands of about 4 MiB as read, whole rows.
-    const std::uint64_t row = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(image_spec.nchannels) *
+    const std::uint64_t row = static_cast<std::uint64_t>(width_) *
+                              static_cast<std::uint64_t>(image_spec.nchannels) *
                               static_cast<std::uint64_t>(depth_ / 8);
-    band_rows_ = static_cast<int>(std::clamp<std::uint64_t>((std::uint64_t{4} << 20) / row, 1, height_));
+    band_rows_ =
+        static_cast<int>(std::clamp<std::uint64_t>((std::uint64_t{4} << 20) / row, 1, height_));
 }
 
 InputFile::~InputFile()
@@ -274,7 +294,10 @@ InputFile::~InputFile()
     in_->close();
 }
 
-std::string InputFile::name() const { return path_ == "-" ? std::string("standard input") : path_.string(); }
+std::string InputFile::name() const
+{
+    return path_ == "-" ? std::string("standard input") : path_.string();
+}
 
 std::uint64_t InputFile::rgba_bytes(bool converting) const
 {
@@ -285,17 +308,20 @@ std::uint64_t InputFile::rgba_bytes(bool converting) const
 std::uint64_t InputFile::band_bytes() const
 {
     return static_cast<std::uint64_t>(band_rows_) * static_cast<std::uint64_t>(width_) *
-           static_cast<std::uint64_t>(in_->spec().nchannels) * static_cast<std::uint64_t>(depth_ / 8);
+           static_cast<std::uint64_t>(in_->spec().nchannels) *
+           static_cast<std::uint64_t>(depth_ / 8);
 }
 
 template <class Sample>
-std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque, const ColourSpaces::Conversion& conversion)
+std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque,
+                                         const ColourSpaces::Conversion& conversion)
 {
     const OIIO::ImageSpec& image_spec = in_->spec();
     const int channels = image_spec.nchannels;
     const ChannelMap map = channel_map(image_spec);
     const std::size_t row_pixels = static_cast<std::size_t>(width_);
-    std::vector<Sample> band(static_cast<std::size_t>(band_rows_) * row_pixels * static_cast<std::size_t>(channels));
+    std::vector<Sample> band(static_cast<std::size_t>(band_rows_) * row_pixels *
+                             static_cast<std::size_t>(channels));
     // Reserved, not filled: pages are taken only as rows arrive, so a file that
     // ends early costs no more than what it held.
     std::vector<Sample> rgba;
@@ -303,13 +329,14 @@ std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque, con
     for (int y = 0; y < height_; y += band_rows_) {
         const int rows = std::min(band_rows_, height_ - y);
         LibraryMessages quiet;
-        const bool read = in_->read_scanlines(0, 0, image_spec.y + y, image_spec.y + y + rows, 0, 0, channels, type,
-                                              band.data());
+        const bool read = in_->read_scanlines(0, 0, image_spec.y + y, image_spec.y + y + rows, 0, 0,
+                                              channels, type, band.data());
         // A reader can return success and still record an error (TIFF strips cut short).
         if (!read || in_->has_error()) {
             const std::string library_error = in_->geterror();
-            fail(ExitCode::input, "cannot read input " + where(path_) + ": " +
-                                      reason_of(library_error, quiet.text(), "the image library gave no reason"));
+            fail(ExitCode::input,
+                 "cannot read input " + where(path_) + ": " +
+                     reason_of(library_error, quiet.text(), "the image library gave no reason"));
         }
         if (premultiplied_) {
             // In the band's own sample type: OpenImageIO divides in float and
@@ -350,17 +377,19 @@ LayerImage InputFile::read(const ColourSpaces::Conversion& conversion)
 
 int downsampled_side(int side, const Factor& factor)
 {
-    return static_cast<int>((static_cast<long long>(side) * factor.num + factor.den - 1) / factor.den);
+    return static_cast<int>((static_cast<long long>(side) * factor.num + factor.den - 1) /
+                            factor.den);
 }
 
 int downsampled_position(int position, const Factor& factor)
 {
     const long long scaled = static_cast<long long>(position) * factor.num;
-    return static_cast<int>(scaled >= 0 ? scaled / factor.den : -((-scaled + factor.den - 1) / factor.den));
+    return static_cast<int>(scaled >= 0 ? scaled / factor.den
+                                        : -((-scaled + factor.den - 1) / factor.den));
 }
 
-simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample, int origin_x,
-                           int origin_y)
+simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample,
+                           int origin_x, int origin_y)
 {
     simhost::WorldSpec world_spec;
     const long long end_x = static_cast<long long>(origin_x) + image.width;

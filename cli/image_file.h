@@ -100,7 +100,8 @@ public:
 
 private:
     template <class Sample>
-    std::vector<Sample> read_rgba(OIIO::TypeDesc type, Sample opaque, const ColourSpaces::Conversion& conversion);
+    std::vector<Sample> read_rgba(OIIO::TypeDesc type, Sample opaque,
+                                  const ColourSpaces::Conversion& conversion);
 
     std::filesystem::path path_;
     std::vector<unsigned char> standard_input_;
@@ -129,8 +130,8 @@ private:
 // the host's own rules: integer channels are rescaled with rounding, float to
 // integer is value * maximum + 0.5 clamped and truncated, integer to float is
 // value / maximum.
-simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample, int origin_x,
-                           int origin_y);
+simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample,
+                           int origin_x, int origin_y);
 
 // The proxy size of one side of the layer.
 int downsampled_side(int side, const Factor& factor);

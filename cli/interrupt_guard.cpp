@@ -50,7 +50,9 @@ extern "C" void remove_files_and_die(int signal_number)
     // A file created on another thread (which holds the signals back) has its
     // name published within microseconds; wait for it, but never long.
     for (int waits = 0; waits < 200 && g_arming.load(std::memory_order_acquire) > 0; ++waits) {
-        const struct timespec pause {0, 500'000};
+        const struct timespec pause {
+            0, 500'000
+        };
         ::nanosleep(&pause, nullptr);
     }
     for (Slot& slot : g_slots) {
@@ -81,7 +83,7 @@ sigset_t guarded_set()
 
 std::vector<int> InterruptGuard::guarded_signals()
 {
-    std::vector<int> signals{SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,   SIGTERM, SIGUSR1,
+    std::vector<int> signals{SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE,   SIGALRM, SIGTERM, SIGUSR1,
                              SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO};
 #if defined(SIGPWR)
     signals.push_back(SIGPWR);
@@ -149,7 +151,8 @@ void InterruptGuard::install()
 
 void InterruptGuard::forget()
 {
-    if (slot_ >= 0) g_slots[static_cast<std::size_t>(slot_)].state.store(kFree, std::memory_order_release);
+    if (slot_ >= 0)
+        g_slots[static_cast<std::size_t>(slot_)].state.store(kFree, std::memory_order_release);
     slot_ = -1;
     armed_ = false;
 }

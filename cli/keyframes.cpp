@@ -18,10 +18,12 @@ bool is_keyed(std::string_view text) { return text.find('@') != std::string_view
 
 std::vector<KeyText> parse_keys(std::string_view option, std::string_view text, int max_frame)
 {
-    const std::string form = "VALUE@FRAME,VALUE@FRAME,... (e.g. 0@1,360@100), frames whole numbers from " +
-                             std::to_string(-max_frame) + " to " + std::to_string(max_frame);
+    const std::string form =
+        "VALUE@FRAME,VALUE@FRAME,... (e.g. 0@1,360@100), frames whole numbers from " +
+        std::to_string(-max_frame) + " to " + std::to_string(max_frame);
     const auto bad = [&](std::string_view key, const std::string& why) {
-        usage_error(std::string(option) + ": " + in_quotes(key) + " in " + in_quotes(text) + " " + why + "; use " + form);
+        usage_error(std::string(option) + ": " + in_quotes(key) + " in " + in_quotes(text) + " " +
+                    why + "; use " + form);
     };
     std::vector<KeyText> keys;
     std::set<int> frames;
@@ -42,8 +44,10 @@ std::vector<KeyText> parse_keys(std::string_view option, std::string_view text, 
         const char* last = first + frame_text.size();
         if (first != last && *first == '+') ++first;
         const auto [stop, ec] = std::from_chars(first, last, frame);
-        if (frame_text.empty() || ec != std::errc{} || stop != last) bad(key, "has no whole frame number after @");
-        if (frame < -max_frame || frame > max_frame) bad(key, "has a frame outside the valid range");
+        if (frame_text.empty() || ec != std::errc{} || stop != last)
+            bad(key, "has no whole frame number after @");
+        if (frame < -max_frame || frame > max_frame)
+            bad(key, "has a frame outside the valid range");
         if (!frames.insert(static_cast<int>(frame)).second) bad(key, "repeats a frame");
         keys.push_back(KeyText{std::string(value), static_cast<int>(frame)});
         start = end + 1;

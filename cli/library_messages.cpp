@@ -75,7 +75,8 @@ void LibraryMessages::give_back()
     saved_ = -1;
 }
 
-std::string reason_of(const std::string& library_error, const std::string& printed, const char* otherwise)
+std::string reason_of(const std::string& library_error, const std::string& printed,
+                      const char* otherwise)
 {
     std::string reason = first_line(library_error);
     if (reason.empty()) reason = printed;

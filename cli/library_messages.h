@@ -46,6 +46,7 @@ private:
 std::string first_line(std::string text);
 
 // The library's error, else what it printed, else a plain word.
-std::string reason_of(const std::string& library_error, const std::string& printed, const char* otherwise);
+std::string reason_of(const std::string& library_error, const std::string& printed,
+                      const char* otherwise);
 
 }  // namespace velkorramp

@@ -53,7 +53,8 @@ std::uint64_t rlimit_room(int resource, const char* status_field)
 {
     struct rlimit limit {};
     if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnknown;
-    return room(static_cast<std::uint64_t>(limit.rlim_cur), proc_kib("/proc/self/status", status_field));
+    return room(static_cast<std::uint64_t>(limit.rlim_cur),
+                proc_kib("/proc/self/status", status_field));
 }
 
 std::uint64_t cgroup_room()
@@ -73,7 +74,8 @@ std::uint64_t pixel_bytes(int depth) { return depth == 8 ? 4 : depth == 16 ? 8 :
 
 std::uint64_t frame_bytes(const FramePlan& plan)
 {
-    return static_cast<std::uint64_t>(plan.width) * static_cast<std::uint64_t>(plan.height) * pixel_bytes(plan.depth);
+    return static_cast<std::uint64_t>(plan.width) * static_cast<std::uint64_t>(plan.height) *
+           pixel_bytes(plan.depth);
 }
 
 }  // namespace
@@ -94,8 +96,9 @@ MemoryBudget machine_memory_budget()
         // Nothing says; the physical memory is the most there can be.
         const long pages = ::sysconf(_SC_PHYS_PAGES);
         const long page = ::sysconf(_SC_PAGESIZE);
-        budget = MemoryBudget{pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page)
-                                                     : kUnknown,
+        budget = MemoryBudget{pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) *
+                                                          static_cast<std::uint64_t>(page)
+                                                    : kUnknown,
                               "physical memory"};
     }
     return budget;
@@ -104,22 +107,25 @@ MemoryBudget machine_memory_budget()
 int write_band_rows(int width, int depth)
 {
     const std::uint64_t row = static_cast<std::uint64_t>(std::max(width, 1)) * pixel_bytes(depth);
-    return static_cast<int>(std::clamp<std::uint64_t>(((std::uint64_t{1} << 20) / row) / 16 * 16, 16, 4096));
+    return static_cast<int>(
+        std::clamp<std::uint64_t>(((std::uint64_t{1} << 20) / row) / 16 * 16, 16, 4096));
 }
 
 std::uint64_t frame_memory_need(const FramePlan& plan)
 {
     const std::uint64_t frame = frame_bytes(plan);
     // A band is never more rows than the frame has.
-    const std::uint64_t band_rows =
-        static_cast<std::uint64_t>(std::min(write_band_rows(plan.width, plan.depth), std::max(plan.height, 1)));
-    const std::uint64_t band = band_rows * static_cast<std::uint64_t>(std::max(plan.width, 1)) * pixel_bytes(plan.depth);
-    const std::uint64_t outputs = static_cast<std::uint64_t>(std::max(plan.outputs_held, 1)) * frame +
-                                  static_cast<std::uint64_t>(std::max(plan.writers, 1)) * band;
+    const std::uint64_t band_rows = static_cast<std::uint64_t>(
+        std::min(write_band_rows(plan.width, plan.depth), std::max(plan.height, 1)));
+    const std::uint64_t band =
+        band_rows * static_cast<std::uint64_t>(std::max(plan.width, 1)) * pixel_bytes(plan.depth);
+    const std::uint64_t outputs =
+        static_cast<std::uint64_t>(std::max(plan.outputs_held, 1)) * frame +
+        static_cast<std::uint64_t>(std::max(plan.writers, 1)) * band;
     const std::uint64_t steady = frame + outputs;
     if (!plan.from_file) return steady;
-    const std::uint64_t reading =
-        plan.file_rgba_bytes + std::max(plan.file_band_bytes, frame) + (plan.input_per_frame ? outputs : 0);
+    const std::uint64_t reading = plan.file_rgba_bytes + std::max(plan.file_band_bytes, frame) +
+                                  (plan.input_per_frame ? outputs : 0);
     return std::max(steady, reading);
 }
 
@@ -150,7 +156,8 @@ void check_frame_fits(const FramePlan& plan, const MemoryBudget& budget)
 {
     if (frame_memory_need(plan) <= budget.bytes) return;
     const bool chosen = budget.source == "--memory-limit";
-    fail(ExitCode::memory, frame_need_text(plan) + "; " + budget.source + " allows " + byte_text(budget.bytes) +
+    fail(ExitCode::memory, frame_need_text(plan) + "; " + budget.source + " allows " +
+                               byte_text(budget.bytes) +
                                (chosen ? "" : " (--memory-limit sets another budget)"));
 }
 

@@ -33,7 +33,7 @@ struct MemoryBudget {
 MemoryBudget machine_memory_budget();
 
 struct FramePlan {
-    int width = 0;   // the frame, after downsampling
+    int width = 0;  // the frame, after downsampling
     int height = 0;
     int depth = 8;
     // With an input file: the memory reading it takes at its peak (its pixels as

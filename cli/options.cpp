@@ -18,7 +18,8 @@ std::size_t edit_distance(std::string_view a, std::string_view b)
         row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -62,8 +63,8 @@ const std::string* ParsedOptions::find(std::string_view name) const
     return nullptr;
 }
 
-ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> option_specs,
-                            std::string_view command)
+ParsedOptions parse_options(std::span<const std::string> args,
+                            std::span<const OptionSpec> option_specs, std::string_view command)
 {
     const std::string help_hint = "; see velkorramp " + std::string(command) + " --help";
     ParsedOptions parsed;
@@ -80,11 +81,13 @@ ParsedOptions parse_options(std::span<const std::string> args, std::span<const O
                 inline_value = true;
             }
         } else if (arg.empty() || arg[0] != '-' || arg.size() == 1) {
-            usage_error("unexpected argument \"" + arg + "\" for velkorramp " + std::string(command) + help_hint);
+            usage_error("unexpected argument \"" + arg + "\" for velkorramp " +
+                        std::string(command) + help_hint);
         }
-        const auto option = std::find_if(option_specs.begin(), option_specs.end(), [&](const OptionSpec& s) {
-            return name == s.name || (s.short_name != nullptr && name == s.short_name);
-        });
+        const auto option =
+            std::find_if(option_specs.begin(), option_specs.end(), [&](const OptionSpec& s) {
+                return name == s.name || (s.short_name != nullptr && name == s.short_name);
+            });
         if (option == option_specs.end()) {
             const std::string hint = nearest_hint(name, option_specs);
             usage_error("unknown option \"" + name + "\" for velkorramp " + std::string(command) +
@@ -111,7 +114,8 @@ std::string options_help(std::span<const OptionSpec> option_specs)
     std::vector<std::string> left;
     std::size_t width = 0;
     for (const OptionSpec& s : option_specs) {
-        std::string text = s.short_name != nullptr ? std::string(s.short_name) + ", " : std::string("    ");
+        std::string text =
+            s.short_name != nullptr ? std::string(s.short_name) + ", " : std::string("    ");
         text += s.name;
         if (s.value != nullptr) text += std::string(" ") + s.value;
         width = std::max(width, text.size());
@@ -119,7 +123,8 @@ std::string options_help(std::span<const OptionSpec> option_specs)
     }
     std::string help;
     for (std::size_t i = 0; i < option_specs.size(); ++i) {
-        help += "  " + left[i] + std::string(width - left[i].size() + 2, ' ') + option_specs[i].help + "\n";
+        help += "  " + left[i] + std::string(width - left[i].size() + 2, ' ') +
+                option_specs[i].help + "\n";
     }
     return help;
 }

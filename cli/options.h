@@ -25,7 +25,10 @@ public:
     // Options in the order given, by long name.
     const std::vector<std::pair<std::string, std::string>>& all() const { return values_; }
 
-    void add(std::string name, std::string value) { values_.emplace_back(std::move(name), std::move(value)); }
+    void add(std::string name, std::string value)
+    {
+        values_.emplace_back(std::move(name), std::move(value));
+    }
 
 private:
     std::vector<std::pair<std::string, std::string>> values_;
@@ -33,8 +36,8 @@ private:
 
 // Usage failure for an unknown option, a missing value, a repeated option or a
 // stray argument; `command` ("render") names where help is.
-ParsedOptions parse_options(std::span<const std::string> args, std::span<const OptionSpec> option_specs,
-                            std::string_view command);
+ParsedOptions parse_options(std::span<const std::string> args,
+                            std::span<const OptionSpec> option_specs, std::string_view command);
 
 // "  -o, --output FILE      help" lines, aligned.
 std::string options_help(std::span<const OptionSpec> option_specs);

@@ -19,12 +19,16 @@ namespace {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
-fs::path folder_of(const fs::path& path) { return path.parent_path().empty() ? fs::path(".") : path.parent_path(); }
+fs::path folder_of(const fs::path& path)
+{
+    return path.parent_path().empty() ? fs::path(".") : path.parent_path();
+}
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to)
 {
     if (from.empty()) return text;
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -80,12 +84,14 @@ void check_output_place(const fs::path& path)
     if (::stat(folder.c_str(), &info) != 0) {
         const int error_number = errno;
         if (error_number == ENOENT) {
-            fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " + quoted(folder) + " does not exist");
+            fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " +
+                                       quoted(folder) + " does not exist");
         }
         fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(error_number));
     }
     if (!S_ISDIR(info.st_mode)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + quoted(folder) + " is not a folder");
+        fail(ExitCode::output,
+             "cannot write " + quoted(path) + ": " + quoted(folder) + " is not a folder");
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
         fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(errno));
@@ -95,7 +101,9 @@ void check_output_place(const fs::path& path)
     }
 }
 
-DescriptorWriter::DescriptorWriter(int fd, const std::string& name) : IOProxy(name, Write), fd_(fd) {}
+DescriptorWriter::DescriptorWriter(int fd, const std::string& name) : IOProxy(name, Write), fd_(fd)
+{
+}
 
 bool DescriptorWriter::seek(int64_t offset)
 {
@@ -122,7 +130,8 @@ size_t DescriptorWriter::pread(void* buf, size_t size, int64_t offset)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd_, static_cast<char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t n = ::pread(fd_, static_cast<char*>(buf) + done, size - done,
+                                  offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) record(errno);
         if (n <= 0) break;
@@ -135,8 +144,8 @@ size_t DescriptorWriter::pwrite(const void* buf, size_t size, int64_t offset)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n =
-            ::pwrite(fd_, static_cast<const char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buf) + done, size - done,
+                                   offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             // A write that makes no progress and names no reason is still a failed write.
@@ -161,7 +170,9 @@ void DescriptorWriter::record(int error_number)
 }
 
 OutputFile::OutputFile(fs::path target)
-    : target_(std::move(target)), fd_(create_beside(target_, temporary_, guard_)), writer_(fd_, target_.string())
+    : target_(std::move(target)),
+      fd_(create_beside(target_, temporary_, guard_)),
+      writer_(fd_, target_.string())
 {
 }
 

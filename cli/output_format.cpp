@@ -39,9 +39,25 @@ const std::vector<KnownFormat>& known_formats()
 {
     static const std::vector<KnownFormat> formats{
         {"PNG", "png", {".png"}, {u8, u16}, straight, true, false, false, true, {{"zip", 0, 9}}},
-        {"TIFF", "tiff", {".tif", ".tiff"}, {u8, u16, f32}, either, true, false, false, true,
+        {"TIFF",
+         "tiff",
+         {".tif", ".tiff"},
+         {u8, u16, f32},
+         either,
+         true,
+         false,
+         false,
+         true,
          {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}}},
-        {"OpenEXR", "openexr", {".exr"}, {half, f32}, premultiplied, true, true, true, false,
+        {"OpenEXR",
+         "openexr",
+         {".exr"},
+         {half, f32},
+         premultiplied,
+         true,
+         true,
+         true,
+         false,
          {{"none"},
           {"rle"},
           {"zip", 1, 9},
@@ -52,15 +68,58 @@ const std::vector<KnownFormat>& known_formats()
           {"b44a"},
           {"dwaa", 1, 10000, false},
           {"dwab", 1, 10000, false}}},
-        {"JPEG", "jpeg", {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"}, {u8}, none, false, false, false, false,
+        {"JPEG",
+         "jpeg",
+         {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"},
+         {u8},
+         none,
+         false,
+         false,
+         false,
+         false,
          {{"jpeg", 1, 100}}},
-        {"DPX", "dpx", {".dpx"}, {u8, u16, f32}, premultiplied, true, false, true, false, {{"none"}}},
+        {"DPX",
+         "dpx",
+         {".dpx"},
+         {u8, u16, f32},
+         premultiplied,
+         true,
+         false,
+         true,
+         false,
+         {{"none"}}},
         {"WebP", "webp", {".webp"}, {u8}, straight, false, false, false, false, {{"webp", 1, 100}}},
-        {"Targa", "targa", {".tga", ".tpic"}, {u8}, straight, false, false, false, false, {{"none"}, {"rle"}}},
+        {"Targa",
+         "targa",
+         {".tga", ".tpic"},
+         {u8},
+         straight,
+         false,
+         false,
+         false,
+         false,
+         {{"none"}, {"rle"}}},
         {"BMP", "bmp", {".bmp", ".dib"}, {u8}, straight, false, false, false, false, {}},
-        {"SGI", "sgi", {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"}, {u8, u16}, premultiplied, false, false,
-         false, false, {{"none"}, {"rle"}}},
-        {"IFF", "iff", {".iff"}, {u8, u16}, premultiplied, true, false, false, false, {{"none"}, {"rle"}}},
+        {"SGI",
+         "sgi",
+         {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"},
+         {u8, u16},
+         premultiplied,
+         false,
+         false,
+         false,
+         false,
+         {{"none"}, {"rle"}}},
+        {"IFF",
+         "iff",
+         {".iff"},
+         {u8, u16},
+         premultiplied,
+         true,
+         false,
+         false,
+         false,
+         {{"none"}, {"rle"}}},
         {"RLA", "rla", {".rla"}, {u8, u16, f32}, premultiplied, true, true, true, false, {}},
         {"ICO", "ico", {".ico"}, {u8}, straight, false, false, false, false, {}},
         {"GIF", "gif", {".gif"}, {u8}, straight, false, false, false, false, {}},
@@ -121,7 +180,8 @@ std::string library_format_for(const std::string& ext)
             while (at <= entry.size()) {
                 std::size_t comma = entry.find(',', at);
                 if (comma == std::string::npos) comma = entry.size();
-                if (entry.compare(at, comma - at, ext.substr(1)) == 0) return entry.substr(0, colon);
+                if (entry.compare(at, comma - at, ext.substr(1)) == 0)
+                    return entry.substr(0, colon);
                 at = comma + 1;
             }
         }
@@ -191,7 +251,8 @@ FileDepth parse_output_depth(std::string_view option, std::string_view text)
     if (word == "16") return u16;
     if (word == "half") return half;
     if (word == "float" || word == "32") return f32;
-    usage_error(std::string(option) + ": " + in_quotes(text) + " is not a file depth: use 8, 16, half or float");
+    usage_error(std::string(option) + ": " + in_quotes(text) +
+                " is not a file depth: use 8, 16, half or float");
 }
 
 bool OutputFormat::holds(FileDepth depth) const
@@ -235,9 +296,10 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
     if (const KnownFormat* known = find_by_extension(ext)) {
         OutputFormat format = from_known(*known);
         if (to_stdout && !format.streams) {
-            usage_error(where + ": " + format.name +
-                        " cannot be written to standard output (its writer needs to seek); use png or tif, or "
-                        "write a file");
+            usage_error(
+                where + ": " + format.name +
+                " cannot be written to standard output (its writer needs to seek); use png or tif, or "
+                "write a file");
         }
         return format;
     }
@@ -245,27 +307,33 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
     const std::string library_format = library_format_for(ext);
     if (!library_format.empty()) {
         std::string why = "OpenImageIO only reads " + library_format;
-        if (library_format == "jpeg2000") why = "OpenImageIO's jpeg2000 files do not read back in this build";
-        if (library_format == "heif") why = "OpenImageIO 2.4's heif writer reads past the rows it is given";
+        if (library_format == "jpeg2000")
+            why = "OpenImageIO's jpeg2000 files do not read back in this build";
+        if (library_format == "heif")
+            why = "OpenImageIO 2.4's heif writer reads past the rows it is given";
         if (library_format == "fits") why = "FITS holds measurements, not a colour picture";
         if (library_format == "zfile") why = "a zfile holds depth, not colour";
         if (library_format == "null" || library_format == "term") why = "it makes no image file";
-        usage_error(where + ": " + shown + " is known but not supported for output (" + why + "); use " +
-                    written_extensions_text());
+        usage_error(where + ": " + shown + " is known but not supported for output (" + why +
+                    "); use " + written_extensions_text());
     }
-    usage_error(where + ": " + in_quotes(to_stdout ? std::string(format_word) : path.string()) + " has " +
+    usage_error(where + ": " + in_quotes(to_stdout ? std::string(format_word) : path.string()) +
+                " has " +
                 (ext.empty() ? std::string("no extension") : "the unknown extension " + ext) +
                 "; the extension chooses the format: " + written_extensions_text());
 }
 
-FileDepth frame_depth(int frame_bits) { return frame_bits == 8 ? u8 : frame_bits == 16 ? u16 : f32; }
+FileDepth frame_depth(int frame_bits)
+{
+    return frame_bits == 8 ? u8 : frame_bits == 16 ? u16 : f32;
+}
 
 FileDepth choose_depth(const OutputFormat& format, int frame_bits, std::optional<FileDepth> asked)
 {
     if (asked) {
         if (!format.holds(*asked)) {
-            usage_error("--output-depth: " + format.name + " holds " + format.depths_text() + ", not " +
-                        depth_text(*asked));
+            usage_error("--output-depth: " + format.name + " holds " + format.depths_text() +
+                        ", not " + depth_text(*asked));
         }
         return *asked;
     }
@@ -285,10 +353,13 @@ bool choose_premultiplied(const OutputFormat& format, std::optional<std::string_
     // tool would show the frame.
     if (!asked) return format.alpha == premultiplied || format.alpha == none;
     const std::string word = lower(*asked);
-    const bool want_premultiplied = word == "premultiplied" || word == "premult" || word == "associated";
-    const bool want_straight = word == "straight" || word == "unpremultiplied" || word == "unassociated";
+    const bool want_premultiplied =
+        word == "premultiplied" || word == "premult" || word == "associated";
+    const bool want_straight =
+        word == "straight" || word == "unpremultiplied" || word == "unassociated";
     if (!want_premultiplied && !want_straight) {
-        usage_error("--alpha: " + in_quotes(*asked) + " is not an alpha convention: use straight or premultiplied");
+        usage_error("--alpha: " + in_quotes(*asked) +
+                    " is not an alpha convention: use straight or premultiplied");
     }
     if (format.alpha == none) {
         // The colour of a file without alpha is the picture over black (premultiplied),
@@ -312,34 +383,39 @@ std::string Compression::attribute() const
     return name + ":" + std::string(text.data(), end);
 }
 
-Compression parse_compression(std::string_view option, std::string_view text, const OutputFormat& format)
+Compression parse_compression(std::string_view option, std::string_view text,
+                              const OutputFormat& format)
 {
     const std::string prefix = std::string(option) + ": ";
     if (format.compressions.empty()) {
-        usage_error(prefix + format.name + " takes no compression choice; leave out " + std::string(option));
+        usage_error(prefix + format.name + " takes no compression choice; leave out " +
+                    std::string(option));
     }
     const std::size_t colon = text.find(':');
     const std::string name = lower(text.substr(0, colon));
     const auto kind = std::find_if(format.compressions.begin(), format.compressions.end(),
                                    [&](const CompressionKind& k) { return name == k.name; });
     if (kind == format.compressions.end()) {
-        usage_error(prefix + in_quotes(text) + " is not a compression " + format.name + " takes: use " +
-                    compressions_text(format));
+        usage_error(prefix + in_quotes(text) + " is not a compression " + format.name +
+                    " takes: use " + compressions_text(format));
     }
     Compression compression{kind->name, std::nullopt};
     if (colon == std::string_view::npos) return compression;
     if (kind->max_level <= 0) {
-        usage_error(prefix + std::string(kind->name) + " takes no level; use " + compressions_text(format));
+        usage_error(prefix + std::string(kind->name) + " takes no level; use " +
+                    compressions_text(format));
     }
     const std::string_view level_text = text.substr(colon + 1);
     double level = 0;
-    const auto [end, ec] = std::from_chars(level_text.data(), level_text.data() + level_text.size(), level);
-    const bool number = !level_text.empty() && ec == std::errc{} && end == level_text.data() + level_text.size() &&
-                        std::isfinite(level);
+    const auto [end, ec] =
+        std::from_chars(level_text.data(), level_text.data() + level_text.size(), level);
+    const bool number = !level_text.empty() && ec == std::errc{} &&
+                        end == level_text.data() + level_text.size() && std::isfinite(level);
     if (!number || (kind->whole_level && level != std::floor(level)) || level < kind->min_level ||
         level > kind->max_level) {
-        usage_error(prefix + in_quotes(text) + ": the level of " + std::string(kind->name) + " is " +
-                    (kind->whole_level ? "a whole number " : "a number ") + level_range_text(*kind));
+        usage_error(prefix + in_quotes(text) + ": the level of " + std::string(kind->name) +
+                    " is " + (kind->whole_level ? "a whole number " : "a number ") +
+                    level_range_text(*kind));
     }
     compression.level = level;
     return compression;

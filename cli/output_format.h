@@ -22,7 +22,12 @@
 namespace velkorramp {
 
 // A sample type a file can store.
-enum class FileDepth { u8, u16, half, f32 };
+enum class FileDepth {
+    u8,
+    u16,
+    half,
+    f32
+};
 
 // "8", "16", "half", "float" (as --output-depth takes them).
 const char* depth_word(FileDepth depth);
@@ -31,7 +36,12 @@ std::string depth_text(FileDepth depth);
 // 8, 16, half, float, or a usage failure naming those.
 FileDepth parse_output_depth(std::string_view option, std::string_view text);
 
-enum class AlphaConvention { straight, premultiplied, either, none };
+enum class AlphaConvention {
+    straight,
+    premultiplied,
+    either,
+    none
+};
 
 // One compression a writer takes, with the range of its level if it has one.
 struct CompressionKind {
@@ -62,7 +72,8 @@ struct OutputFormat {
 // (standard output) by `format_word` ("png", "tif", ...; PNG when empty). An
 // extension OpenImageIO does not write, or one it knows but this tool does not
 // write, is a usage failure that says which and lists the extensions it takes.
-OutputFormat output_format_for(const std::filesystem::path& path, std::string_view format_word = "");
+OutputFormat output_format_for(const std::filesystem::path& path,
+                               std::string_view format_word = "");
 
 // The extensions this tool writes, for messages: ".png, .tif/.tiff, .exr, ...".
 std::string written_extensions_text();
@@ -91,6 +102,7 @@ struct Compression {
     // "zip:9", "dwaa:45", "lzw", as OpenImageIO's writers read it.
     std::string attribute() const;
 };
-Compression parse_compression(std::string_view option, std::string_view text, const OutputFormat& format);
+Compression parse_compression(std::string_view option, std::string_view text,
+                              const OutputFormat& format);
 
 }  // namespace velkorramp

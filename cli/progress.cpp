@@ -17,7 +17,8 @@ std::string duration_text(double seconds)
     const long long total = std::llround(std::max(seconds, 0.0));
     char text[32];
     if (total >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                      total % 60);
     } else {
         std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
     }
@@ -48,13 +49,15 @@ Progress::~Progress()
 
 std::string Progress::line(int done, int total, double seconds)
 {
-    std::string text = "velkorramp: " + std::to_string(done) + " of " + std::to_string(total) + " frames";
+    std::string text =
+        "velkorramp: " + std::to_string(done) + " of " + std::to_string(total) + " frames";
     if (done == 0 || !(seconds > 0.0)) return text;
     const double rate = done / seconds;
     char figure[32];
     std::snprintf(figure, sizeof figure, rate < 10.0 ? "%.2f" : "%.1f", rate);
     text += std::string(", ") + figure + " frames/s, ";
-    text += done >= total ? "in " + duration_text(seconds) : duration_text((total - done) / rate) + " left";
+    text += done >= total ? "in " + duration_text(seconds)
+                          : duration_text((total - done) / rate) + " left";
     return text;
 }
 
@@ -90,11 +93,13 @@ void Progress::show(bool last)
     if (mode_ == ProgressMode::none || fd_ < 0) return;
     const Clock::time_point now = Clock::now();
     const bool all = done_ >= total_;
-    const auto every = mode_ == ProgressMode::in_place ? Clock::duration(kRedrawEvery) : Clock::duration(kLineEvery);
+    const auto every = mode_ == ProgressMode::in_place ? Clock::duration(kRedrawEvery)
+                                                       : Clock::duration(kLineEvery);
     if (!last && !all && shown_ != Clock::time_point{} && now - shown_ < every) return;
     if (mode_ == ProgressMode::lines && all && !last) return;  // the final line comes with finish()
     shown_ = now;
-    const std::string text = line(done_, total_, std::chrono::duration<double>(now - start_).count());
+    const std::string text =
+        line(done_, total_, std::chrono::duration<double>(now - start_).count());
     if (mode_ == ProgressMode::in_place) {
         write("\r" + text + "\033[K");
         drawn_ = true;

@@ -18,7 +18,11 @@
 
 namespace velkorramp {
 
-enum class ProgressMode { none, in_place, lines };
+enum class ProgressMode {
+    none,
+    in_place,
+    lines
+};
 
 ProgressMode progress_mode(bool quiet, bool verbose, bool stderr_is_terminal, int frames);
 

@@ -11,8 +11,9 @@ namespace {
 
 bool same_spec(const simhost::WorldSpec& a, const simhost::WorldSpec& b)
 {
-    return a.width == b.width && a.height == b.height && a.format == b.format && a.row_padding == b.row_padding &&
-           a.bottom_up == b.bottom_up && a.origin_x == b.origin_x && a.origin_y == b.origin_y;
+    return a.width == b.width && a.height == b.height && a.format == b.format &&
+           a.row_padding == b.row_padding && a.bottom_up == b.bottom_up &&
+           a.origin_x == b.origin_x && a.origin_y == b.origin_y;
 }
 
 }  // namespace
@@ -30,17 +31,21 @@ int parse_writers(std::string_view option, std::string_view text)
     if (first != last && *first == '+') ++first;
     const auto [end, ec] = std::from_chars(first, last, v);
     if (text.empty() || ec != std::errc{} || end != last) {
-        usage_error(std::string(option) + ": \"" + std::string(text) + "\" is not a whole number of writers");
+        usage_error(std::string(option) + ": \"" + std::string(text) +
+                    "\" is not a whole number of writers");
     }
     if (v < 1 || v > kMaxWriters) {
-        usage_error(std::string(option) + ": \"" + std::string(text) + "\" is outside the valid range: 1 to " +
-                    std::to_string(kMaxWriters) + " writers");
+        usage_error(std::string(option) + ": \"" + std::string(text) +
+                    "\" is outside the valid range: 1 to " + std::to_string(kMaxWriters) +
+                    " writers");
     }
     return static_cast<int>(v);
 }
 
 FrameWriters::FrameWriters(int writers, int frames, Write write, Written written)
-    : writers_(std::clamp(writers, 1, kMaxWriters)), frames_(frames), write_(std::move(write)),
+    : writers_(std::clamp(writers, 1, kMaxWriters)),
+      frames_(frames),
+      write_(std::move(write)),
       written_(std::move(written))
 {
     threads_.reserve(static_cast<std::size_t>(writers_));
@@ -116,9 +121,9 @@ void FrameWriters::finish()
     if (!failed_) return;
     // A run of one frame fails as a single render does.
     if (frames_ == 1) velkorramp::fail(failed_code_, failed_message_);
-    velkorramp::fail(failed_code_, "frame " + std::to_string(failed_file_.frame) + ": " + failed_message_ + " (" +
-                                       std::to_string(committed_) + " of " + std::to_string(frames_) +
-                                       " frames written)");
+    velkorramp::fail(failed_code_, "frame " + std::to_string(failed_file_.frame) + ": " +
+                                       failed_message_ + " (" + std::to_string(committed_) +
+                                       " of " + std::to_string(frames_) + " frames written)");
 }
 
 void FrameWriters::stop_and_join()
@@ -148,7 +153,8 @@ void FrameWriters::record(const FrameFile& file, ExitCode code, const std::strin
 void FrameWriters::wait_turn(int index)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return committed_ == index || (failed_ && failed_file_.index < index); });
+    changed_.wait(lock,
+                  [&] { return committed_ == index || (failed_ && failed_file_.index < index); });
     if (committed_ != index) throw Abandoned{};
 }
 
@@ -186,7 +192,8 @@ void FrameWriters::work()
         } catch (const Failure& failure) {
             fail(job.file, failure.code(), failure.what());
         } catch (const std::bad_alloc&) {
-            fail(job.file, ExitCode::memory, "out of memory while writing " + job.file.path.string());
+            fail(job.file, ExitCode::memory,
+                 "out of memory while writing " + job.file.path.string());
         } catch (const std::exception& e) {
             fail(job.file, ExitCode::internal, std::string("unexpected failure: ") + e.what());
         }

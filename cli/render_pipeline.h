@@ -107,8 +107,8 @@ private:
     std::condition_variable changed_;
     std::deque<Job> queue_;
     std::vector<std::unique_ptr<simhost::World>> free_;  // worlds of written frames
-    int held_ = 0;                                        // worlds that exist
-    int committed_ = 0;                                   // frames that have their names, in order
+    int held_ = 0;                                       // worlds that exist
+    int committed_ = 0;                                  // frames that have their names, in order
     bool stopping_ = false;
     // The earliest failure.
     bool failed_ = false;

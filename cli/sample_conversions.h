@@ -38,7 +38,8 @@ struct FileToHost8 {
 struct FileToHost16 {
     std::uint16_t operator()(std::uint8_t v) const
     {
-        return static_cast<std::uint16_t>((static_cast<std::uint32_t>(v) * PF_MAX_CHAN16 + 127u) / 255u);
+        return static_cast<std::uint16_t>((static_cast<std::uint32_t>(v) * PF_MAX_CHAN16 + 127u) /
+                                          255u);
     }
     std::uint16_t operator()(std::uint16_t f) const { return file16_to_host16(f); }
     std::uint16_t operator()(float x) const { return quantize<std::uint16_t>(x, PF_MAX_CHAN16); }
@@ -58,7 +59,8 @@ struct HostToFile8 {
     Sample operator()(std::uint8_t v) const { return v; }
     Sample operator()(std::uint16_t v) const
     {
-        return static_cast<Sample>((static_cast<std::uint32_t>(v) * 255u + PF_MAX_CHAN16 / 2) / PF_MAX_CHAN16);
+        return static_cast<Sample>((static_cast<std::uint32_t>(v) * 255u + PF_MAX_CHAN16 / 2) /
+                                   PF_MAX_CHAN16);
     }
     Sample operator()(float x) const { return quantize<Sample>(x, 255.0); }
 };
@@ -74,7 +76,10 @@ struct HostToFile16 {
 struct HostToFileFloat {
     using Sample = float;
     Sample operator()(std::uint8_t v) const { return static_cast<float>(v / 255.0); }
-    Sample operator()(std::uint16_t v) const { return static_cast<float>(v / static_cast<double>(PF_MAX_CHAN16)); }
+    Sample operator()(std::uint16_t v) const
+    {
+        return static_cast<float>(v / static_cast<double>(PF_MAX_CHAN16));
+    }
     Sample operator()(float x) const { return x; }
 };
 

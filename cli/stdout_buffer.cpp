@@ -6,7 +6,10 @@
 
 namespace velkorramp {
 
-DescriptorBuffer::DescriptorBuffer(int fd) : fd_(fd) { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+DescriptorBuffer::DescriptorBuffer(int fd) : fd_(fd)
+{
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+}
 
 DescriptorBuffer::~DescriptorBuffer() { drain(); }
 

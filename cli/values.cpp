@@ -87,12 +87,14 @@ PointValue parse_point(std::string_view option, std::string_view text)
     const auto parts = split(text, ',');
     PointValue point;
     if (parts.size() != 2 || !read_number(parts[0], point.x) || !read_number(parts[1], point.y)) {
-        usage_error(prefix(option) + quoted(text) + " is not X,Y (two numbers in layer pixels, e.g. 960,540)");
+        usage_error(prefix(option) + quoted(text) +
+                    " is not X,Y (two numbers in layer pixels, e.g. 960,540)");
     }
     return point;
 }
 
-PointValue parse_layer_point(std::string_view option, std::string_view text, int layer_width, int layer_height)
+PointValue parse_layer_point(std::string_view option, std::string_view text, int layer_width,
+                             int layer_height)
 {
     const auto parts = split(text, ',');
     PointValue point;
@@ -108,8 +110,9 @@ PointValue parse_layer_point(std::string_view option, std::string_view text, int
     };
     if (parts.size() != 2 || !coordinate(parts[0], layer_width, point.x) ||
         !coordinate(parts[1], layer_height, point.y)) {
-        usage_error(prefix(option) + quoted(text) +
-                    " is not X,Y (two numbers in layer pixels, e.g. 960,540, or percent of the layer, e.g. 50%,50%)");
+        usage_error(
+            prefix(option) + quoted(text) +
+            " is not X,Y (two numbers in layer pixels, e.g. 960,540, or percent of the layer, e.g. 50%,50%)");
     }
     return point;
 }
@@ -120,11 +123,13 @@ void parse_origin(std::string_view option, std::string_view text, int& x, int& y
     long long vx = 0;
     long long vy = 0;
     if (parts.size() != 2 || !read_int(parts[0], vx) || !read_int(parts[1], vy)) {
-        usage_error(prefix(option) + quoted(text) + " is not X,Y (two whole numbers of pixels, e.g. 100,50)");
+        usage_error(prefix(option) + quoted(text) +
+                    " is not X,Y (two whole numbers of pixels, e.g. 100,50)");
     }
     if (vx < -kMaxOrigin || vx > kMaxOrigin || vy < -kMaxOrigin || vy > kMaxOrigin) {
-        usage_error(prefix(option) + quoted(text) + " is outside the valid range: each coordinate " +
-                    std::to_string(-kMaxOrigin) + " to " + std::to_string(kMaxOrigin));
+        usage_error(prefix(option) + quoted(text) +
+                    " is outside the valid range: each coordinate " + std::to_string(-kMaxOrigin) +
+                    " to " + std::to_string(kMaxOrigin));
     }
     x = static_cast<int>(vx);
     y = static_cast<int>(vy);
@@ -140,7 +145,8 @@ SizeValue parse_size(std::string_view option, std::string_view text)
         usage_error(prefix(option) + quoted(text) + " is not WxH (e.g. 1920x1080)");
     }
     if (w < 1 || w > kMaxLayerSide || h < 1 || h > kMaxLayerSide) {
-        usage_error(prefix(option) + quoted(text) + " is outside the valid range: width and height 1 to " +
+        usage_error(prefix(option) + quoted(text) +
+                    " is outside the valid range: width and height 1 to " +
                     std::to_string(kMaxLayerSide));
     }
     return SizeValue{static_cast<int>(w), static_cast<int>(h)};
@@ -148,9 +154,9 @@ SizeValue parse_size(std::string_view option, std::string_view text)
 
 ColorValue parse_color_value(std::string_view option, std::string_view text, bool with_alpha)
 {
-    const std::string forms =
-        std::string(with_alpha ? "#RGB, #RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A" : "#RGB, #RRGGBB or R,G,B") +
-        " with each channel 0 to 255, or 0.0 to 1.0 with a decimal point";
+    const std::string forms = std::string(with_alpha ? "#RGB, #RRGGBB, #RRGGBBAA, R,G,B or R,G,B,A"
+                                                     : "#RGB, #RRGGBB or R,G,B") +
+                              " with each channel 0 to 255, or 0.0 to 1.0 with a decimal point";
     std::array<double, 4> channels{0, 0, 0, 1};
     std::size_t count = 0;
     text = trimmed(text);
@@ -192,7 +198,8 @@ ColorValue parse_color_value(std::string_view option, std::string_view text, boo
                     break;
                 }
                 if (floats ? !(v >= 0.0 && v <= 1.0) : whole < 0 || whole > 255) {
-                    usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + forms);
+                    usage_error(prefix(option) + quoted(text) +
+                                " is outside the valid range: " + forms);
                 }
                 channels[i] = floats ? v : whole / 255.0;
             }
@@ -213,8 +220,9 @@ Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alph
 
 Downsample parse_downsample(std::string_view option, std::string_view text)
 {
-    const std::string valid = "N/D with 1 <= N <= D <= " + std::to_string(kMaxDownsampleDenominator) +
-                              " (e.g. 1/2), or N/D,N/D for horizontal and vertical";
+    const std::string valid =
+        "N/D with 1 <= N <= D <= " + std::to_string(kMaxDownsampleDenominator) +
+        " (e.g. 1/2), or N/D,N/D for horizontal and vertical";
     const auto axes = split(text, ',');
     if (axes.size() > 2) {
         usage_error(prefix(option) + quoted(text) + " is not " + valid);
@@ -260,7 +268,8 @@ int parse_threads(std::string_view option, std::string_view text)
 
 std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
 {
-    const std::string valid = "a size from 1M to 1024T, e.g. 512M or 8G (K, M, G, T are powers of 1024)";
+    const std::string valid =
+        "a size from 1M to 1024T, e.g. 512M or 8G (K, M, G, T are powers of 1024)";
     std::string_view number = trimmed(text);
     int power = 0;
     for (const std::string_view unit : {"iB", "B"}) {
@@ -271,7 +280,8 @@ std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
     }
     if (!number.empty()) {
         static constexpr std::string_view kUnits = "KMGT";
-        const std::size_t unit = kUnits.find(static_cast<char>(std::toupper(static_cast<unsigned char>(number.back()))));
+        const std::size_t unit =
+            kUnits.find(static_cast<char>(std::toupper(static_cast<unsigned char>(number.back()))));
         if (unit != std::string_view::npos) {
             power = static_cast<int>(unit) + 1;
             number.remove_suffix(1);
@@ -282,7 +292,8 @@ std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
         usage_error(prefix(option) + quoted(text) + " is not " + valid);
     }
     const double bytes = std::floor(std::ldexp(value, 10 * power));
-    if (!(bytes >= static_cast<double>(kMinMemoryLimit) && bytes <= static_cast<double>(kMaxMemoryLimit))) {
+    if (!(bytes >= static_cast<double>(kMinMemoryLimit) &&
+          bytes <= static_cast<double>(kMaxMemoryLimit))) {
         usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
     }
     return static_cast<std::uint64_t>(bytes);

@@ -60,7 +60,8 @@ double parse_number(std::string_view option, std::string_view text);
 PointValue parse_point(std::string_view option, std::string_view text);
 // "X,Y" where each coordinate may also be a percentage of the layer's side:
 // "25%,50%" on a 1920x1080 layer is 480,540.
-PointValue parse_layer_point(std::string_view option, std::string_view text, int layer_width, int layer_height);
+PointValue parse_layer_point(std::string_view option, std::string_view text, int layer_width,
+                             int layer_height);
 // "X,Y", two whole numbers within +-kMaxOrigin.
 void parse_origin(std::string_view option, std::string_view text, int& x, int& y);
 // "WxH", each side 1..kMaxLayerSide.

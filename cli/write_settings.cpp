@@ -30,7 +30,8 @@ std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
 
 WriteSettings write_settings_for(const WriteRequest& request, const simhost::World& frame,
                                  const FrameWindows& windows, const std::string& working_space,
-                                 const ColourSpaces& spaces, Provenance provenance, std::ostream& notes)
+                                 const ColourSpaces& spaces, Provenance provenance,
+                                 std::ostream& notes)
 {
     WriteSettings settings;
     const OutputFormat& format = request.format;
@@ -44,17 +45,18 @@ WriteSettings write_settings_for(const WriteRequest& request, const simhost::Wor
     settings.depth = choose_depth(format, frame_bits, request.depth);
     if (!request.depth && settings.depth != frame_depth(frame_bits)) {
         notes << note << format.name << " holds " << format.depths_text() << " samples, not "
-              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits << "-bit frame as "
-              << depth_text(settings.depth) << " (--output-depth chooses)\n";
+              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits
+              << "-bit frame as " << depth_text(settings.depth) << " (--output-depth chooses)\n";
     }
 
     const std::optional<std::string_view> alpha =
         request.alpha ? std::optional<std::string_view>(*request.alpha) : std::nullopt;
     settings.premultiplied = choose_premultiplied(format, alpha);
     if (!format.has_alpha() && !request.alpha && !opaque(frame)) {
-        notes << note << format.name
-              << " has no alpha channel; writing the frame as it looks over black (--alpha straight writes its "
-                 "colour as rendered)\n";
+        notes
+            << note << format.name
+            << " has no alpha channel; writing the frame as it looks over black (--alpha straight writes its "
+               "colour as rendered)\n";
     }
 
     settings.colour_space = working_space;
@@ -65,21 +67,24 @@ WriteSettings write_settings_for(const WriteRequest& request, const simhost::Wor
     OIIO::ImageSpec probe;
     if (!tag_colour_space(probe, format.oiio_format, settings.colour_space, spaces)) {
         const bool exr = format.oiio_format == "openexr";
-        notes << note << format.name << " cannot state the colour space " << in_quotes(settings.colour_space)
-              << (exr ? " where readers look (only in its colorSpace attribute); they will take it as linear"
-                      : "; readers will take it as " +
-                            std::string(format.oiio_format == "hdr" ? "linear" : "sRGB"))
-              << " (--output-colorspace converts)\n";
+        notes
+            << note << format.name << " cannot state the colour space "
+            << in_quotes(settings.colour_space)
+            << (exr ? " where readers look (only in its colorSpace attribute); they will take it as linear"
+                    : "; readers will take it as " +
+                          std::string(format.oiio_format == "hdr" ? "linear" : "sRGB"))
+            << " (--output-colorspace converts)\n";
     }
 
     if (!settings.keeps_origin()) {
-        const bool whole = windows.origin_x == 0 && windows.origin_y == 0 && frame.width() == windows.display_width &&
+        const bool whole = windows.origin_x == 0 && windows.origin_y == 0 &&
+                           frame.width() == windows.display_width &&
                            frame.height() == windows.display_height;
         if (!whole) {
             notes << note << format.name << " cannot record where the frame lies on the layer"
-                  << (format.stores_origin ? " at a negative position" : "") << "; writing the whole "
-                  << windows.display_width << "x" << windows.display_height
-                  << " layer, transparent where the frame has no pixels";
+                  << (format.stores_origin ? " at a negative position" : "")
+                  << "; writing the whole " << windows.display_width << "x"
+                  << windows.display_height << " layer, transparent where the frame has no pixels";
             const bool cut = windows.origin_x < 0 || windows.origin_y < 0 ||
                              windows.origin_x + frame.width() > windows.display_width ||
                              windows.origin_y + frame.height() > windows.display_height;

@@ -18,9 +18,9 @@ namespace velkorramp {
 struct WriteRequest {
     std::filesystem::path output;
     OutputFormat format;
-    std::optional<FileDepth> depth;          // --output-depth
-    std::optional<std::string> alpha;        // --alpha
-    std::optional<Compression> compression;  // --compression
+    std::optional<FileDepth> depth;           // --output-depth
+    std::optional<std::string> alpha;         // --alpha
+    std::optional<Compression> compression;   // --compression
     std::optional<std::string> colour_space;  // --output-colorspace, as given
 };
 
@@ -34,7 +34,8 @@ WriteRequest parse_write_request(const std::filesystem::path& output, Find find)
 // `windows`); notes go to `notes`.
 WriteSettings write_settings_for(const WriteRequest& request, const simhost::World& frame,
                                  const FrameWindows& windows, const std::string& working_space,
-                                 const ColourSpaces& spaces, Provenance provenance, std::ostream& notes);
+                                 const ColourSpaces& spaces, Provenance provenance,
+                                 std::ostream& notes);
 
 template <class Find>
 WriteRequest parse_write_request(const std::filesystem::path& output, Find find)
@@ -42,9 +43,11 @@ WriteRequest parse_write_request(const std::filesystem::path& output, Find find)
     WriteRequest request;
     request.output = output;
     const std::string* format_word = find("--format");
-    request.format = output_format_for(output, format_word != nullptr ? *format_word : std::string());
+    request.format =
+        output_format_for(output, format_word != nullptr ? *format_word : std::string());
     if (const std::string* text = find("--output-depth")) {
-        request.depth = choose_depth(request.format, 8, parse_output_depth("--output-depth", *text));
+        request.depth =
+            choose_depth(request.format, 8, parse_output_depth("--output-depth", *text));
     }
     if (const std::string* text = find("--alpha")) {
         choose_premultiplied(request.format, *text);

@@ -44,7 +44,8 @@ public:
     {
         constexpr double inf = std::numeric_limits<double>::infinity();
         const double whole[] = {0.0, -0.0, 1.0, -1.0, -2.0, -3.0, 3.0, -5.0};
-        const double fixed[] = {inf, -inf, 5e-324, -5e-324, 2.2250738585072014e-308, 1e300, -1e300, 0.5, -0.5};
+        const double fixed[] = {inf,   -inf,   5e-324, -5e-324, 2.2250738585072014e-308,
+                                1e300, -1e300, 0.5,    -0.5};
         const int kind = below(100);
         if (kind < 40) return one_of(whole);
         if (kind < 75) return one_of(fixed);

@@ -45,11 +45,16 @@ constexpr PF_PixelFormat kFormats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_BGR
 PF_PixelFormat other_order(PF_PixelFormat format)
 {
     switch (format) {
-    case PF_PixelFormat_ARGB32: return PF_PixelFormat_BGRA32;
-    case PF_PixelFormat_BGRA32: return PF_PixelFormat_ARGB32;
-    case PF_PixelFormat_ARGB128: return simhost::kPixelFormatBGRA128;
-    case simhost::kPixelFormatBGRA128: return PF_PixelFormat_ARGB128;
-    default: return format;
+    case PF_PixelFormat_ARGB32:
+        return PF_PixelFormat_BGRA32;
+    case PF_PixelFormat_BGRA32:
+        return PF_PixelFormat_ARGB32;
+    case PF_PixelFormat_ARGB128:
+        return simhost::kPixelFormatBGRA128;
+    case simhost::kPixelFormatBGRA128:
+        return PF_PixelFormat_ARGB128;
+    default:
+        return format;
     }
 }
 
@@ -57,10 +62,14 @@ PF_PixelFormat other_order(PF_PixelFormat format)
 velkor::DepthClass depth_of(PF_PixelFormat format)
 {
     switch (simhost::bit_depth(format)) {
-    case 8: return velkor::DepthClass::eight;
-    case 16: return velkor::DepthClass::sixteen;
-    case 32: return velkor::DepthClass::floating;
-    default: return velkor::DepthClass::none;
+    case 8:
+        return velkor::DepthClass::eight;
+    case 16:
+        return velkor::DepthClass::sixteen;
+    case 32:
+        return velkor::DepthClass::floating;
+    default:
+        return velkor::DepthClass::none;
     }
 }
 
@@ -68,7 +77,13 @@ velkor::DepthClass depth_of(PF_PixelFormat format)
 // and lock, yields null), a suite refused, or a checkout that succeeds without
 // a world.
 struct Injection {
-    enum class Kind { none, call, refused_suite, null_input, null_output };
+    enum class Kind {
+        none,
+        call,
+        refused_suite,
+        null_input,
+        null_output
+    };
     Kind kind = Kind::none;
     CallKind call = CallKind::count;
     int at = 0;  // the host's count of such calls at which it fires
@@ -81,12 +96,17 @@ struct Injection {
     {
         switch (kind) {
         case Kind::call:
-            return std::string(simhost::call_kind_name(call)) + " call " + std::to_string(at) + " fails" +
-                   (persistent ? " (and every later one)" : "") + " with " + std::to_string(code);
-        case Kind::refused_suite: return "suite " + suite.text() + " refused";
-        case Kind::null_input: return "input checkout without a world";
-        case Kind::null_output: return "output checkout without a world";
-        default: return "nothing injected";
+            return std::string(simhost::call_kind_name(call)) + " call " + std::to_string(at) +
+                   " fails" + (persistent ? " (and every later one)" : "") + " with " +
+                   std::to_string(code);
+        case Kind::refused_suite:
+            return "suite " + suite.text() + " refused";
+        case Kind::null_input:
+            return "input checkout without a world";
+        case Kind::null_output:
+            return "output checkout without a world";
+        default:
+            return "nothing injected";
         }
     }
 };
@@ -99,9 +119,12 @@ bool must_fail(CallKind kind, PF_Cmd cmd)
 {
     switch (kind) {
     case CallKind::checkin_param:
-    case CallKind::checkin_layer_pixels: return false;
-    case CallKind::lock_handle: return cmd != PF_Cmd_GLOBAL_SETUP;
-    default: return true;
+    case CallKind::checkin_layer_pixels:
+        return false;
+    case CallKind::lock_handle:
+        return cmd != PF_Cmd_GLOBAL_SETUP;
+    default:
+        return true;
     }
 }
 
@@ -117,14 +140,17 @@ bool returned_unchanged(CallKind kind)
     case CallKind::register_with_aegp:
     case CallKind::get_pixel_format:
     case CallKind::get_num_threads:
-    case CallKind::iterate_generic: return true;
-    default: return false;
+    case CallKind::iterate_generic:
+        return true;
+    default:
+        return false;
     }
 }
 
 class Sequence {
 public:
-    Sequence(const SequenceOptions& options, std::uint64_t seed, Figures& figures, std::ostream* log)
+    Sequence(const SequenceOptions& options, std::uint64_t seed, Figures& figures,
+             std::ostream* log)
         : options_(options), seed_(seed), draw_(seed), figures_(figures), log_(log)
     {
     }
@@ -172,13 +198,14 @@ private:
 
     void note(const std::string& text)
     {
-        if (log_ != nullptr) *log_ << "  seed " << seed_ << ", step " << step_ << ": " << text << "\n";
+        if (log_ != nullptr)
+            *log_ << "  seed " << seed_ << ", step " << step_ << ": " << text << "\n";
     }
 
     void finding(const std::string& text)
     {
-        findings_.push_back("seed " + std::to_string(seed_) + ", step " + std::to_string(step_) + " (" +
-                            current_ + "): " + text);
+        findings_.push_back("seed " + std::to_string(seed_) + ", step " + std::to_string(step_) +
+                            " (" + current_ + "): " + text);
     }
 
     // Starts a step that sends one or more commands.
@@ -267,7 +294,8 @@ private:
         case Injection::Kind::null_output:
             return host().call_count(CallKind::checkout_output) >
                    before.counts[static_cast<int>(CallKind::checkout_output)];
-        default: return false;
+        default:
+            return false;
         }
     }
 
@@ -309,9 +337,11 @@ private:
     void global_setup()
     {
         begin("global setup");
-        Injection inj = arm(12, {{CallKind::new_handle, 1}, {CallKind::lock_handle, 1},
-                                       {CallKind::register_with_aegp, 1}},
-                                  {{"PF Handle Suite", 2}, {"AEGP Utility Suite", 7}}, false);
+        Injection inj = arm(12,
+                            {{CallKind::new_handle, 1},
+                             {CallKind::lock_handle, 1},
+                             {CallKind::register_with_aegp, 1}},
+                            {{"PF Handle Suite", 2}, {"AEGP Utility Suite", 7}}, false);
         const CallCounts before = counts();
         const PF_Err err = command([&] { return session_->global_setup(); });
         const bool failed_on_purpose = check_injection(inj, before, PF_Cmd_GLOBAL_SETUP, err);
@@ -342,7 +372,8 @@ private:
         // command has no array to read.
         if (!params_ready_) return;
         begin("update params UI");
-        Injection inj = arm(15, {{CallKind::update_param_ui, 3}}, {{"PF Param Utils Suite", 2}}, false);
+        Injection inj =
+            arm(15, {{CallKind::update_param_ui, 3}}, {{"PF Param Utils Suite", 2}}, false);
         const CallCounts before = counts();
         const PF_Err err = command([&] { return session_->update_params_ui(); });
         const bool failed_on_purpose = check_injection(inj, before, PF_Cmd_UPDATE_PARAMS_UI, err);
@@ -379,22 +410,35 @@ private:
         PF_Err err = PF_Err_NONE;
         PF_Err expected = PF_Err_BAD_CALLBACK_PARAM;
         if (what == 0) {
-            const PF_Cmd unanswered[] = {PF_Cmd_UNUSED_0, PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_SETDOWN,
-                                         PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN,
-                                         PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_EVENT, PF_Cmd_ARBITRARY_CALLBACK,
-                                         PF_Cmd_AUDIO_RENDER, 25, 60, -1, INT_MAX, INT_MIN};
+            const PF_Cmd unanswered[] = {PF_Cmd_UNUSED_0,
+                                         PF_Cmd_SEQUENCE_SETUP,
+                                         PF_Cmd_SEQUENCE_SETDOWN,
+                                         PF_Cmd_FRAME_SETUP,
+                                         PF_Cmd_RENDER,
+                                         PF_Cmd_FRAME_SETDOWN,
+                                         PF_Cmd_USER_CHANGED_PARAM,
+                                         PF_Cmd_EVENT,
+                                         PF_Cmd_ARBITRARY_CALLBACK,
+                                         PF_Cmd_AUDIO_RENDER,
+                                         25,
+                                         60,
+                                         -1,
+                                         INT_MAX,
+                                         INT_MIN};
             const PF_Cmd cmd = draw_.one_of(unanswered);
             note("command " + std::to_string(cmd));
             PF_OutData out{};
             err = command([&] { return session_->raw_call(cmd, out); });
             expected = PF_Err_NONE;
         } else if (what == 1) {
-            const PF_Cmd answered[] = {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_GLOBAL_SETDOWN,
-                                       PF_Cmd_PARAMS_SETUP, PF_Cmd_UPDATE_PARAMS_UI,
-                                       PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER};
+            const PF_Cmd answered[] = {
+                PF_Cmd_ABOUT,        PF_Cmd_GLOBAL_SETUP,     PF_Cmd_GLOBAL_SETDOWN,
+                PF_Cmd_PARAMS_SETUP, PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER,
+                PF_Cmd_SMART_RENDER};
             const PF_Cmd cmd = draw_.one_of(answered);
             note("command " + std::to_string(cmd) + " without PF_InData or PF_OutData");
-            err = command([&] { return h.entry()(cmd, nullptr, nullptr, nullptr, nullptr, nullptr); });
+            err = command(
+                [&] { return h.entry()(cmd, nullptr, nullptr, nullptr, nullptr, nullptr); });
         } else if (what == 2) {
             const PF_Cmd cmd = draw_.percent(50) ? PF_Cmd_SMART_PRE_RENDER : PF_Cmd_SMART_RENDER;
             note("command " + std::to_string(cmd) + " without its extra record");
@@ -405,7 +449,8 @@ private:
             PF_OutData out{};
             err = command([&] { return session_->raw_call(PF_Cmd_UPDATE_PARAMS_UI, out); });
         }
-        if (err != expected) finding("gave " + std::to_string(err) + ", not " + std::to_string(expected));
+        if (err != expected)
+            finding("gave " + std::to_string(err) + ", not " + std::to_string(expected));
         const CallCounts after = counts();
         if (std::memcmp(before.counts, after.counts, sizeof before.counts) != 0) {
             finding("called the host back");
@@ -436,7 +481,16 @@ private:
             }
             if (sharp && p.type == PF_Param_FLOAT_SLIDER && draw_.percent(70)) {
                 constexpr double inf = std::numeric_limits<double>::infinity();
-                const double values[] = {-1.0, -3.0, -5.0, 3.0, 0.0, -0.0, 1.0, 2.0, -inf, inf,
+                const double values[] = {-1.0,
+                                         -3.0,
+                                         -5.0,
+                                         3.0,
+                                         0.0,
+                                         -0.0,
+                                         1.0,
+                                         2.0,
+                                         -inf,
+                                         inf,
                                          std::numeric_limits<double>::quiet_NaN(),
                                          std::numeric_limits<double>::signaling_NaN()};
                 PF_ParamDef& def = h.param_records()[static_cast<std::size_t>(p.index)];
@@ -452,10 +506,22 @@ private:
                 def.u.pd.value = popup(static_cast<int>(p.choices.size()));
                 text << def.u.pd.value;
                 break;
-            case PF_Param_FLOAT_SLIDER: def.u.fs_d.value = float_value(p); text << def.u.fs_d.value; break;
-            case PF_Param_FIX_SLIDER: def.u.fd.value = fixed_value(p); text << def.u.fd.value; break;
-            case PF_Param_ANGLE: def.u.ad.value = angle(); text << def.u.ad.value; break;
-            case PF_Param_COLOR: def.u.cd.value = color(); text << "colour"; break;
+            case PF_Param_FLOAT_SLIDER:
+                def.u.fs_d.value = float_value(p);
+                text << def.u.fs_d.value;
+                break;
+            case PF_Param_FIX_SLIDER:
+                def.u.fd.value = fixed_value(p);
+                text << def.u.fd.value;
+                break;
+            case PF_Param_ANGLE:
+                def.u.ad.value = angle();
+                text << def.u.ad.value;
+                break;
+            case PF_Param_COLOR:
+                def.u.cd.value = color();
+                text << "colour";
+                break;
             case PF_Param_POINT: {
                 auto& [x, y] = h.point_value(p.index);
                 x = coordinate();
@@ -463,7 +529,8 @@ private:
                 text << x << "," << y;
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         }
         // Ramps along a row or a column, whose centre column or row has t of
@@ -501,7 +568,8 @@ private:
 
     PF_Fixed fixed_value(const simhost::ParamInfo& p)
     {
-        if (draw_.percent(60)) return static_cast<PF_Fixed>(draw_.between(p.valid_min, p.valid_max) * 65536.0);
+        if (draw_.percent(60))
+            return static_cast<PF_Fixed>(draw_.between(p.valid_min, p.valid_max) * 65536.0);
         const PF_Fixed odd[] = {0, -65536 * 100, 65536 * 1000, INT_MAX, INT_MIN, -1, 1};
         if (draw_.percent(50)) return draw_.one_of(odd);
         return static_cast<PF_Fixed>(static_cast<std::uint32_t>(draw_.next()));
@@ -589,12 +657,13 @@ private:
                     if (bits == 8) {
                         row[4 * x + c] = static_cast<std::uint8_t>(draw_.below(256));
                     } else if (bits == 16) {
-                        const auto v = static_cast<std::uint16_t>(draw_.percent(95) ? draw_.between(0, 32768)
-                                                                                    : draw_.below(65536));
+                        const auto v = static_cast<std::uint16_t>(
+                            draw_.percent(95) ? draw_.between(0, 32768) : draw_.below(65536));
                         std::memcpy(row + 8 * x + 2 * c, &v, sizeof v);
                     } else {
-                        const float v = draw_.percent(88) ? static_cast<float>(draw_.between(-0.5, 2.0))
-                                                          : draw_.odd_float();
+                        const float v = draw_.percent(88)
+                                            ? static_cast<float>(draw_.between(-0.5, 2.0))
+                                            : draw_.odd_float();
                         std::memcpy(row + 16 * x + 4 * c, &v, sizeof v);
                     }
                 }
@@ -642,17 +711,18 @@ private:
         const World input_before = input;
         World output(out_spec);
         output.fill_bytes(fill);
-        const bool damaged = depth_of(reported) != velkor::DepthClass::none &&
-                             (off_the_channels(input, channel) || off_the_channels(output, channel));
+        const bool damaged =
+            depth_of(reported) != velkor::DepthClass::none &&
+            (off_the_channels(input, channel) || off_the_channels(output, channel));
 
         std::ostringstream what;
         what << "frame " << simhost::pixel_format_name(format) << " (reported "
-             << simhost::pixel_format_name(reported) << ") " << in_spec.width << "x" << in_spec.height
-             << " pad " << in_spec.row_padding << (in_spec.bottom_up ? " up" : "") << " origin "
-             << in_spec.origin_x << "," << in_spec.origin_y << " -> " << out_spec.width << "x"
-             << out_spec.height << " pad " << out_spec.row_padding << (out_spec.bottom_up ? " up" : "")
-             << ", " << thread_count << " threads, downsample " << dsx.num << "/" << dsx.den << ", "
-             << passes << " smart render(s)";
+             << simhost::pixel_format_name(reported) << ") " << in_spec.width << "x"
+             << in_spec.height << " pad " << in_spec.row_padding << (in_spec.bottom_up ? " up" : "")
+             << " origin " << in_spec.origin_x << "," << in_spec.origin_y << " -> "
+             << out_spec.width << "x" << out_spec.height << " pad " << out_spec.row_padding
+             << (out_spec.bottom_up ? " up" : "") << ", " << thread_count << " threads, downsample "
+             << dsx.num << "/" << dsx.den << ", " << passes << " smart render(s)";
         begin(what.str());
 
         simhost::HostConfig& config = h.config();
@@ -666,33 +736,42 @@ private:
                              in_spec.origin_y + in_spec.height};
         pre_in.output_request.rect =
             draw_.percent(85) ? layer
-                              : PF_LRect{draw_.between(-50, 50), draw_.between(-50, 50), draw_.between(-50, 100),
-                                         draw_.between(-50, 100)};
+                              : PF_LRect{draw_.between(-50, 50), draw_.between(-50, 50),
+                                         draw_.between(-50, 100), draw_.between(-50, 100)};
         pre_in.output_request.channel_mask =
             draw_.percent(90) ? simhost::kChannelMaskARGB : simhost::kChannelMaskAlpha;
         pre_in.bitdepth = static_cast<A_short>(simhost::bit_depth(format));
         PF_PreRenderOutput pre_out{};
 
-        Injection inj =
-            arm(35,
-                {{CallKind::new_handle, 1}, {CallKind::lock_handle, 2}, {CallKind::checkout_param, 13},
-                 {CallKind::checkin_param, 13}, {CallKind::checkout_layer, 1},
-                 {CallKind::checkout_layer_pixels, 1}, {CallKind::checkin_layer_pixels, 1},
-                 {CallKind::checkout_output, 1}, {CallKind::get_pixel_format, 1},
-                 {CallKind::get_num_threads, 1}, {CallKind::iterate_generic, 1}},
-                {{"PF Handle Suite", 2}, {"PF World Suite", 2}, {"AEGP Iterate Suite", 1},
-                 {"PF Iterate8 Suite", 1}},
-                true);
+        Injection inj = arm(35,
+                            {{CallKind::new_handle, 1},
+                             {CallKind::lock_handle, 2},
+                             {CallKind::checkout_param, 13},
+                             {CallKind::checkin_param, 13},
+                             {CallKind::checkout_layer, 1},
+                             {CallKind::checkout_layer_pixels, 1},
+                             {CallKind::checkin_layer_pixels, 1},
+                             {CallKind::checkout_output, 1},
+                             {CallKind::get_pixel_format, 1},
+                             {CallKind::get_num_threads, 1},
+                             {CallKind::iterate_generic, 1}},
+                            {{"PF Handle Suite", 2},
+                             {"PF World Suite", 2},
+                             {"AEGP Iterate Suite", 1},
+                             {"PF Iterate8 Suite", 1}},
+                            true);
 
         CallCounts before = counts();
         PF_OutData out_data{};
-        const PF_Err pre_err = command([&] { return h.smart_pre_render(pre_in, pre_out, out_data); });
+        const PF_Err pre_err =
+            command([&] { return h.smart_pre_render(pre_in, pre_out, out_data); });
         const bool pre_injected = check_injection(inj, before, PF_Cmd_SMART_PRE_RENDER, pre_err);
         if (!pre_injected) {
             if (params_ready_ && pre_err != PF_Err_NONE) {
                 finding("smart pre-render failed: " + std::to_string(pre_err));
             }
-            if (!params_ready_ && pre_err == PF_Err_NONE) finding("smart pre-render without controls succeeded");
+            if (!params_ready_ && pre_err == PF_Err_NONE)
+                finding("smart pre-render without controls succeeded");
         }
 
         std::vector<World> frames;
@@ -711,13 +790,16 @@ private:
                 if (!injected) {
                     const PF_Err expected = damaged ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
                     if (err != expected) {
-                        finding("smart render gave " + std::to_string(err) + ", not " + std::to_string(expected));
+                        finding("smart render gave " + std::to_string(err) + ", not " +
+                                std::to_string(expected));
                     }
                     if (damaged) ++figures_.damaged_worlds;
                 }
-                if (!output.guards_intact()) finding("smart render wrote outside the output's pixels");
+                if (!output.guards_intact())
+                    finding("smart render wrote outside the output's pixels");
                 if (err != PF_Err_NONE && !all_bytes(output, fill)) {
-                    finding("a failed smart render (" + std::to_string(err) + ") drew into the output");
+                    finding("a failed smart render (" + std::to_string(err) +
+                            ") drew into the output");
                 }
                 frames.push_back(output);
                 errs.push_back(err);
@@ -726,7 +808,8 @@ private:
         h.clear_faults();
         h.end_frame();
 
-        if (!input.same_pixels(input_before) || !input.guards_intact()) finding("the input was changed");
+        if (!input.same_pixels(input_before) || !input.guards_intact())
+            finding("the input was changed");
         check_balanced("after the frame");
 
         bool reference_drawn = false;
@@ -740,8 +823,9 @@ private:
             }
             ++figures_.frames_compared;
             if (const std::string d = frames[i].first_difference(expected); !d.empty()) {
-                finding("smart render " + std::to_string(i + 1) + " differs from the per-pixel path: " + d +
-                        "; settings " + reference_settings_);
+                finding("smart render " + std::to_string(i + 1) +
+                        " differs from the per-pixel path: " + d + "; settings " +
+                        reference_settings_);
             }
         }
         if (frames.size() == 2 && errs[0] == PF_Err_NONE && errs[1] == PF_Err_NONE) {
@@ -774,8 +858,8 @@ private:
         velkor::ParamValues params{};
         for (A_long i = velkor::kFirstControl; i <= velkor::kLastControl; ++i) {
             auto& record = params[static_cast<std::size_t>(i)];
-            if (in.inter.checkout_param(in.effect_ref, i, in.current_time, in.time_step, in.time_scale,
-                                        &record) != PF_Err_NONE) {
+            if (in.inter.checkout_param(in.effect_ref, i, in.current_time, in.time_step,
+                                        in.time_scale, &record) != PF_Err_NONE) {
                 finding("the reference could not check out control " + std::to_string(i));
             }
         }
@@ -784,7 +868,8 @@ private:
         for (A_long i = velkor::kFirstControl; i <= velkor::kLastControl; ++i) {
             in.inter.checkin_param(in.effect_ref, &params[static_cast<std::size_t>(i)]);
         }
-        velkor::rebase_ramp_points(settings, input.effect_world()->origin_x, input.effect_world()->origin_y);
+        velkor::rebase_ramp_points(settings, input.effect_world()->origin_x,
+                                   input.effect_world()->origin_y);
         reference_settings_ = describe(settings);
         const velkor::RampEvaluator evaluator(velkor::RenderRecord{&in, settings});
         const velkor::DepthClass depth = depth_of(reported);
@@ -797,14 +882,15 @@ private:
     static std::string describe(const velkor::RampSettings& s)
     {
         char text[640];
-        std::snprintf(text, sizeof text,
-                      "{type %d, controlled by %d, start (%a, %a), end (%a, %a), center (%a, %a), length %a, "
-                      "direction %a, start colour (%a, %a, %a, %a), end colour (%a, %a, %a, %a), alphas %a "
-                      "to %a, shape %d, power %a}",
-                      s.type, s.controlled_by, s.start_point.x, s.start_point.y, s.end_point.x, s.end_point.y,
-                      s.center.x, s.center.y, s.length, s.direction, s.start_color.alpha, s.start_color.red,
-                      s.start_color.green, s.start_color.blue, s.end_color.alpha, s.end_color.red,
-                      s.end_color.green, s.end_color.blue, s.start_alpha, s.end_alpha, s.shape, s.power);
+        std::snprintf(
+            text, sizeof text,
+            "{type %d, controlled by %d, start (%a, %a), end (%a, %a), center (%a, %a), length %a, "
+            "direction %a, start colour (%a, %a, %a, %a), end colour (%a, %a, %a, %a), alphas %a "
+            "to %a, shape %d, power %a}",
+            s.type, s.controlled_by, s.start_point.x, s.start_point.y, s.end_point.x, s.end_point.y,
+            s.center.x, s.center.y, s.length, s.direction, s.start_color.alpha, s.start_color.red,
+            s.start_color.green, s.start_color.blue, s.end_color.alpha, s.end_color.red,
+            s.end_color.green, s.end_color.blue, s.start_alpha, s.end_alpha, s.shape, s.power);
         return text;
     }
 
@@ -823,8 +909,8 @@ private:
 
 }  // namespace
 
-std::vector<std::string> run_sequence(const SequenceOptions& options, std::uint64_t seed, Figures& figures,
-                                      std::ostream* log)
+std::vector<std::string> run_sequence(const SequenceOptions& options, std::uint64_t seed,
+                                      Figures& figures, std::ostream* log)
 {
     return Sequence(options, seed, figures, log).run();
 }

@@ -20,12 +20,12 @@ namespace velkor_fuzz {
 
 struct Figures {
     long sequences = 0;
-    long commands = 0;          // commands sent to the module
-    long renders = 0;           // smart renders sent
-    long frames_compared = 0;   // successful smart renders compared with the reference
-    long damaged_worlds = 0;    // smart renders over worlds the module must refuse
-    long failures_injected = 0; // host-call failures, refused suites, missing worlds
-    long failures_met = 0;      // of those, the ones the module ran into
+    long commands = 0;           // commands sent to the module
+    long renders = 0;            // smart renders sent
+    long frames_compared = 0;    // successful smart renders compared with the reference
+    long damaged_worlds = 0;     // smart renders over worlds the module must refuse
+    long failures_injected = 0;  // host-call failures, refused suites, missing worlds
+    long failures_met = 0;       // of those, the ones the module ran into
 
     Figures& operator+=(const Figures& other);
 };

@@ -37,7 +37,8 @@ constexpr const char* kUsage =
 
 bool parse_seed(const std::string& text, std::uint64_t& value)
 {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 19) {
         return false;
     }
     value = std::strtoull(text.c_str(), nullptr, 10);
@@ -69,8 +70,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--seeds" && i + 1 < argc) {
             if (!parse_seeds(argv[++i], first, last)) {
-                std::cerr << "velkor_host_fuzz: --seeds takes N or A-B with 0 <= A <= B, not \"" << argv[i]
-                          << "\"\n";
+                std::cerr << "velkor_host_fuzz: --seeds takes N or A-B with 0 <= A <= B, not \""
+                          << argv[i] << "\"\n";
                 return 2;
             }
         } else if (arg == "--module" && i + 1 < argc) {
@@ -110,12 +111,13 @@ int main(int argc, char** argv)
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("velkor_host_fuzz: seeds %llu-%llu%s: %ld sequences, %ld commands, %ld smart renders "
-                "(%ld compared with the per-pixel path, %ld over damaged worlds), %ld host failures "
-                "injected (%ld met by the module), %ld findings, %.1f s\n",
-                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last),
-                options.threaded ? " threaded" : "", figures.sequences, figures.commands, figures.renders,
-                figures.frames_compared, figures.damaged_worlds, figures.failures_injected,
-                figures.failures_met, findings, seconds);
+    std::printf(
+        "velkor_host_fuzz: seeds %llu-%llu%s: %ld sequences, %ld commands, %ld smart renders "
+        "(%ld compared with the per-pixel path, %ld over damaged worlds), %ld host failures "
+        "injected (%ld met by the module), %ld findings, %.1f s\n",
+        static_cast<unsigned long long>(first), static_cast<unsigned long long>(last),
+        options.threaded ? " threaded" : "", figures.sequences, figures.commands, figures.renders,
+        figures.frames_compared, figures.damaged_worlds, figures.failures_injected,
+        figures.failures_met, findings, seconds);
     return findings == 0 ? 0 : 1;
 }

@@ -50,7 +50,8 @@ inline constexpr bool kMultiFrameRendering = true;
 inline constexpr bool kMultiFrameRendering = false;
 #endif
 
-inline constexpr A_long kGlobalOutFlags = PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;
+inline constexpr A_long kGlobalOutFlags =
+    PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;
 inline constexpr A_long kGlobalOutFlags2 =
     PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE |
     (kMultiFrameRendering ? PF_OutFlag2_SUPPORTS_THREADED_RENDERING : PF_OutFlag2_NONE);

@@ -51,7 +51,8 @@ PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*par
 PF_Err global_setdown(PF_InData* in_data)
 {
     SuiteHandler suites(in_data->pica_basicP);
-    if (in_data->global_data != nullptr) suites.handle_suite().host_dispose_handle(in_data->global_data);
+    if (in_data->global_data != nullptr)
+        suites.handle_suite().host_dispose_handle(in_data->global_data);
     return PF_Err_NONE;
 }
 

@@ -21,8 +21,10 @@ struct PixelFormatInfo {
 };
 
 inline constexpr PixelFormatInfo kPixelFormats[] = {
-    {PF_PixelFormat_ARGB32, 8, 4, false, "ARGB32"},   {PF_PixelFormat_BGRA32, 8, 4, true, "BGRA32"},
-    {PF_PixelFormat_ARGB64, 16, 8, false, "ARGB64"},  {PF_PixelFormat_ARGB128, 32, 16, false, "ARGB128"},
+    {PF_PixelFormat_ARGB32, 8, 4, false, "ARGB32"},
+    {PF_PixelFormat_BGRA32, 8, 4, true, "BGRA32"},
+    {PF_PixelFormat_ARGB64, 16, 8, false, "ARGB64"},
+    {PF_PixelFormat_ARGB128, 32, 16, false, "ARGB128"},
     {kPixelFormatBGRA128, 32, 16, true, "BGRA128"},
 };
 

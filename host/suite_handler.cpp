@@ -118,7 +118,8 @@ static_assert(std::size(kKnownSuites) <= SuiteHandler::kSlotCount);
 std::size_t slot_of(const SuiteId& id)
 {
     for (std::size_t i = 0; i < std::size(kKnownSuites); ++i) {
-        if (kKnownSuites[i].version == id.version && std::strcmp(kKnownSuites[i].name, id.name) == 0) {
+        if (kKnownSuites[i].version == id.version &&
+            std::strcmp(kKnownSuites[i].name, id.name) == 0) {
             return i;
         }
     }
@@ -131,7 +132,8 @@ void show_message(const PF_InData* in_data, PF_OutData* out_data, const char* me
     out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
     // The message is an argument, never the format: a '%' in it must not be read
     // as a conversion.
-    if (in_data != nullptr && in_data->utils != nullptr && in_data->utils->ansi.sprintf != nullptr) {
+    if (in_data != nullptr && in_data->utils != nullptr &&
+        in_data->utils->ansi.sprintf != nullptr) {
         in_data->utils->ansi.sprintf(out_data->return_msg, "%s", message);
     } else {
         std::strncpy(out_data->return_msg, message, sizeof out_data->return_msg - 1);
@@ -141,20 +143,14 @@ void show_message(const PF_InData* in_data, PF_OutData* out_data, const char* me
 
 }  // namespace
 
-void missing_suite_error()
-{
-    throw PF_Err{PF_Err_BAD_CALLBACK_PARAM};
-}
+void missing_suite_error() { throw PF_Err{PF_Err_BAD_CALLBACK_PARAM}; }
 
 SuiteHandler::SuiteHandler(SPBasicSuite* basic) : basic_(basic)
 {
     if (basic_ == nullptr) missing_suite_error();
 }
 
-SuiteHandler::~SuiteHandler()
-{
-    release_all_suites();
-}
+SuiteHandler::~SuiteHandler() { release_all_suites(); }
 
 const void* SuiteHandler::suite(const SuiteId& id)
 {
@@ -217,7 +213,8 @@ PF_Err acquire_aefx_suite(const PF_InData* in_data, PF_OutData* out_data, const 
         in_data->pica_basicP->AcquireSuite(name, version, suite);
         if (*suite != nullptr) return PF_Err_NONE;
     }
-    show_message(in_data, out_data, message != nullptr ? message : "Not able to acquire AEFX Suite.");
+    show_message(in_data, out_data,
+                 message != nullptr ? message : "Not able to acquire AEFX Suite.");
     return PF_Err_BAD_CALLBACK_PARAM;
 }
 
@@ -228,7 +225,8 @@ PF_Err release_aefx_suite(const PF_InData* in_data, PF_OutData* out_data, const 
         in_data->pica_basicP->ReleaseSuite(name, version);
         return PF_Err_NONE;
     }
-    show_message(in_data, out_data, message != nullptr ? message : "Not able to release AEFX Suite.");
+    show_message(in_data, out_data,
+                 message != nullptr ? message : "Not able to release AEFX Suite.");
     return PF_Err_BAD_CALLBACK_PARAM;
 }
 

@@ -27,8 +27,7 @@ public:
 
 void require(bool ok, const std::string& what)
 {
-    if (!ok)
-        throw CheckFailure(what);
+    if (!ok) throw CheckFailure(what);
 }
 
 void require_ok(PF_Err err, const std::string& what)
@@ -36,10 +35,7 @@ void require_ok(PF_Err err, const std::string& what)
     require(err == PF_Err_NONE, what + " returned " + simhost::error_name(err));
 }
 
-void require_ok(const simhost::Status& status)
-{
-    require(status.ok, status.message);
-}
+void require_ok(const simhost::Status& status) { require(status.ok, status.message); }
 
 std::string hex(std::uint32_t value)
 {
@@ -92,8 +88,8 @@ simhost::World input_layer(PF_PixelFormat format)
     world_spec.format = format;
     simhost::World layer(world_spec);
     layer.fill_with([](int x, int y) {
-        return simhost::ColorF{((x * 7 + y * 3) % 11) / 10.0, x / (kLayerWidth - 1.0), y / (kLayerHeight - 1.0),
-                               ((x ^ y) & 15) / 15.0};
+        return simhost::ColorF{((x * 7 + y * 3) % 11) / 10.0, x / (kLayerWidth - 1.0),
+                               y / (kLayerHeight - 1.0), ((x ^ y) & 15) / 15.0};
     });
     return layer;
 }
@@ -125,19 +121,21 @@ std::set<std::string> frame_names(const std::filesystem::path& dir)
 void remove_frames(const std::filesystem::path& dir)
 {
     std::error_code ignored;
-    for (const std::string& name : frame_names(dir))
-        std::filesystem::remove(dir / name, ignored);
+    for (const std::string& name : frame_names(dir)) std::filesystem::remove(dir / name, ignored);
 }
 
 void run(const RunOptions& options, std::ostream& log)
 {
-    const std::vector<std::uint8_t> list = options.pipl_file ? read_file(*options.pipl_file)
-                                                             : read_registration_resource(options.module);
+    const std::vector<std::uint8_t> list = options.pipl_file
+                                               ? read_file(*options.pipl_file)
+                                               : read_registration_resource(options.module);
     const pipl::Registration registration = pipl::read_registration(list);
-    log << "registration: \"" << registration.name << "\" in \"" << registration.category << "\", match name \""
-        << registration.match_name << "\", entry point " << registration.entry_point << ", version "
-        << hex(registration.version) << ", flags " << hex(static_cast<std::uint32_t>(registration.out_flags))
-        << " " << hex(static_cast<std::uint32_t>(registration.out_flags2)) << " (" << list.size() << " bytes)\n";
+    log << "registration: \"" << registration.name << "\" in \"" << registration.category
+        << "\", match name \"" << registration.match_name << "\", entry point "
+        << registration.entry_point << ", version " << hex(registration.version) << ", flags "
+        << hex(static_cast<std::uint32_t>(registration.out_flags)) << " "
+        << hex(static_cast<std::uint32_t>(registration.out_flags2)) << " (" << list.size()
+        << " bytes)\n";
 
     const LoadedModule code(options.module, registration.entry_point);
     simhost::Session session;
@@ -145,7 +143,8 @@ void run(const RunOptions& options, std::ostream& log)
     session.config().layer_height = kLayerHeight;
     require_ok(session.load(options.module.string()));
     require(session.host().entry() == code.entry(),
-            "the host drives another function than the export \"" + registration.entry_point + "\"");
+            "the host drives another function than the export \"" + registration.entry_point +
+                "\"");
 
     const simhost::AboutResult about = session.about();
     require_ok(about.err, "PF_Cmd_ABOUT");
@@ -154,8 +153,9 @@ void run(const RunOptions& options, std::ostream& log)
 
     require_ok(session.global_setup(), "PF_Cmd_GLOBAL_SETUP");
     const PF_OutData& out = session.last_out_data();
-    require(out.my_version == registration.version, "global setup reports version " + hex(out.my_version) +
-                                                        ", the property list " + hex(registration.version));
+    require(out.my_version == registration.version,
+            "global setup reports version " + hex(out.my_version) + ", the property list " +
+                hex(registration.version));
     require(out.out_flags == registration.out_flags,
             "global setup reports out_flags " + hex(static_cast<std::uint32_t>(out.out_flags)) +
                 ", the property list " + hex(static_cast<std::uint32_t>(registration.out_flags)));
@@ -171,7 +171,8 @@ void run(const RunOptions& options, std::ostream& log)
     int frames = 0;
     for (const RampCase& ramp : ramp_cases()) {
         apply(session, ramp);
-        require_ok(session.update_params_ui(), std::string("PF_Cmd_UPDATE_PARAMS_UI for ") + ramp.name);
+        require_ok(session.update_params_ui(),
+                   std::string("PF_Cmd_UPDATE_PARAMS_UI for ") + ramp.name);
         for (const int bits : {8, 16, 32}) {
             const PF_PixelFormat format = simhost::argb_format_for_depth(bits);
             const std::string suffix = std::to_string(bits);
@@ -183,7 +184,8 @@ void run(const RunOptions& options, std::ostream& log)
             const std::string label = std::string(ramp.name) + " at " + suffix + " bits";
             require_ok(result.pre_render_err, "PF_Cmd_SMART_PRE_RENDER of " + label);
             require_ok(result.err, "PF_Cmd_SMART_RENDER of " + label);
-            write_frame(options.frames_dir / (std::string(ramp.name) + "-" + suffix + kFrameExtension),
+            write_frame(options.frames_dir /
+                            (std::string(ramp.name) + "-" + suffix + kFrameExtension),
                         frame_of(result.output));
             ++frames;
         }
@@ -191,7 +193,8 @@ void run(const RunOptions& options, std::ostream& log)
 
     require_ok(session.global_setdown(), "PF_Cmd_GLOBAL_SETDOWN");
     const simhost::Accounting accounting = session.accounting();
-    require(accounting.balanced(), "the host's accounting does not balance:\n" + accounting.unbalanced());
+    require(accounting.balanced(),
+            "the host's accounting does not balance:\n" + accounting.unbalanced());
     log << "rendered " << frames << " frames of " << kLayerWidth << "x" << kLayerHeight << " into "
         << options.frames_dir.string() << "; accounting balanced\n";
 }
@@ -207,15 +210,15 @@ int run_host_check(const RunOptions& options, std::ostream& log)
         log << "host check failed: " << error.what() << "\n";
     }
     try {
-        if (std::filesystem::is_directory(options.frames_dir))
-            remove_frames(options.frames_dir);
+        if (std::filesystem::is_directory(options.frames_dir)) remove_frames(options.frames_dir);
     } catch (const std::exception& error) {
         log << "and its frames could not be removed: " << error.what() << "\n";
     }
     return 1;
 }
 
-int compare_frame_dirs(const std::filesystem::path& a, const std::filesystem::path& b, std::ostream& log)
+int compare_frame_dirs(const std::filesystem::path& a, const std::filesystem::path& b,
+                       std::ostream& log)
 {
     try {
         const std::set<std::string> in_a = frame_names(a);
@@ -228,7 +231,8 @@ int compare_frame_dirs(const std::filesystem::path& a, const std::filesystem::pa
                 ++failures;
                 continue;
             }
-            const FrameComparison comparison = compare_frames(read_frame(a / name), read_frame(b / name));
+            const FrameComparison comparison =
+                compare_frames(read_frame(a / name), read_frame(b / name));
             log << name << ": " << comparison.describe() << "\n";
             failures += comparison.identical() ? 0 : 1;
         }

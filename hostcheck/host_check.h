@@ -27,6 +27,7 @@ int run_host_check(const RunOptions& options, std::ostream& log);
 
 // Compares the frames of two runs, file by file. Returns 0 when both hold the
 // same frames with the same bytes, else 1 after listing every difference.
-int compare_frame_dirs(const std::filesystem::path& a, const std::filesystem::path& b, std::ostream& log);
+int compare_frame_dirs(const std::filesystem::path& a, const std::filesystem::path& b,
+                       std::ostream& log);
 
 }  // namespace velkor::hostcheck

@@ -27,8 +27,7 @@ int main(int argc, char** argv)
         velkor::hostcheck::RunOptions options;
         options.module = argv[2];
         options.frames_dir = argv[3];
-        if (argc == 6)
-            options.pipl_file = argv[5];
+        if (argc == 6) options.pipl_file = argv[5];
         return velkor::hostcheck::run_host_check(options, std::cout);
     }
     if (command == "compare" && argc == 4)

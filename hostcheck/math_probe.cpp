@@ -101,7 +101,8 @@ int write(const char* path)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (const Section& section : evaluate()) {
-        out << section.name << '\n' << (section.must_match ? 1 : 0) << ' ' << section.bits.size() << '\n';
+        out << section.name << '\n'
+            << (section.must_match ? 1 : 0) << ' ' << section.bits.size() << '\n';
         out.write(reinterpret_cast<const char*>(section.bits.data()),
                   static_cast<std::streamsize>(section.bits.size() * sizeof(std::uint64_t)));
     }
@@ -123,13 +124,12 @@ std::map<std::string, Section> read(const char* path)
         Section section{name, false, {}};
         int must_match = 0;
         std::size_t count = 0;
-        if (!(in >> must_match >> count) || in.get() != '\n' || count > (1u << 24))
-            break;
+        if (!(in >> must_match >> count) || in.get() != '\n' || count > (1u << 24)) break;
         section.must_match = must_match != 0;
         section.bits.resize(count);
-        in.read(reinterpret_cast<char*>(section.bits.data()), static_cast<std::streamsize>(count * 8));
-        if (!in)
-            break;
+        in.read(reinterpret_cast<char*>(section.bits.data()),
+                static_cast<std::streamsize>(count * 8));
+        if (!in) break;
         sections[name] = std::move(section);
     }
     return sections;
@@ -140,7 +140,8 @@ int compare(const char* a_path, const char* b_path)
     const auto a = read(a_path);
     const auto b = read(b_path);
     if (a.empty() || a.size() != b.size()) {
-        std::cerr << "velkor_math_probe: " << a_path << " and " << b_path << " do not hold the same sections\n";
+        std::cerr << "velkor_math_probe: " << a_path << " and " << b_path
+                  << " do not hold the same sections\n";
         return 1;
     }
     int failures = 0;
@@ -163,13 +164,14 @@ int compare(const char* a_path, const char* b_path)
             }
         }
         char line[160];
-        std::snprintf(line, sizeof line, "%-26s %7zu of %7zu results differ (%.3f%%), at most %llu ulp%s\n",
-                      name.c_str(), differing, section.bits.size(), 100.0 * differing / section.bits.size(),
+        std::snprintf(line, sizeof line,
+                      "%-26s %7zu of %7zu results differ (%.3f%%), at most %llu ulp%s\n",
+                      name.c_str(), differing, section.bits.size(),
+                      100.0 * differing / section.bits.size(),
                       static_cast<unsigned long long>(most_ulps),
                       section.must_match && differing ? "  <- must be identical" : "");
         std::cout << line;
-        if (section.must_match && differing)
-            ++failures;
+        if (section.must_match && differing) ++failures;
     }
     return failures == 0 ? 0 : 1;
 }
@@ -179,10 +181,8 @@ int compare(const char* a_path, const char* b_path)
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "write" && argc == 3)
-        return write(argv[2]);
-    if (command == "compare" && argc == 4)
-        return compare(argv[2], argv[3]);
+    if (command == "write" && argc == 3) return write(argv[2]);
+    if (command == "compare" && argc == 4) return compare(argv[2], argv[3]);
     std::cerr << "usage: velkor_math_probe write FILE | compare FILE FILE\n";
     return 2;
 }

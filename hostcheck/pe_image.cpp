@@ -24,7 +24,8 @@ public:
 
     std::uint32_t u32(std::size_t offset) const
     {
-        return static_cast<std::uint32_t>(u16(offset)) | static_cast<std::uint32_t>(u16(offset + 2)) << 16;
+        return static_cast<std::uint32_t>(u16(offset)) | static_cast<std::uint32_t>(u16(offset + 2))
+                                                             << 16;
     }
 
     void need(std::size_t offset, std::size_t size) const
@@ -63,8 +64,7 @@ public:
         std::string text;
         for (;; ++offset) {
             need(offset, 1);
-            if (file_[offset] == 0)
-                return text;
+            if (file_[offset] == 0) return text;
             if (text.size() > 4096)
                 throw PeError("unterminated name at address " + std::to_string(rva));
             text += static_cast<char>(file_[offset]);
@@ -82,19 +82,19 @@ struct Directory {
     std::uint32_t size;
 };
 
-std::vector<std::string> read_exports(const Reader& reader, Directory directory, std::uint32_t& count)
+std::vector<std::string> read_exports(const Reader& reader, Directory directory,
+                                      std::uint32_t& count)
 {
     count = 0;
     std::vector<std::string> names;
-    if (directory.rva == 0)
-        return names;
+    if (directory.rva == 0) return names;
     const std::size_t table = reader.file_offset(directory.rva, 40);
     count = reader.u32(table + 20);
     const std::uint32_t name_count = reader.u32(table + 24);
     const std::uint32_t names_rva = reader.u32(table + 32);
     if (name_count > count || name_count > 65536)
-        throw PeError("export table names " + std::to_string(name_count) + " of " + std::to_string(count) +
-                      " functions");
+        throw PeError("export table names " + std::to_string(name_count) + " of " +
+                      std::to_string(count) + " functions");
     for (std::uint32_t i = 0; i < name_count; ++i)
         names.push_back(reader.c_string(reader.u32(reader.file_offset(names_rva + 4 * i, 4))));
     return names;
@@ -103,12 +103,10 @@ std::vector<std::string> read_exports(const Reader& reader, Directory directory,
 std::vector<std::string> read_imports(const Reader& reader, Directory directory)
 {
     std::vector<std::string> libraries;
-    if (directory.rva == 0)
-        return libraries;
+    if (directory.rva == 0) return libraries;
     // Descriptors of 20 bytes each, closed by an all-zero one.
     for (std::uint32_t i = 0;; ++i) {
-        if (i > 4096)
-            throw PeError("import table has no end");
+        if (i > 4096) throw PeError("import table has no end");
         const std::size_t descriptor = reader.file_offset(directory.rva + 20 * i, 20);
         const std::uint32_t name_rva = reader.u32(descriptor + 12);
         if (name_rva == 0 && reader.u32(descriptor) == 0 && reader.u32(descriptor + 16) == 0)
@@ -127,10 +125,10 @@ public:
 
     void walk(std::uint32_t table, int level, ResourceKey keys[], std::vector<Resource>& out)
     {
-        if (table_visits_++ > 4096)
-            throw PeError("resource tree is too large or loops");
+        if (table_visits_++ > 4096) throw PeError("resource tree is too large or loops");
         const std::size_t header = reader_.file_offset(base_rva_ + table, 16);
-        const std::uint32_t entries = std::uint32_t{reader_.u16(header + 12)} + reader_.u16(header + 14);
+        const std::uint32_t entries =
+            std::uint32_t{reader_.u16(header + 12)} + reader_.u16(header + 14);
         for (std::uint32_t i = 0; i < entries; ++i) {
             const std::size_t entry = reader_.file_offset(base_rva_ + table + 16 + 8 * i, 8);
             const std::uint32_t name = reader_.u32(entry);
@@ -148,7 +146,8 @@ public:
             const std::size_t leaf = reader_.file_offset(base_rva_ + target, 16);
             const std::uint32_t data_rva = reader_.u32(leaf);
             const std::uint32_t size = reader_.u32(leaf + 4);
-            const auto data = reader_.bytes(reader_.file_offset(data_rva, size == 0 ? 1 : size), size);
+            const auto data =
+                reader_.bytes(reader_.file_offset(data_rva, size == 0 ? 1 : size), size);
             out.push_back({keys[0], keys[1], keys[2].id, {data.begin(), data.end()}});
         }
     }
@@ -164,11 +163,11 @@ private:
         // A counted UTF-16 string; resource names here are plain ASCII.
         const std::size_t at = reader_.file_offset(base_rva_ + (name & 0x7FFFFFFFu), 2);
         const std::uint16_t length = reader_.u16(at);
-        if (length == 0)
-            throw PeError("empty resource name");
+        if (length == 0) throw PeError("empty resource name");
         ResourceKey result;
         for (std::uint16_t i = 0; i < length; ++i) {
-            const std::uint16_t unit = reader_.u16(reader_.file_offset(base_rva_ + (name & 0x7FFFFFFFu) + 2 + 2 * i, 2));
+            const std::uint16_t unit =
+                reader_.u16(reader_.file_offset(base_rva_ + (name & 0x7FFFFFFFu) + 2 + 2 * i, 2));
             result.text += unit < 0x80 ? static_cast<char>(unit) : '?';
         }
         return result;
@@ -184,8 +183,7 @@ private:
 Image read_image(std::span<const std::uint8_t> file)
 {
     Reader reader(file);
-    if (reader.u16(0) != 0x5A4D)
-        throw PeError("no MZ signature: not a Windows module");
+    if (reader.u16(0) != 0x5A4D) throw PeError("no MZ signature: not a Windows module");
     const std::uint32_t pe = reader.u32(0x3C);
     if (reader.u32(pe) != 0x00004550)
         throw PeError("no PE signature at offset " + std::to_string(pe));
@@ -203,7 +201,8 @@ Image read_image(std::span<const std::uint8_t> file)
     auto directory = [&](std::size_t index) {
         if (index >= directory_count || 112 + 8 * (index + 1) > optional_size)
             return Directory{0, 0};
-        return Directory{reader.u32(optional + 112 + 8 * index), reader.u32(optional + 116 + 8 * index)};
+        return Directory{reader.u32(optional + 112 + 8 * index),
+                         reader.u32(optional + 116 + 8 * index)};
     };
 
     const std::size_t sections = optional + optional_size;
@@ -212,8 +211,9 @@ Image read_image(std::span<const std::uint8_t> file)
         reader.need(header, 40);
         const auto name = reader.bytes(header, 8);
         std::string text(name.begin(), std::find(name.begin(), name.end(), std::uint8_t{0}));
-        reader.sections_.push_back({std::move(text), reader.u32(header + 12), reader.u32(header + 8),
-                                    reader.u32(header + 20), reader.u32(header + 16)});
+        reader.sections_.push_back({std::move(text), reader.u32(header + 12),
+                                    reader.u32(header + 8), reader.u32(header + 20),
+                                    reader.u32(header + 16)});
     }
 
     image.sections = reader.sections_;
@@ -230,9 +230,9 @@ Image read_image(std::span<const std::uint8_t> file)
 Image read_image_file(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw PeError("cannot open " + path.string());
-    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in) throw PeError("cannot open " + path.string());
+    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in),
+                                         std::istreambuf_iterator<char>()};
     return read_image(file);
 }
 

@@ -49,9 +49,9 @@ struct Image {
     std::uint16_t machine;
     std::uint16_t characteristics;
     std::uint16_t optional_magic;
-    std::vector<std::string> exports;   // exported names, in the table's order
-    std::uint32_t export_count;         // all exported functions, named or not
-    std::vector<std::string> imports;   // imported libraries, as spelt in the file
+    std::vector<std::string> exports;  // exported names, in the table's order
+    std::uint32_t export_count;        // all exported functions, named or not
+    std::vector<std::string> imports;  // imported libraries, as spelt in the file
     std::vector<Resource> resources;
     std::vector<Section> sections;
 

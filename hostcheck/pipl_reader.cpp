@@ -9,28 +9,27 @@ namespace {
 
 std::uint32_t le32_at(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
            static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
            static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
 std::string where(const Property& property)
 {
-    return "property '" + four_cc_text(property.key) + "' at offset " + std::to_string(property.offset);
+    return "property '" + four_cc_text(property.key) + "' at offset " +
+           std::to_string(property.offset);
 }
 
 const Property& find_once(const std::vector<Property>& properties, std::uint32_t key)
 {
     const Property* found = nullptr;
     for (const Property& property : properties) {
-        if (property.vendor != kVendor || property.key != key)
-            continue;
-        if (found)
-            throw PiplError("property '" + four_cc_text(key) + "' appears more than once");
+        if (property.vendor != kVendor || property.key != key) continue;
+        if (found) throw PiplError("property '" + four_cc_text(key) + "' appears more than once");
         found = &property;
     }
-    if (!found)
-        throw PiplError("property '" + four_cc_text(key) + "' is missing");
+    if (!found) throw PiplError("property '" + four_cc_text(key) + "' is missing");
     return *found;
 }
 
@@ -43,7 +42,8 @@ std::uint32_t number(const Property& property)
 
 std::string length_prefixed(const Property& property)
 {
-    if (property.data.empty() || property.data[0] == 0 || property.data[0] + 1u > property.data.size())
+    if (property.data.empty() || property.data[0] == 0 ||
+        property.data[0] + 1u > property.data.size())
         throw PiplError(where(property) + " does not hold a length-prefixed string");
     return std::string(property.data.begin() + 1, property.data.begin() + 1 + property.data[0]);
 }
@@ -71,7 +71,8 @@ std::string four_cc_text(std::uint32_t code)
 std::vector<Property> parse_property_list(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < kHeaderSize)
-        throw PiplError("property list of " + std::to_string(bytes.size()) + " bytes is shorter than its header");
+        throw PiplError("property list of " + std::to_string(bytes.size()) +
+                        " bytes is shorter than its header");
     const std::uint16_t leading = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
     if (leading != kLeadingWord)
         throw PiplError("property list starts with " + std::to_string(leading) + ", not " +
@@ -84,15 +85,19 @@ std::vector<Property> parse_property_list(std::span<const std::uint8_t> bytes)
     std::size_t offset = kHeaderSize;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (bytes.size() - offset < kPropertyHeaderSize)
-            throw PiplError("property " + std::to_string(i + 1) + " of " + std::to_string(count) + " at offset " +
-                            std::to_string(offset) + " runs past the end of the list");
+            throw PiplError("property " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                            " at offset " + std::to_string(offset) +
+                            " runs past the end of the list");
         const std::uint32_t length = le32_at(bytes, offset + 12);
         const std::size_t available = bytes.size() - offset - kPropertyHeaderSize;
         if (length > available || padded_to_4(length) > available)
-            throw PiplError("property " + std::to_string(i + 1) + " at offset " + std::to_string(offset) +
-                            " claims " + std::to_string(length) + " bytes of data, " + std::to_string(available) +
-                            " remain");
-        Property property{le32_at(bytes, offset), le32_at(bytes, offset + 4), le32_at(bytes, offset + 8), offset,
+            throw PiplError("property " + std::to_string(i + 1) + " at offset " +
+                            std::to_string(offset) + " claims " + std::to_string(length) +
+                            " bytes of data, " + std::to_string(available) + " remain");
+        Property property{le32_at(bytes, offset),
+                          le32_at(bytes, offset + 4),
+                          le32_at(bytes, offset + 8),
+                          offset,
                           {}};
         const auto data = bytes.subspan(offset + kPropertyHeaderSize, length);
         property.data.assign(data.begin(), data.end());
@@ -100,8 +105,9 @@ std::vector<Property> parse_property_list(std::span<const std::uint8_t> bytes)
         offset += kPropertyHeaderSize + padded_to_4(length);
     }
     if (offset != bytes.size())
-        throw PiplError(std::to_string(count) + " properties end at offset " + std::to_string(offset) +
-                        " but the list is " + std::to_string(bytes.size()) + " bytes long");
+        throw PiplError(std::to_string(count) + " properties end at offset " +
+                        std::to_string(offset) + " but the list is " +
+                        std::to_string(bytes.size()) + " bytes long");
     return properties;
 }
 
@@ -119,7 +125,8 @@ Registration read_registration(std::span<const std::uint8_t> bytes)
     registration.entry_point = nul_terminated(find_once(properties, kCodeWin64X86Key));
     registration.version = number(find_once(properties, kEffectVersionKey));
     registration.out_flags = static_cast<A_long>(number(find_once(properties, kGlobalOutFlagsKey)));
-    registration.out_flags2 = static_cast<A_long>(number(find_once(properties, kGlobalOutFlags2Key)));
+    registration.out_flags2 =
+        static_cast<A_long>(number(find_once(properties, kGlobalOutFlags2Key)));
     return registration;
 }
 

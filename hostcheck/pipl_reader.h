@@ -24,8 +24,8 @@ struct Property {
     std::uint32_t vendor;
     std::uint32_t key;
     std::uint32_t id;
-    std::size_t offset;               // of the property's header in the list
-    std::vector<std::uint8_t> data;   // as many bytes as the length field says
+    std::size_t offset;              // of the property's header in the list
+    std::vector<std::uint8_t> data;  // as many bytes as the length field says
 };
 
 // What the host learns about an effect from its property list.

@@ -9,8 +9,9 @@ constexpr PF_Pixel kOrange{255, 250, 128, 16};
 constexpr PF_Pixel kTeal{200, 0, 140, 160};
 
 // The defaults of the parameter set, at this layer size.
-constexpr RampCase kDefaults{"defaults", 1,     1,      {0, 30.5}, {97, 30.5}, {48.5, 30.5}, 300.0, 90.0,
-                             kWhite,     kBlack, 100.0, 0.0,       1,          1.0};
+constexpr RampCase kDefaults{"defaults",   1,     1,    {0, 30.5}, {97, 30.5},
+                             {48.5, 30.5}, 300.0, 90.0, kWhite,    kBlack,
+                             100.0,        0.0,   1,    1.0};
 
 constexpr RampCase with(RampCase c, const char* name) { return c.name = name, c; }
 

@@ -66,7 +66,8 @@ struct KnownPowers {
     std::uint64_t fixed_zero;
 
     explicit KnownPowers(double power)
-        : fixed_one(power == power ? 0x3FF0000000000000ull : kNone), fixed_zero(power > 0.0 ? 0ull : kNone)
+        : fixed_one(power == power ? 0x3FF0000000000000ull : kNone),
+          fixed_zero(power > 0.0 ? 0ull : kNone)
     {
     }
     bool operator()(double v) const
@@ -105,19 +106,22 @@ A_long ramp_positions(A_long shape, const Geometry& g, A_long x0, A_long y, A_lo
 
 // Ramp colours of values of t', converted to the depth, alpha 0.
 template <class Traits>
-VELKOR_AVX2_TARGET A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::Pixel* color);
+VELKOR_AVX2_TARGET A_long ramp_colors(const Blend& b, const double* t, A_long n,
+                                      typename Traits::Pixel* color);
 
 // out[i] = color[i] with the alpha of in[i]: "Color", one ramp value per pixel.
 template <class Traits>
-VELKOR_AVX2_TARGET A_long keep_input_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-                        const typename Traits::Pixel* color);
+VELKOR_AVX2_TARGET A_long keep_input_alpha(const typename Traits::Pixel* in,
+                                           typename Traits::Pixel* out, A_long n,
+                                           const typename Traits::Pixel* color);
 
 // out[i] = color[i] (or in[i] where color is null) with the alpha of in[i]
 // scaled by alpha_factor[i]: "Alpha" and "Color & Alpha", one ramp value per
 // pixel.
 template <class Traits>
-VELKOR_AVX2_TARGET A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-                   const typename Traits::Pixel* color, const double* alpha_factor);
+VELKOR_AVX2_TARGET A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out,
+                                      A_long n, const typename Traits::Pixel* color,
+                                      const double* alpha_factor);
 
 }  // namespace avx2
 #endif

@@ -132,7 +132,8 @@ __m256i alpha_mask()
     } else {
         constexpr int a = Traits::alpha_at;
         return _mm256_setr_epi32(a == 0 ? -1 : 0, a == 1 ? -1 : 0, a == 2 ? -1 : 0, a == 3 ? -1 : 0,
-                                 a == 0 ? -1 : 0, a == 1 ? -1 : 0, a == 2 ? -1 : 0, a == 3 ? -1 : 0);
+                                 a == 0 ? -1 : 0, a == 1 ? -1 : 0, a == 2 ? -1 : 0,
+                                 a == 3 ? -1 : 0);
     }
 }
 
@@ -149,10 +150,14 @@ __m128i scaled_alpha(__m256d factor, __m128i alpha, const IntegerChannel& conver
 A_long ramp_positions(A_long shape, const Geometry& g, A_long x0, A_long y, A_long n, double* t)
 {
     switch (measure_of(shape)) {
-    case Measure::projection: return positions<Measure::projection>(g, x0, y, n, t);
-    case Measure::mirrored_projection: return positions<Measure::mirrored_projection>(g, x0, y, n, t);
-    case Measure::radius: return positions<Measure::radius>(g, x0, y, n, t);
-    default: return 0;
+    case Measure::projection:
+        return positions<Measure::projection>(g, x0, y, n, t);
+    case Measure::mirrored_projection:
+        return positions<Measure::mirrored_projection>(g, x0, y, n, t);
+    case Measure::radius:
+        return positions<Measure::radius>(g, x0, y, n, t);
+    default:
+        return 0;
     }
 }
 
@@ -191,10 +196,12 @@ A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::P
             const __m128i green = convert.of(k.green.at(vt));
             const __m128i blue = convert.of(k.blue.at(vt));
             if constexpr (sizeof(typename Traits::Pixel) == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), pixel_words<Traits>(red, green, blue));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i),
+                                 pixel_words<Traits>(red, green, blue));
             } else {
                 const PixelWordPairs words = pixel_word_pairs<Traits>(red, green, blue);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), _mm_unpacklo_epi32(words.first, words.second));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i),
+                                 _mm_unpacklo_epi32(words.first, words.second));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i + 2),
                                  _mm_unpackhi_epi32(words.first, words.second));
             }
@@ -233,27 +240,33 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
             const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
             const __m128i base =
                 color != nullptr ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(color + i)) : p;
-            const __m128i alpha = scaled_alpha(_mm256_loadu_pd(alpha_factor + i),
-                                               shifted_right<8 * a>(_mm_and_si128(p, alpha_byte)), convert);
+            const __m128i alpha =
+                scaled_alpha(_mm256_loadu_pd(alpha_factor + i),
+                             shifted_right<8 * a>(_mm_and_si128(p, alpha_byte)), convert);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                             _mm_or_si128(_mm_andnot_si128(alpha_byte, base), shifted_left<8 * a>(alpha)));
+                             _mm_or_si128(_mm_andnot_si128(alpha_byte, base),
+                                          shifted_left<8 * a>(alpha)));
         }
     } else if constexpr (kPixelBytes == 8) {
         const IntegerChannel convert(Traits::max);
         const __m256i alpha_word = alpha_mask<Traits>();
         // The 32-bit word of each pixel that holds its alpha, into the low half.
         constexpr int w = a / 2;
-        const __m256i alpha_words = _mm256_setr_epi32(w, 2 + w, 4 + w, 6 + w, w, 2 + w, 4 + w, 6 + w);
+        const __m256i alpha_words =
+            _mm256_setr_epi32(w, 2 + w, 4 + w, 6 + w, w, 2 + w, 4 + w, 6 + w);
         for (; i + 4 <= n; i += 4) {
             const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
             const __m256i base =
-                color != nullptr ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color + i)) : p;
+                color != nullptr ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color + i))
+                                 : p;
             const __m128i input_alpha = shifted_right<16 * (a % 2)>(_mm256_castsi256_si128(
                 _mm256_permutevar8x32_epi32(_mm256_and_si256(p, alpha_word), alpha_words)));
-            const __m128i alpha = scaled_alpha(_mm256_loadu_pd(alpha_factor + i), input_alpha, convert);
+            const __m128i alpha =
+                scaled_alpha(_mm256_loadu_pd(alpha_factor + i), input_alpha, convert);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                                 _mm256_or_si256(_mm256_andnot_si256(alpha_word, base),
-                                                shifted_left64<16 * a>(_mm256_cvtepu32_epi64(alpha))));
+                                                shifted_left64<16 * a>(
+                                                    _mm256_cvtepu32_epi64(alpha))));
         }
     } else {
         // Alphas are floats a and 4 + a of each pair of pixels.
@@ -281,10 +294,12 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
                 _mm256_blendv_pd(product, factor, _mm256_cmp_pd(factor, factor, _CMP_UNORD_Q)));
             const __m256 spread = _mm256_castps128_ps256(alpha);
             float* target = reinterpret_cast<float*>(out + i);
-            _mm256_storeu_ps(target, _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair),
-                                                     kAlphaLanes));
-            _mm256_storeu_ps(target + 8, _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair),
-                                                         kAlphaLanes));
+            _mm256_storeu_ps(target,
+                             _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair),
+                                             kAlphaLanes));
+            _mm256_storeu_ps(target + 8,
+                             _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair),
+                                             kAlphaLanes));
         }
     }
     return i;

@@ -98,10 +98,12 @@ A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::P
             const __m128i green = channel(green_start, green_delta, vt);
             const __m128i blue = channel(blue_start, blue_delta, vt);
             if constexpr (sizeof(typename Traits::Pixel) == 4) {
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(color + i), pixel_words<Traits>(red, green, blue));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(color + i),
+                                 pixel_words<Traits>(red, green, blue));
             } else {
                 const PixelWordPairs words = pixel_word_pairs<Traits>(red, green, blue);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i), _mm_unpacklo_epi32(words.first, words.second));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(color + i),
+                                 _mm_unpacklo_epi32(words.first, words.second));
             }
         }
     }

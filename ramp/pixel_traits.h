@@ -91,7 +91,8 @@ struct PixelFloatTraits : ChannelPlaces<PF_PixelFloat, PF_FpShort> {
 // Every traits type the kernels are built for; the vector loops are
 // instantiated for each.
 template <class... Traits>
-struct TraitsList {};
+struct TraitsList {
+};
 using KernelTraits = TraitsList<Pixel8Traits, Pixel16Traits, PixelFloatTraits>;
 
 template <class Traits>
@@ -109,10 +110,14 @@ inline typename Traits::Pixel to_pixel(const Color4& c)
 inline std::size_t pixel_size(DepthClass depth)
 {
     switch (depth) {
-    case DepthClass::eight: return sizeof(PF_Pixel);
-    case DepthClass::sixteen: return sizeof(PF_Pixel16);
-    case DepthClass::floating: return sizeof(PF_PixelFloat);
-    default: return 0;
+    case DepthClass::eight:
+        return sizeof(PF_Pixel);
+    case DepthClass::sixteen:
+        return sizeof(PF_Pixel16);
+    case DepthClass::floating:
+        return sizeof(PF_PixelFloat);
+    default:
+        return 0;
     }
 }
 
@@ -120,10 +125,14 @@ inline std::size_t pixel_size(DepthClass depth)
 inline std::size_t channel_alignment(DepthClass depth)
 {
     switch (depth) {
-    case DepthClass::eight: return alignof(PF_Pixel);
-    case DepthClass::sixteen: return alignof(PF_Pixel16);
-    case DepthClass::floating: return alignof(PF_PixelFloat);
-    default: return 0;
+    case DepthClass::eight:
+        return alignof(PF_Pixel);
+    case DepthClass::sixteen:
+        return alignof(PF_Pixel16);
+    case DepthClass::floating:
+        return alignof(PF_PixelFloat);
+    default:
+        return 0;
     }
 }
 

@@ -44,9 +44,15 @@ constexpr double kC6 = -0x1.93974a8c07c9dp-37;
 constexpr double kC7 = 0x1.ae7f3e733b81fp-45;
 constexpr double kC8 = -0x1.6827863b97d97p-53;
 
-int exponent_of(double x) { return static_cast<int>(std::bit_cast<std::uint64_t>(x) >> 52 & 0x7FF); }
+int exponent_of(double x)
+{
+    return static_cast<int>(std::bit_cast<std::uint64_t>(x) >> 52 & 0x7FF);
+}
 
-double abs_of(double x) { return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & ~(1ull << 63)); }
+double abs_of(double x)
+{
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & ~(1ull << 63));
+}
 
 // sin(x + y) for |x| <= pi/4, y a tail far below x's last bit.
 double kernel_sin(double x, double y)
@@ -61,7 +67,8 @@ double kernel_sin(double x, double y)
 double kernel_cos(double x, double y)
 {
     const double z = x * x;
-    const double r = z * (kC1 + z * (kC2 + z * (kC3 + z * (kC4 + z * (kC5 + z * (kC6 + z * (kC7 + z * kC8)))))));
+    const double r =
+        z * (kC1 + z * (kC2 + z * (kC3 + z * (kC4 + z * (kC5 + z * (kC6 + z * (kC7 + z * kC8)))))));
     const double hz = 0.5 * z;
     const double w = 1.0 - hz;
     return w + (((1.0 - w) - hz) + (z * r - x * y));
@@ -109,8 +116,7 @@ double portable_sin(double x)
 {
     if (x != x || abs_of(x) == std::bit_cast<double>(0x7FF0000000000000ull))
         return x - x;  // NaN for NaN and the infinities
-    if (abs_of(x) <= kPio4)
-        return kernel_sin(x, 0.0);
+    if (abs_of(x) <= kPio4) return kernel_sin(x, 0.0);
     const Reduced r = reduce(x);
     switch (r.quadrant) {
     case 0:
@@ -126,10 +132,8 @@ double portable_sin(double x)
 
 double portable_cos(double x)
 {
-    if (x != x || abs_of(x) == std::bit_cast<double>(0x7FF0000000000000ull))
-        return x - x;
-    if (abs_of(x) <= kPio4)
-        return kernel_cos(x, 0.0);
+    if (x != x || abs_of(x) == std::bit_cast<double>(0x7FF0000000000000ull)) return x - x;
+    if (abs_of(x) <= kPio4) return kernel_cos(x, 0.0);
     const Reduced r = reduce(x);
     switch (r.quadrant) {
     case 0:

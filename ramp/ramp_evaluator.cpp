@@ -53,7 +53,9 @@ KernelPath widest_kernel_path()
 
 KernelPath available_kernel_path(KernelPath path)
 {
-    return path == KernelPath::avx2 && widest_kernel_path() != KernelPath::avx2 ? KernelPath::baseline : path;
+    return path == KernelPath::avx2 && widest_kernel_path() != KernelPath::avx2
+               ? KernelPath::baseline
+               : path;
 }
 
 RampEvaluator::RampEvaluator(const RenderRecord& context) : context_(context)
@@ -83,8 +85,9 @@ double RampEvaluator::ramp_position(A_long x, A_long y) const
 {
     const double dx = static_cast<double>(x) - origin_.x;
     const double dy = static_cast<double>(y) - origin_.y;
-    const double s = with_shape(context_.settings.shape,
-                                [&](auto shape) { return distance<decltype(shape)>(dx, dy, axis_); });
+    const double s = with_shape(context_.settings.shape, [&](auto shape) {
+        return distance<decltype(shape)>(dx, dy, axis_);
+    });
     return ramp_fraction(s, ramp_length_);
 }
 
@@ -98,7 +101,8 @@ void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t) c
     shaped_positions(x0, y, n, t, widest_kernel_path());
 }
 
-void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t, KernelPath path) const
+void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t,
+                                     KernelPath path) const
 {
     const Geometry g{origin_, axis_, ramp_length_};
     const A_long shape = context_.settings.shape;
@@ -110,7 +114,9 @@ void RampEvaluator::shaped_positions(A_long x0, A_long y, A_long n, double* t, K
 #else
     (void)path;
 #endif
-    with_shape(shape, [&](auto s) { ramp_positions_of<decltype(s)>(g, x0 + done, y, n - done, t + done); });
+    with_shape(shape, [&](auto s) {
+        ramp_positions_of<decltype(s)>(g, x0 + done, y, n - done, t + done);
+    });
     // One load of the host's function pointer for the whole run.
     shape_positions(context_.in_data->utils->ansi.pow, context_.settings.power, n, t);
 }

@@ -114,7 +114,8 @@ ColumnSpan zero_term_columns(const Vector2& origin, const Vector2& axis, A_long 
 // depth, through the widest loops of the path. K's own alpha never reaches an
 // output pixel; it is left 0.
 template <class Traits>
-void ramp_colors(KernelPath path, const Blend& b, const double* t, A_long n, typename Traits::Pixel* color)
+void ramp_colors(KernelPath path, const Blend& b, const double* t, A_long n,
+                 typename Traits::Pixel* color)
 {
     A_long i = 0;
 #if VELKOR_AVX2_KERNELS
@@ -176,10 +177,14 @@ A_long shade_wide(KernelPath path, A_long type, const typename Traits::Pixel* in
 #if VELKOR_AVX2_KERNELS
     if (kStep == 1 && path == KernelPath::avx2) {
         switch (type) {
-        case kTypeColor: return kernel::avx2::keep_input_alpha<Traits>(in, out, n, color);
-        case kTypeAlpha: return kernel::avx2::scale_alpha<Traits>(in, out, n, nullptr, alpha_factor);
-        case kTypeColorAndAlpha: return kernel::avx2::scale_alpha<Traits>(in, out, n, color, alpha_factor);
-        default: return 0;
+        case kTypeColor:
+            return kernel::avx2::keep_input_alpha<Traits>(in, out, n, color);
+        case kTypeAlpha:
+            return kernel::avx2::scale_alpha<Traits>(in, out, n, nullptr, alpha_factor);
+        case kTypeColorAndAlpha:
+            return kernel::avx2::scale_alpha<Traits>(in, out, n, color, alpha_factor);
+        default:
+            return 0;
         }
     }
 #else
@@ -200,12 +205,18 @@ void shade(KernelPath path, A_long type, const typename Traits::Pixel* in,
     color += done * kStep;
     alpha_factor += done * kStep;
     switch (type) {
-    case kTypeColor: shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor); break;
-    case kTypeAlpha: shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor); break;
+    case kTypeColor:
+        shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor);
+        break;
+    case kTypeAlpha:
+        shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor);
+        break;
     case kTypeColorAndAlpha:
         shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
         break;
-    default: shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor); break;
+    default:
+        shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor);
+        break;
     }
 }
 
@@ -214,8 +225,8 @@ void shade(KernelPath path, A_long type, const typename Traits::Pixel* in,
 // contiguous sweep (short strided sweeps defeat the memory prefetchers). The
 // values stay under 64 KiB of stack.
 template <class Traits>
-constexpr A_long kWideRun =
-    static_cast<A_long>(65536 / (sizeof(typename Traits::Pixel) + sizeof(double)));
+constexpr A_long kWideRun = static_cast<A_long>(65536 /
+                                                (sizeof(typename Traits::Pixel) + sizeof(double)));
 
 // Runs `draw` with the pixel traits of the input's depth class, when the two
 // worlds exist and agree in size; otherwise nothing is drawn.
@@ -223,22 +234,28 @@ template <class Draw>
 void by_input_depth(const WorldView& input, const WorldView& output, Draw&& draw)
 {
     if (input.world == nullptr || output.world == nullptr) return;
-    if (input.world->width != output.world->width ||
-        input.world->height != output.world->height) {
+    if (input.world->width != output.world->width || input.world->height != output.world->height) {
         return;
     }
     switch (input.depth) {
-    case DepthClass::eight: draw(Pixel8Traits{}); break;
-    case DepthClass::sixteen: draw(Pixel16Traits{}); break;
-    case DepthClass::floating: draw(PixelFloatTraits{}); break;
-    default: break;
+    case DepthClass::eight:
+        draw(Pixel8Traits{});
+        break;
+    case DepthClass::sixteen:
+        draw(Pixel16Traits{});
+        break;
+    case DepthClass::floating:
+        draw(PixelFloatTraits{});
+        break;
+    default:
+        break;
     }
 }
 
 // The reference path of one pixel type.
 template <class Traits>
-void shade_reference(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                     const PF_Rect& rect)
+void shade_reference(const RampEvaluator& evaluator, const WorldView& input,
+                     const WorldView& output, const PF_Rect& rect)
 {
     using Pixel = typename Traits::Pixel;
     PF_Rect area;
@@ -319,7 +336,8 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
                                      alpha_factor + c);
             }
             const ColumnSpan own =
-                projected ? zero_term_columns(evaluator.origin(), evaluator.axis(), x0, n) : ColumnSpan{};
+                projected ? zero_term_columns(evaluator.origin(), evaluator.axis(), x0, n)
+                          : ColumnSpan{};
             for (A_long y = area.top; y < area.bottom; ++y) {
                 const Pixel* in = row_of<Pixel>(*input.world, y) + x0;
                 Pixel* out = row_of<Pixel>(*output.world, y) + x0;
@@ -375,8 +393,8 @@ void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const W
     });
 }
 
-void render_ramp_reference(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                           const PF_Rect& rect)
+void render_ramp_reference(const RampEvaluator& evaluator, const WorldView& input,
+                           const WorldView& output, const PF_Rect& rect)
 {
     by_input_depth(input, output, [&](auto traits) {
         shade_reference<decltype(traits)>(evaluator, input, output, rect);

@@ -23,7 +23,7 @@ void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const W
 
 // The straightforward path: one evaluator query, with its host `pow` call, per
 // pixel. The fast kernels behind render_ramp() are proven bit-identical to it.
-void render_ramp_reference(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                           const PF_Rect& rect);
+void render_ramp_reference(const RampEvaluator& evaluator, const WorldView& input,
+                           const WorldView& output, const PF_Rect& rect);
 
 }  // namespace velkor

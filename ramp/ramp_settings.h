@@ -18,8 +18,8 @@ struct RampSettings {
     Vector2 start_point;   // layer pixels as the host gave them
     Vector2 end_point;
     Vector2 center;
-    double length;     // pixels, already scaled by the horizontal downsample
-    double direction;  // radians
+    double length;       // pixels, already scaled by the horizontal downsample
+    double direction;    // radians
     Color4 start_color;  // 0..1, from the 8-bit colour controls
     Color4 end_color;
     double start_alpha;  // fractions: 100 % is 1.0, never clamped

@@ -21,9 +21,9 @@ PF_Err ParamCheckout::checkout_all()
 {
     if (in_data_.inter.checkout_param == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
     for (A_long i = kFirstControl; i <= kLastControl; ++i) {
-        const PF_Err err = in_data_.inter.checkout_param(in_data_.effect_ref, i, in_data_.current_time,
-                                                         in_data_.time_step, in_data_.time_scale,
-                                                         &values_[i]);
+        const PF_Err err =
+            in_data_.inter.checkout_param(in_data_.effect_ref, i, in_data_.current_time,
+                                          in_data_.time_step, in_data_.time_scale, &values_[i]);
         if (err != PF_Err_NONE) return err;
         ++checked_out_;
     }

@@ -19,7 +19,8 @@ void delete_pre_render_data(void* pre_render_data)
     delete data;
 }
 
-PreRenderHandover::PreRenderHandover(PF_PreRenderOutput& output, std::unique_ptr<PreRenderData> data)
+PreRenderHandover::PreRenderHandover(PF_PreRenderOutput& output,
+                                     std::unique_ptr<PreRenderData> data)
     : output_(output), data_(std::move(data))
 {
     output_.pre_render_data = data_.get();

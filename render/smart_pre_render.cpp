@@ -30,7 +30,8 @@ PF_Err smart_pre_render(PF_InData* in_data, PF_OutData* /*out_data*/, PF_PreRend
     HandleLock lock(handles, handle.get());
     if (lock.address() == nullptr) return PF_Err_OUT_OF_MEMORY;
 
-    std::unique_ptr<PreRenderData> data(new (std::nothrow) PreRenderData{in_data->pica_basicP, handle.get()});
+    std::unique_ptr<PreRenderData> data(new (std::nothrow)
+                                            PreRenderData{in_data->pica_basicP, handle.get()});
     if (data == nullptr) return PF_Err_OUT_OF_MEMORY;
     // Named in the output before anything can fail, and taken back if anything
     // does: `handover` clears the output and frees the block, `lock` unlocks and

@@ -108,7 +108,8 @@ PF_Err render_band(void* refcon, A_long /*thread_index*/, A_long i, A_long /*ite
 {
     const auto* job = static_cast<const BandJob*>(refcon);
     if (job == nullptr || i < 0 || i >= job->band_count) return PF_Err_NONE;
-    job->renderer->render_area(*job->source, *job->destination, band_rect(job->area, i, job->band_count));
+    job->renderer->render_area(*job->source, *job->destination,
+                               band_rect(job->area, i, job->band_count));
     return PF_Err_NONE;
 }
 
@@ -170,7 +171,8 @@ PF_Err smart_render(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtr
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
 
-    const auto input_view = std::make_shared<WorldView>(WorldView{checkout->depth(), checkout->input()});
+    const auto input_view =
+        std::make_shared<WorldView>(WorldView{checkout->depth(), checkout->input()});
     const auto output_view =
         std::make_shared<WorldView>(WorldView{checkout->depth(), checkout->output()});
 

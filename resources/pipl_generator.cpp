@@ -22,10 +22,10 @@ int main(int argc, char** argv)
         const auto bytes = velkor::pipl::build_property_list(velkor::pipl::velkor_ramp_identity());
         {
             std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-            file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            file.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
             file.close();
-            if (!file)
-                throw std::runtime_error("cannot write " + partial.string());
+            if (!file) throw std::runtime_error("cannot write " + partial.string());
         }
         std::filesystem::rename(partial, output);
     } catch (const std::exception& error) {

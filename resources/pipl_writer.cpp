@@ -55,8 +55,9 @@ private:
 void check_name(std::string_view what, std::string_view text, std::size_t max_size)
 {
     if (text.empty() || text.size() > max_size || text.find('\0') != std::string_view::npos)
-        throw std::invalid_argument(std::string(what) + " must be 1 to " + std::to_string(max_size) +
-                                    " characters without NUL, got \"" + std::string(text) + "\"");
+        throw std::invalid_argument(std::string(what) + " must be 1 to " +
+                                    std::to_string(max_size) + " characters without NUL, got \"" +
+                                    std::string(text) + "\"");
 }
 
 std::vector<std::uint8_t> length_prefixed(std::string_view what, std::string_view text)
@@ -95,9 +96,9 @@ std::vector<std::uint8_t> le32(std::uint32_t value)
 
 EffectIdentity velkor_ramp_identity()
 {
-    return {kEffectName,          kEffectCategory,       kEffectMatchName,        kEntryPointName,
-            kVersionWord,         kGlobalOutFlags,       kGlobalOutFlags2,        kPiplVersionMajor,
-            kPiplVersionMinor,    kEffectSpecVersionMajor, kEffectSpecVersionMinor, kEffectInfoFlags,
+    return {kEffectName,       kEffectCategory,         kEffectMatchName,        kEntryPointName,
+            kVersionWord,      kGlobalOutFlags,         kGlobalOutFlags2,        kPiplVersionMajor,
+            kPiplVersionMinor, kEffectSpecVersionMajor, kEffectSpecVersionMinor, kEffectInfoFlags,
             kReservedInfo};
 }
 
@@ -111,13 +112,17 @@ std::vector<std::uint8_t> build_property_list(const EffectIdentity& identity)
     list.property(kKindKey, le32(kEffectKind), 4);
     list.padded_property(kNameKey, length_prefixed("effect name", identity.name));
     list.padded_property(kCategoryKey, length_prefixed("category", identity.category));
-    list.padded_property(kCodeWin64X86Key, nul_terminated("entry point name", identity.entry_point));
-    list.property(kPiplVersionKey, le16(identity.pipl_version_major, identity.pipl_version_minor), 4);
-    list.property(kEffectSpecVersionKey, le16(identity.spec_version_major, identity.spec_version_minor), 4);
+    list.padded_property(kCodeWin64X86Key,
+                         nul_terminated("entry point name", identity.entry_point));
+    list.property(kPiplVersionKey, le16(identity.pipl_version_major, identity.pipl_version_minor),
+                  4);
+    list.property(kEffectSpecVersionKey,
+                  le16(identity.spec_version_major, identity.spec_version_minor), 4);
     list.property(kEffectVersionKey, le32(identity.version), 4);
     // A single 16-bit word: the length says 2, the padding makes it 4.
     const auto info = static_cast<std::uint16_t>(identity.info_flags);
-    list.property(kEffectInfoFlagsKey, {static_cast<std::uint8_t>(info), static_cast<std::uint8_t>(info >> 8)}, 2);
+    list.property(kEffectInfoFlagsKey,
+                  {static_cast<std::uint8_t>(info), static_cast<std::uint8_t>(info >> 8)}, 2);
     list.property(kGlobalOutFlagsKey, le32(static_cast<std::uint32_t>(identity.out_flags)), 4);
     list.property(kGlobalOutFlags2Key, le32(static_cast<std::uint32_t>(identity.out_flags2)), 4);
     list.padded_property(kMatchNameKey, length_prefixed("match name", identity.match_name));

@@ -71,24 +71,26 @@ std::string Accounting::unbalanced() const
     std::ostringstream out;
     for (const auto& [key, counts] : suites) {
         if (counts.acquired != counts.released) {
-            out << "suite " << key.text() << ": acquired " << counts.acquired << ", released " << counts.released
-                << "\n";
+            out << "suite " << key.text() << ": acquired " << counts.acquired << ", released "
+                << counts.released << "\n";
         }
     }
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const CommandLog& c = commands[i];
         for (const auto& [key, counts] : c.suites) {
             if (counts.acquired != counts.released) {
-                out << "call #" << i << " " << c.label << ": suite " << key.text() << " acquired " << counts.acquired
-                    << ", released " << counts.released << " within the call\n";
+                out << "call #" << i << " " << c.label << ": suite " << key.text() << " acquired "
+                    << counts.acquired << ", released " << counts.released << " within the call\n";
             }
         }
     }
     for (const HandleState& h : live_handles) {
         if (!h.held_as_global_data) {
-            out << "handle of " << h.size << " bytes still alive (lock depth " << h.lock_depth << ")\n";
+            out << "handle of " << h.size << " bytes still alive (lock depth " << h.lock_depth
+                << ")\n";
         } else if (h.lock_depth != 0) {
-            out << "global data handle of " << h.size << " bytes left locked (depth " << h.lock_depth << ")\n";
+            out << "global data handle of " << h.size << " bytes left locked (depth "
+                << h.lock_depth << ")\n";
         }
     }
     if (!params_outstanding.empty()) {
@@ -103,8 +105,8 @@ std::string Accounting::unbalanced() const
             << " layer-pixel checkout(s) not checked in by the module, released by the host at frame end\n";
     }
     if (pre_render_data_created != pre_render_data_deleted) {
-        out << "pre-render data: created " << pre_render_data_created << ", deleted " << pre_render_data_deleted
-            << "\n";
+        out << "pre-render data: created " << pre_render_data_created << ", deleted "
+            << pre_render_data_deleted << "\n";
     }
     if (pre_render_data_without_deleter != 0) {
         out << pre_render_data_without_deleter << " pre-render data block(s) without a deleter\n";
@@ -126,14 +128,16 @@ std::string Accounting::summary() const
         }
         out << ";";
     }
-    out << "\nhandles: created " << handles_created << ", disposed " << handles_disposed << ", alive "
-        << live_handles.size() << ", locks " << lock_calls << ", unlocks " << unlock_calls;
+    out << "\nhandles: created " << handles_created << ", disposed " << handles_disposed
+        << ", alive " << live_handles.size() << ", locks " << lock_calls << ", unlocks "
+        << unlock_calls;
     out << "\nparameters: out " << params_checked_out << ", in " << params_checked_in;
-    out << "\nlayers: checkout_layer " << layers_checked_out << ", pixels out " << layer_pixels_checked_out
-        << ", checked in by module " << layer_pixels_checked_in << ", released by host "
-        << layer_pixels_still_out_at_frame_end;
-    out << "\npre-render data: created " << pre_render_data_created << ", deleted " << pre_render_data_deleted
-        << ", dropped by the host after a failure " << pre_render_data_dropped;
+    out << "\nlayers: checkout_layer " << layers_checked_out << ", pixels out "
+        << layer_pixels_checked_out << ", checked in by module " << layer_pixels_checked_in
+        << ", released by host " << layer_pixels_still_out_at_frame_end;
+    out << "\npre-render data: created " << pre_render_data_created << ", deleted "
+        << pre_render_data_deleted << ", dropped by the host after a failure "
+        << pre_render_data_dropped;
     out << "\nviolations: " << violations.size() << "\n";
     const std::string problems = unbalanced();
     if (!problems.empty()) {

@@ -66,20 +66,23 @@ struct Accounting {
     int params_checked_in = 0;
     std::vector<int> params_outstanding;  // indices still checked out
 
-    int layers_checked_out = 0;                  // checkout_layer in pre-render (released by the host)
-    int layer_pixels_checked_out = 0;            // checkout_layer_pixels in smart render
-    int layer_pixels_checked_in = 0;             // checked in by the module
-    int layer_pixels_still_out_at_frame_end = 0; // released by the host when the smart render ended
+    int layers_checked_out = 0;        // checkout_layer in pre-render (released by the host)
+    int layer_pixels_checked_out = 0;  // checkout_layer_pixels in smart render
+    int layer_pixels_checked_in = 0;   // checked in by the module
+    int layer_pixels_still_out_at_frame_end =
+        0;  // released by the host when the smart render ended
 
     int pre_render_data_created = 0;
     int pre_render_data_deleted = 0;
     int pre_render_data_without_deleter = 0;
-    int pre_render_data_dropped = 0;  // let go after a failed pre-render without calling the deleter
+    int pre_render_data_dropped =
+        0;  // let go after a failed pre-render without calling the deleter
 
     // Commands open at one time, at most (frames rendered side by side).
     int peak_commands_in_flight = 0;
     int peak_smart_renders_in_flight = 0;
-    bool pre_render_beside_render = false;  // a pre-render ran while another frame's smart render did
+    bool pre_render_beside_render =
+        false;  // a pre-render ran while another frame's smart render did
 
     std::vector<std::string> violations;  // protocol errors noticed by the host
 

@@ -10,7 +10,8 @@ BandIteration::BandIteration(CommandRecorder& recorder) : recorder_(recorder) {}
 
 BandIteration::~BandIteration() = default;
 
-PF_Err BandIteration::run(A_long iterations, void* refcon, IterationFunc fn, int threads, World* traced)
+PF_Err BandIteration::run(A_long iterations, void* refcon, IterationFunc fn, int threads,
+                          World* traced)
 {
     IterateCall call;
     call.iterations = iterations;

@@ -28,7 +28,8 @@ CommandRecorder::Scope::Scope(CommandRecorder& recorder, std::string label, PF_C
     ++recorder_.open_[cmd];
     ++recorder_.open_total_;
     recorder_.peak_total_ = std::max(recorder_.peak_total_, recorder_.open_total_);
-    recorder_.peak_smart_renders_ = std::max(recorder_.peak_smart_renders_, recorder_.open_[PF_Cmd_SMART_RENDER]);
+    recorder_.peak_smart_renders_ =
+        std::max(recorder_.peak_smart_renders_, recorder_.open_[PF_Cmd_SMART_RENDER]);
     if (recorder_.open_[PF_Cmd_SMART_PRE_RENDER] > 0 && recorder_.open_[PF_Cmd_SMART_RENDER] > 0) {
         recorder_.pre_render_beside_render_ = true;
     }
@@ -73,7 +74,8 @@ void CommandRecorder::check_thread(const char* what)
     }
     std::lock_guard<std::mutex> lock(mutex_);
     if (std::this_thread::get_id() != host_thread_ || open_total_ > 0) {
-        violations_.push_back(std::string(what) + " called from a thread other than the one running the command");
+        violations_.push_back(std::string(what) +
+                              " called from a thread other than the one running the command");
     }
 }
 

@@ -60,7 +60,8 @@ PF_Err FaultPlan::record(CallKind kind)
 void FaultPlan::fail(CallKind kind, int nth, PF_Err code, bool persistent)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_.push_back(Fault{kind, counts_[static_cast<std::size_t>(kind)] + std::max(nth, 1), code, persistent});
+    faults_.push_back(
+        Fault{kind, counts_[static_cast<std::size_t>(kind)] + std::max(nth, 1), code, persistent});
 }
 
 int FaultPlan::count(CallKind kind) const

@@ -23,13 +23,13 @@ enum class CallKind : int {
     checkout_layer_pixels,
     checkin_layer_pixels,
     checkout_output,
-    update_param_ui,        // PF_UpdateParamUI
-    register_with_aegp,     // AEGP_RegisterWithAEGP
-    get_pixel_format,       // PF_GetPixelFormat
-    get_num_threads,        // AEGP_GetNumThreads
+    update_param_ui,     // PF_UpdateParamUI
+    register_with_aegp,  // AEGP_RegisterWithAEGP
+    get_pixel_format,    // PF_GetPixelFormat
+    get_num_threads,     // AEGP_GetNumThreads
     iterate_generic,
-    new_handle,             // an injected failure returns a null handle
-    lock_handle,            // an injected failure returns a null address
+    new_handle,   // an injected failure returns a null handle
+    lock_handle,  // an injected failure returns a null address
     count
 };
 const char* call_kind_name(CallKind kind);

@@ -21,8 +21,9 @@ PF_LRect intersect(const PF_LRect& a, const PF_LRect& b)
 
 bool same_layout(const WorldSpec& a, const WorldSpec& b)
 {
-    return a.width == b.width && a.height == b.height && a.format == b.format && a.row_padding == b.row_padding &&
-           a.bottom_up == b.bottom_up && a.origin_x == b.origin_x && a.origin_y == b.origin_y &&
+    return a.width == b.width && a.height == b.height && a.format == b.format &&
+           a.row_padding == b.row_padding && a.bottom_up == b.bottom_up &&
+           a.origin_x == b.origin_x && a.origin_y == b.origin_y &&
            a.unknown_format_pixel_bytes == b.unknown_format_pixel_bytes;
 }
 
@@ -63,8 +64,8 @@ FrameCheckouts::~FrameCheckouts()
     }
 }
 
-void FrameCheckouts::begin(World* input, const FrameOutput& output, PF_PixelFormat reported_input_format,
-                           const WorldRules& rules)
+void FrameCheckouts::begin(World* input, const FrameOutput& output,
+                           PF_PixelFormat reported_input_format, const WorldRules& rules)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     rules_ = rules;
@@ -128,7 +129,8 @@ PF_Err FrameCheckouts::pixel_format(const PF_EffectWorld* world, PF_PixelFormat*
 }
 
 PF_Err FrameCheckouts::checkout_layer(LayerCheckoutCall call, const PF_RenderRequest* req,
-                                      PF_CheckoutResult* result, const PF_RationalScale& pixel_aspect_ratio)
+                                      PF_CheckoutResult* result,
+                                      const PF_RationalScale& pixel_aspect_ratio)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (req != nullptr) {
@@ -142,7 +144,8 @@ PF_Err FrameCheckouts::checkout_layer(LayerCheckoutCall call, const PF_RenderReq
             call.err = PF_Err_BAD_CALLBACK_PARAM;
         } else {
             const PF_EffectWorld& w = *input_->effect_world();
-            const PF_LRect layer{w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
+            const PF_LRect layer{w.origin_x, w.origin_y, w.origin_x + w.width,
+                                 w.origin_y + w.height};
             PF_CheckoutResult filled{};
             filled.result_rect = intersect(layer, req->rect);
             filled.max_result_rect = layer;
@@ -159,7 +162,8 @@ PF_Err FrameCheckouts::checkout_layer(LayerCheckoutCall call, const PF_RenderReq
     return call.err;
 }
 
-PF_Err FrameCheckouts::checkout_layer_pixels(A_long checkout_id, PF_EffectWorld** pixels, bool null_world)
+PF_Err FrameCheckouts::checkout_layer_pixels(A_long checkout_id, PF_EffectWorld** pixels,
+                                             bool null_world)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (pixels == nullptr) {
@@ -206,9 +210,10 @@ PF_Err FrameCheckouts::checkout_layer_pixels(A_long checkout_id, PF_EffectWorld*
 PF_Err FrameCheckouts::checkin_layer_pixels(A_long checkout_id, PF_Err injected)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = std::find_if(pixel_checkouts_.begin(), pixel_checkouts_.end(), [&](const PixelCheckout& c) {
-        return c.checkout_id == checkout_id && !c.checked_in;
-    });
+    const auto it =
+        std::find_if(pixel_checkouts_.begin(), pixel_checkouts_.end(), [&](const PixelCheckout& c) {
+            return c.checkout_id == checkout_id && !c.checked_in;
+        });
     if (it == pixel_checkouts_.end()) {
         recorder_.violation("checkin_layer_pixels for checkout id " + std::to_string(checkout_id) +
                             ", whose pixels are not checked out");
@@ -256,8 +261,9 @@ void FrameCheckouts::begin_smart_render(const PF_RenderRequest& request)
     if (rules_.host_sized && (output != nullptr || input_ != nullptr)) {
         const PF_LRect rect = intersect(request.rect, effect_result_rect_);
         WorldSpec layout = output != nullptr ? output->world_spec() : input_->world_spec();
-        const int pixel_bytes = bytes_per_pixel(layout.format) != 0 ? bytes_per_pixel(layout.format)
-                                                                  : std::max(layout.unknown_format_pixel_bytes, 1);
+        const int pixel_bytes = bytes_per_pixel(layout.format) != 0
+                                    ? bytes_per_pixel(layout.format)
+                                    : std::max(layout.unknown_format_pixel_bytes, 1);
         layout.row_padding += std::max(rules_.output_extra_row_pixels, 0) * pixel_bytes;
         if (!given_output_.keep_size || output == nullptr) {
             layout.width = rect.right - rect.left;

@@ -78,12 +78,16 @@ private:
 
 class FrameCheckouts {
 public:
-    FrameCheckouts(CommandRecorder& recorder, WorldFormats& formats) : recorder_(recorder), formats_(formats) {}
+    FrameCheckouts(CommandRecorder& recorder, WorldFormats& formats)
+        : recorder_(recorder), formats_(formats)
+    {
+    }
     ~FrameCheckouts();
     FrameCheckouts(const FrameCheckouts&) = delete;
     FrameCheckouts& operator=(const FrameCheckouts&) = delete;
 
-    void begin(World* input, const FrameOutput& output, PF_PixelFormat reported_input_format, const WorldRules& rules);
+    void begin(World* input, const FrameOutput& output, PF_PixelFormat reported_input_format,
+               const WorldRules& rules);
     void end();
     World* input() const;
     // The world the module draws into: the caller's, or the host's own.
@@ -92,8 +96,8 @@ public:
     PF_Err pixel_format(const PF_EffectWorld* world, PF_PixelFormat* format);
 
     // Callback bodies; `call` carries the arguments and the injected fault.
-    PF_Err checkout_layer(LayerCheckoutCall call, const PF_RenderRequest* req, PF_CheckoutResult* result,
-                          const PF_RationalScale& pixel_aspect_ratio);
+    PF_Err checkout_layer(LayerCheckoutCall call, const PF_RenderRequest* req,
+                          PF_CheckoutResult* result, const PF_RationalScale& pixel_aspect_ratio);
     PF_Err checkout_layer_pixels(A_long checkout_id, PF_EffectWorld** pixels, bool null_world);
     PF_Err checkin_layer_pixels(A_long checkout_id, PF_Err injected);
     PF_Err checkout_output(PF_EffectWorld** output, bool null_world);
@@ -116,7 +120,10 @@ public:
     // Pre-render data the host let go of without calling the deleter.
     void count_pre_render_data_dropped();
 
-    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return checkout_layer_calls_; }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const
+    {
+        return checkout_layer_calls_;
+    }
     void clear_logs();
 
     // Adds this frame's counts to `a`.
@@ -140,8 +147,9 @@ private:
     std::unique_ptr<World> own_output_;  // the strict host's output, kept while its layout fits
     PF_LRect effect_result_rect_{};
     std::map<A_long, PF_CheckoutResult> layer_checkouts_;  // by checkout id, this frame
-    std::map<A_long, std::unique_ptr<PF_EffectWorld>> input_views_;  // by checkout id, this smart render
-    std::vector<PixelCheckout> pixel_checkouts_;          // this smart render
+    std::map<A_long, std::unique_ptr<PF_EffectWorld>>
+        input_views_;                             // by checkout id, this smart render
+    std::vector<PixelCheckout> pixel_checkouts_;  // this smart render
     std::vector<LayerCheckoutCall> checkout_layer_calls_;
     int layers_checked_out_ = 0;
     int layer_pixels_checked_out_ = 0;

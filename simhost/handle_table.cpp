@@ -136,7 +136,8 @@ void HandleTable::dispose(PF_Handle handle)
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = blocks_.find(handle);
     if (it == blocks_.end()) {
-        recorder_.violation("host_dispose_handle on a handle the host does not know (or disposed twice)");
+        recorder_.violation(
+            "host_dispose_handle on a handle the host does not know (or disposed twice)");
         return;
     }
     if (it->second->lock_depth != 0) {
@@ -159,7 +160,8 @@ A_HandleSize HandleTable::size(PF_Handle handle)
     return it->second->size;
 }
 
-PF_Err HandleTable::resize(A_HandleSize size, PF_Handle* handle, std::uint8_t fill, const HandleRules& rules)
+PF_Err HandleTable::resize(A_HandleSize size, PF_Handle* handle, std::uint8_t fill,
+                           const HandleRules& rules)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = handle == nullptr ? blocks_.end() : blocks_.find(*handle);
@@ -191,7 +193,8 @@ std::vector<std::uint8_t> HandleTable::contents(PF_Handle handle) const
     return it == blocks_.end() ? std::vector<std::uint8_t>{} : contents_of(*it->second);
 }
 
-std::vector<std::size_t> HandleTable::alive_from_command(int command_index, PF_Handle global_data) const
+std::vector<std::size_t> HandleTable::alive_from_command(int command_index,
+                                                         PF_Handle global_data) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::size_t> sizes;
@@ -211,7 +214,8 @@ void HandleTable::account(Accounting& a, PF_Handle global_data) const
     a.lock_calls = lock_calls_;
     a.unlock_calls = unlock_calls_;
     for (const auto& [handle, block] : blocks_) {
-        a.live_handles.push_back(HandleState{block->size, block->lock_depth, handle == global_data});
+        a.live_handles.push_back(
+            HandleState{block->size, block->lock_depth, handle == global_data});
     }
 }
 

@@ -46,7 +46,8 @@ public:
     void unlock(PF_Handle handle, const HandleRules& rules);
     void dispose(PF_Handle handle);
     A_HandleSize size(PF_Handle handle);
-    PF_Err resize(A_HandleSize size, PF_Handle* handle, std::uint8_t fill, const HandleRules& rules);
+    PF_Err resize(A_HandleSize size, PF_Handle* handle, std::uint8_t fill,
+                  const HandleRules& rules);
 
     // The handle's bytes as the module last left them; empty for an unknown handle.
     std::vector<std::uint8_t> contents(PF_Handle handle) const;

@@ -34,14 +34,18 @@ private:
     Frame* outer_;
 };
 
-double ratio(const PF_RationalScale& s) { return s.den == 0 ? 1.0 : static_cast<double>(s.num) / static_cast<double>(s.den); }
+double ratio(const PF_RationalScale& s)
+{
+    return s.den == 0 ? 1.0 : static_cast<double>(s.num) / static_cast<double>(s.den);
+}
 
 }  // namespace
 
 // ------------------------------------------------------------------ frames
 
-Frame::Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats, const HostConfig* shared_config,
-             const HostConfig& own_config, std::unique_ptr<ParamValues> values)
+Frame::Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats,
+             const HostConfig* shared_config, const HostConfig& own_config,
+             std::unique_ptr<ParamValues> values)
     : own_config_(own_config),
       config_(shared_config != nullptr ? shared_config : &own_config_),
       values_(std::move(values)),
@@ -51,7 +55,10 @@ Frame::Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats, const
     token_ = Token{kTokenMagic, &host, this};
 }
 
-PF_ProgPtr Frame::effect_ref() const { return reinterpret_cast<PF_ProgPtr>(const_cast<Token*>(&token_)); }
+PF_ProgPtr Frame::effect_ref() const
+{
+    return reinterpret_cast<PF_ProgPtr>(const_cast<Token*>(&token_));
+}
 
 // The C entry points the module calls. Context-free ones go to the active host
 // and the calling thread's frame; the others find their host and frame through
@@ -62,11 +69,13 @@ struct Callbacks {
     static Frame* frame_of(PF_ProgPtr ref, const char* what)
     {
         const auto* token = reinterpret_cast<const Frame::Token*>(ref);
-        if (token != nullptr && token->magic == kTokenMagic && token->host != nullptr && token->frame != nullptr) {
+        if (token != nullptr && token->magic == kTokenMagic && token->host != nullptr &&
+            token->frame != nullptr) {
             return token->frame;
         }
         if (Host* active = Host::active()) {
-            active->recorder_.violation(std::string(what) + " called with an effect_ref the host does not know");
+            active->recorder_.violation(std::string(what) +
+                                        " called with an effect_ref the host does not know");
         }
         return nullptr;
     }
@@ -107,7 +116,10 @@ struct Callbacks {
 
     // ---------------------------------------------------------------- handles
 
-    static const HandleRules& handle_rules(Host& host) { return current_frame(host).config().handles; }
+    static const HandleRules& handle_rules(Host& host)
+    {
+        return current_frame(host).config().handles;
+    }
 
     static PF_Handle new_handle(A_HandleSize size)
     {
@@ -164,8 +176,8 @@ struct Callbacks {
         host.recorder_.check_thread("add_param");
         return host.params_.add(index, def, host.record_call(CallKind::add_param));
     }
-    static PF_Err checkout_param(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_long time_step,
-                                 A_u_long time_scale, PF_ParamDef* param)
+    static PF_Err checkout_param(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time,
+                                 A_long time_step, A_u_long time_scale, PF_ParamDef* param)
     {
         Frame* frame = frame_of(ref, "checkout_param");
         if (frame == nullptr) {
@@ -173,11 +185,13 @@ struct Callbacks {
         }
         Host& host = host_of(*frame);
         host.recorder_.check_thread("checkout_param");
-        const CheckoutParamCall call{index, what_time, time_step, time_scale, host.record_call(CallKind::checkout_param)};
+        const CheckoutParamCall call{index, what_time, time_step, time_scale,
+                                     host.record_call(CallKind::checkout_param)};
         const World* input = frame->checkouts_.input();
         const HostConfig& config = frame->config();
-        const CheckoutContext context{input != nullptr ? input->effect_world() : nullptr, ratio(config.downsample_x),
-                                      ratio(config.downsample_y), frame->values_.get()};
+        const CheckoutContext context{input != nullptr ? input->effect_world() : nullptr,
+                                      ratio(config.downsample_x), ratio(config.downsample_y),
+                                      frame->values_.get()};
         return host.params_.checkout(call, param, context);
     }
     static PF_Err checkin_param(PF_ProgPtr ref, PF_ParamDef* param)
@@ -213,7 +227,8 @@ struct Callbacks {
         RegisterCall call{refcon, name != nullptr ? name : "", injected};
         if (injected == PF_Err_NONE) {
             if (id == nullptr) {
-                host.recorder_.violation("AEGP_RegisterWithAEGP with a null place for the plug-in id");
+                host.recorder_.violation(
+                    "AEGP_RegisterWithAEGP with a null place for the plug-in id");
                 call.result = PF_Err_BAD_CALLBACK_PARAM;
             } else {
                 *id = host.config_.plugin_id;
@@ -247,7 +262,8 @@ struct Callbacks {
         *threads = current_frame(host).config().threads;
         return PF_Err_NONE;
     }
-    static PF_Err iterate_generic(A_long iterations, void* refcon, PF_Err (*fn)(void*, A_long, A_long, A_long))
+    static PF_Err iterate_generic(A_long iterations, void* refcon,
+                                  PF_Err (*fn)(void*, A_long, A_long, A_long))
     {
         Host& host = active_or_die();
         host.recorder_.check_thread("iterate_generic");
@@ -264,8 +280,9 @@ struct Callbacks {
 
     // ---------------------------------------------------------------- layer checkouts
 
-    static PF_Err checkout_layer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id, const PF_RenderRequest* req,
-                                 A_long what_time, A_long time_step, A_u_long time_scale, PF_CheckoutResult* result)
+    static PF_Err checkout_layer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
+                                 const PF_RenderRequest* req, A_long what_time, A_long time_step,
+                                 A_u_long time_scale, PF_CheckoutResult* result)
     {
         Frame* frame = frame_of(ref, "checkout_layer");
         if (frame == nullptr) {
@@ -281,7 +298,8 @@ struct Callbacks {
         call.time_step = time_step;
         call.time_scale = time_scale;
         call.err = host.record_call(CallKind::checkout_layer);
-        return frame->checkouts_.checkout_layer(call, req, result, frame->config().pixel_aspect_ratio);
+        return frame->checkouts_.checkout_layer(call, req, result,
+                                                frame->config().pixel_aspect_ratio);
     }
     static PF_Err checkout_layer_pixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** pixels)
     {
@@ -295,7 +313,8 @@ struct Callbacks {
         if (const PF_Err injected = host.record_call(CallKind::checkout_layer_pixels)) {
             return injected;
         }
-        return frame->checkouts_.checkout_layer_pixels(checkout_id, pixels, host.faults_.null_input_world());
+        return frame->checkouts_.checkout_layer_pixels(checkout_id, pixels,
+                                                       host.faults_.null_input_world());
     }
     static PF_Err checkin_layer_pixels(PF_ProgPtr ref, A_long checkout_id)
     {
@@ -306,7 +325,9 @@ struct Callbacks {
         Host& host = host_of(*frame);
         host.recorder_.check_thread("checkin_layer_pixels");
         host.recorder_.event("checkin_layer_pixels");
-        return frame->checkouts_.checkin_layer_pixels(checkout_id, host.record_call(CallKind::checkin_layer_pixels));
+        return frame->checkouts_.checkin_layer_pixels(checkout_id,
+                                                      host.record_call(
+                                                          CallKind::checkin_layer_pixels));
     }
     static PF_Err checkout_output(PF_ProgPtr ref, PF_EffectWorld** output)
     {
@@ -402,7 +423,10 @@ void Host::set_global_data(PF_Handle handle)
 
 // ------------------------------------------------------------------ faults and logs
 
-void Host::refuse_suite(const std::string& name, int version) { faults_.refuse_suite(SuiteKey{name, version}); }
+void Host::refuse_suite(const std::string& name, int version)
+{
+    faults_.refuse_suite(SuiteKey{name, version});
+}
 
 void Host::fail_call(CallKind kind, int nth, PF_Err code, bool persistent)
 {
@@ -460,7 +484,8 @@ PF_InData Host::make_in_data(const Frame& frame) const
     in.effect_ref = frame.effect_ref();
     in.quality = 1;
     in.version = PF_SpecVersion{13, 28};
-    in.num_params = static_cast<A_long>(frame.values_ ? frame.values_->records.size() : params_.record_count());
+    in.num_params =
+        static_cast<A_long>(frame.values_ ? frame.values_->records.size() : params_.record_count());
     in.current_time = config.current_time;
     in.time_step = config.time_step;
     in.local_time_step = config.time_step;
@@ -477,8 +502,8 @@ PF_InData Host::make_in_data(const Frame& frame) const
     return in;
 }
 
-PF_Err Host::send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
-                  PF_LayerDef* output, void* extra, int* index)
+PF_Err Host::send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data,
+                  PF_ParamDef* params[], PF_LayerDef* output, void* extra, int* index)
 {
     if (entry_ == nullptr) {
         recorder_.violation("no module loaded");
@@ -500,8 +525,8 @@ void Host::check_nothing_left(int index, const std::string& label)
     }
 }
 
-PF_Err Host::call(PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output,
-                  void* extra)
+PF_Err Host::call(PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
+                  PF_LayerDef* output, void* extra)
 {
     int index = -1;
     const PF_Err err = send(*own_frame_, cmd, in_data, out_data, params, output, extra, &index);
@@ -518,7 +543,8 @@ PF_Err Host::call(PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_Param
     return err;
 }
 
-PF_Err Host::call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output, void* extra)
+PF_Err Host::call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output,
+                  void* extra)
 {
     PF_InData in = make_in_data();
     return call(cmd, in, out_data, params, output, extra);
@@ -542,8 +568,8 @@ std::vector<PF_ParamDef*> Host::param_array()
 
 Frame& Host::open_frame(const HostConfig& config, const ParamValues& values)
 {
-    std::unique_ptr<Frame> frame(
-        new Frame(*this, recorder_, formats_, nullptr, config, std::make_unique<ParamValues>(values)));
+    std::unique_ptr<Frame> frame(new Frame(*this, recorder_, formats_, nullptr, config,
+                                           std::make_unique<ParamValues>(values)));
     std::lock_guard<std::mutex> lock(frames_mutex_);
     frames_.push_back(std::move(frame));
     return *frames_.back();
@@ -554,12 +580,14 @@ void Host::begin_frame(World* input, World* output, PF_PixelFormat reported_inpu
     begin_frame(*own_frame_, input, FrameOutput{output, false, {}}, reported_input_format);
 }
 
-void Host::begin_frame(World* input, const FrameOutput& output, PF_PixelFormat reported_input_format)
+void Host::begin_frame(World* input, const FrameOutput& output,
+                       PF_PixelFormat reported_input_format)
 {
     begin_frame(*own_frame_, input, output, reported_input_format);
 }
 
-void Host::begin_frame(Frame& frame, World* input, const FrameOutput& output, PF_PixelFormat reported_input_format)
+void Host::begin_frame(Frame& frame, World* input, const FrameOutput& output,
+                       PF_PixelFormat reported_input_format)
 {
     frame.checkouts_.begin(input, output, reported_input_format, frame.config().worlds);
 }
@@ -594,7 +622,8 @@ void Host::delete_pre_render_data(Frame& frame, bool after_failure)
     frame.checkouts_.count_pre_render_data_deleted(true);
 }
 
-PF_Err Host::smart_pre_render(PF_PreRenderInput& input, PF_PreRenderOutput& output, PF_OutData& out_data)
+PF_Err Host::smart_pre_render(PF_PreRenderInput& input, PF_PreRenderOutput& output,
+                              PF_OutData& out_data)
 {
     return smart_pre_render(*own_frame_, input, output, out_data);
 }
@@ -610,11 +639,14 @@ PF_Err Host::smart_pre_render(Frame& frame, PF_PreRenderInput& input, PF_PreRend
     PF_InData in = make_in_data(frame);
     int index = -1;
     // As in the host, the smart commands get no parameter array: values are checked out.
-    const PF_Err err = send(frame, PF_Cmd_SMART_PRE_RENDER, in, out_data, nullptr, nullptr, &extra, &index);
+    const PF_Err err =
+        send(frame, PF_Cmd_SMART_PRE_RENDER, in, out_data, nullptr, nullptr, &extra, &index);
     frame.checkouts_.set_effect_result_rect(output.result_rect);
-    const bool handed_over = output.pre_render_data != nullptr && output.delete_pre_render_data_func != nullptr;
+    const bool handed_over =
+        output.pre_render_data != nullptr && output.delete_pre_render_data_func != nullptr;
     if (output.pre_render_data != nullptr) {
-        frame.checkouts_.hold_pre_render_data(HeldPreRenderData{output.pre_render_data, output.delete_pre_render_data_func});
+        frame.checkouts_.hold_pre_render_data(
+            HeldPreRenderData{output.pre_render_data, output.delete_pre_render_data_func});
     }
     if (err != PF_Err_NONE) {
         // No smart render follows a failed pre-render. What the module handed
@@ -640,7 +672,8 @@ PF_Err Host::smart_render(Frame& frame, PF_SmartRenderInput& input, PF_OutData& 
     PF_SmartRenderExtra extra{&input, &smart_render_callbacks_};
     PF_InData in = make_in_data(frame);
     int index = -1;
-    const PF_Err err = send(frame, PF_Cmd_SMART_RENDER, in, out_data, nullptr, nullptr, &extra, &index);
+    const PF_Err err =
+        send(frame, PF_Cmd_SMART_RENDER, in, out_data, nullptr, nullptr, &extra, &index);
     if (err != PF_Err_NONE && index >= 0) {
         check_nothing_left(index, "PF_Cmd_SMART_RENDER");
     }

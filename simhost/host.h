@@ -64,12 +64,12 @@ inline constexpr A_long kChannelMaskAlpha = 1;
 inline constexpr A_long kChannelMaskARGB = 15;
 
 struct HostConfig {
-    int threads = 4;                          // what AEGP_GetNumThreads reports
-    int pool_threads = 0;                     // workers that run iterate_generic; 0: `threads`
-    AEGP_PluginID plugin_id = 0x1234;         // what AEGP_RegisterWithAEGP writes
-    std::uint8_t handle_fill = 0xA5;          // every byte of a new handle
-    int layer_width = 640;                    // PF_InData width/height; point defaults are
-    int layer_height = 480;                   // converted from percent with them
+    int threads = 4;                   // what AEGP_GetNumThreads reports
+    int pool_threads = 0;              // workers that run iterate_generic; 0: `threads`
+    AEGP_PluginID plugin_id = 0x1234;  // what AEGP_RegisterWithAEGP writes
+    std::uint8_t handle_fill = 0xA5;   // every byte of a new handle
+    int layer_width = 640;             // PF_InData width/height; point defaults are
+    int layer_height = 480;            // converted from percent with them
     PF_RationalScale downsample_x{1, 1};
     PF_RationalScale downsample_y{1, 1};
     PF_RationalScale pixel_aspect_ratio{1, 1};
@@ -112,7 +112,10 @@ public:
     // The world the module draws into (after a smart render has begun).
     World* output() const { return checkouts_.output(); }
     void* pre_render_data() const { return checkouts_.pre_render_data(); }
-    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return checkouts_.checkout_layer_calls(); }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const
+    {
+        return checkouts_.checkout_layer_calls();
+    }
     const std::vector<IterateCall>& iterate_calls() const { return bands_.calls(); }
 
 private:
@@ -121,8 +124,9 @@ private:
 
     // With `own_config` the frame keeps a copy and its own parameter values;
     // without, it reads the host's configuration and records as they change.
-    Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats, const HostConfig* shared_config,
-          const HostConfig& own_config, std::unique_ptr<ParamValues> values);
+    Frame(Host& host, CommandRecorder& recorder, WorldFormats& formats,
+          const HostConfig* shared_config, const HostConfig& own_config,
+          std::unique_ptr<ParamValues> values);
 
     // What effect_ref points at: how callbacks with a context find their host and frame.
     struct Token {
@@ -163,15 +167,18 @@ public:
     PF_Err call(PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
                 PF_LayerDef* output, void* extra);
     // The same with a fresh make_in_data().
-    PF_Err call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[] = nullptr, PF_LayerDef* output = nullptr,
-                void* extra = nullptr);
+    PF_Err call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[] = nullptr,
+                PF_LayerDef* output = nullptr, void* extra = nullptr);
 
     PF_Handle global_data() const;
     void set_global_data(PF_Handle handle);
     // A handle's bytes as the module left them, read the way the host reads
     // them (never through the master pointer, which the module may not use
     // outside a lock either).
-    std::vector<std::uint8_t> handle_contents(PF_Handle handle) const { return handles_.contents(handle); }
+    std::vector<std::uint8_t> handle_contents(PF_Handle handle) const
+    {
+        return handles_.contents(handle);
+    }
 
     SPBasicSuite* basic_suite() { return &basic_suite_; }
     PF_ProgPtr effect_ref() const { return own_frame_->effect_ref(); }
@@ -201,8 +208,14 @@ public:
     // What checkout_param at `at` gives for the control, in the units it is keyed in.
     KeyValue value_at(int index, const KeyTime& at) const { return params_.value_at(index, at); }
 
-    const std::vector<CheckoutParamCall>& checkout_param_calls() const { return params_.checkout_calls(); }
-    const std::vector<UpdateParamUiCall>& update_param_ui_calls() const { return params_.update_ui_calls(); }
+    const std::vector<CheckoutParamCall>& checkout_param_calls() const
+    {
+        return params_.checkout_calls();
+    }
+    const std::vector<UpdateParamUiCall>& update_param_ui_calls() const
+    {
+        return params_.update_ui_calls();
+    }
     const std::vector<RegisterCall>& register_calls() const { return register_calls_; }
     void clear_call_logs();
 
@@ -219,7 +232,8 @@ public:
     // Sends PF_Cmd_SMART_PRE_RENDER. Afterwards the host holds the pre-render data;
     // if the command failed, the host deletes it at once or lets go of it
     // (HostConfig::delete_pre_render_data_after_failure).
-    PF_Err smart_pre_render(PF_PreRenderInput& input, PF_PreRenderOutput& output, PF_OutData& out_data);
+    PF_Err smart_pre_render(PF_PreRenderInput& input, PF_PreRenderOutput& output,
+                            PF_OutData& out_data);
     // Sends PF_Cmd_SMART_RENDER with the pre-render data the host holds. At its end
     // the host releases the layer-pixel checkouts the module left out.
     PF_Err smart_render(PF_SmartRenderInput& input, PF_OutData& out_data);
@@ -229,11 +243,17 @@ public:
     // The world the last smart render drew into.
     World* frame_output() const { return own_frame_->output(); }
 
-    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const { return own_frame_->checkout_layer_calls(); }
+    const std::vector<LayerCheckoutCall>& checkout_layer_calls() const
+    {
+        return own_frame_->checkout_layer_calls();
+    }
     const std::vector<IterateCall>& iterate_calls() const { return own_frame_->iterate_calls(); }
 
     // Worlds PF_GetPixelFormat knows, with the format it reports.
-    void register_world(const PF_EffectWorld* world, PF_PixelFormat format) { formats_.add(world, format); }
+    void register_world(const PF_EffectWorld* world, PF_PixelFormat format)
+    {
+        formats_.add(world, format);
+    }
     void unregister_world(const PF_EffectWorld* world) { formats_.remove(world); }
 
     // ------------------------------------------------------------ frames side by side
@@ -244,7 +264,8 @@ public:
     Frame& open_frame(const HostConfig& config, const ParamValues& values);
     // The calls above for `frame`. Different frames may be driven on different
     // threads at once; one frame's calls come from one thread at a time.
-    void begin_frame(Frame& frame, World* input, const FrameOutput& output, PF_PixelFormat reported_input_format);
+    void begin_frame(Frame& frame, World* input, const FrameOutput& output,
+                     PF_PixelFormat reported_input_format);
     PF_Err smart_pre_render(Frame& frame, PF_PreRenderInput& input, PF_PreRenderOutput& output,
                             PF_OutData& out_data);
     PF_Err smart_render(Frame& frame, PF_SmartRenderInput& input, PF_OutData& out_data);
@@ -260,7 +281,8 @@ public:
     void refuse_suite(const std::string& name, int version);
     // The nth call of `kind` from now on (1-based) fails with `code` (new_handle and
     // lock_handle return null instead). With `persistent`, every later one too.
-    void fail_call(CallKind kind, int nth, PF_Err code = PF_Err_INTERNAL_STRUCT_DAMAGED, bool persistent = false);
+    void fail_call(CallKind kind, int nth, PF_Err code = PF_Err_INTERNAL_STRUCT_DAMAGED,
+                   bool persistent = false);
     // checkout_layer_pixels / checkout_output succeed but yield a null world.
     void set_null_input_world(bool on) { faults_.set_null_input_world(on); }
     void set_null_output_world(bool on) { faults_.set_null_output_world(on); }
@@ -282,8 +304,8 @@ private:
     PF_InData make_in_data(const Frame& frame) const;
     // Sends a command for `frame` on the calling thread; `index` receives the
     // command's log index.
-    PF_Err send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data, PF_ParamDef* params[],
-                PF_LayerDef* output, void* extra, int* index);
+    PF_Err send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_data,
+                PF_ParamDef* params[], PF_LayerDef* output, void* extra, int* index);
     // A violation for each handle that command `index` made and left alive.
     void check_nothing_left(int index, const std::string& label);
     void delete_pre_render_data(Frame& frame, bool after_failure);

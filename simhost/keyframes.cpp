@@ -17,12 +17,17 @@ A_u_long scale_of(const KeyTime& t) { return t.scale == 0 ? 1 : t.scale; }
 int compare(const KeyTime& a, const KeyTime& b)
 {
     if (scale_of(a) == scale_of(b)) return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
-    const std::int64_t left = static_cast<std::int64_t>(a.value) * static_cast<std::int64_t>(scale_of(b));
-    const std::int64_t right = static_cast<std::int64_t>(b.value) * static_cast<std::int64_t>(scale_of(a));
+    const std::int64_t left =
+        static_cast<std::int64_t>(a.value) * static_cast<std::int64_t>(scale_of(b));
+    const std::int64_t right =
+        static_cast<std::int64_t>(b.value) * static_cast<std::int64_t>(scale_of(a));
     return left < right ? -1 : left > right ? 1 : 0;
 }
 
-double seconds(const KeyTime& t) { return static_cast<double>(t.value) / static_cast<double>(scale_of(t)); }
+double seconds(const KeyTime& t)
+{
+    return static_cast<double>(t.value) / static_cast<double>(scale_of(t));
+}
 
 // How far `at` lies from `from` towards `to` (from < at < to), 0 < u < 1. With one
 // time scale, as the host's own times have, this is one rounding of the ratio of
@@ -61,11 +66,13 @@ bool same_time(const KeyTime& a, const KeyTime& b) { return compare(a, b) == 0; 
 KeyValue value_at(PF_ParamType type, const std::vector<Keyframe>& keys, const KeyTime& at)
 {
     // The first key later than `at`; the one before it (if any) is at or before.
-    const auto next = std::upper_bound(keys.begin(), keys.end(), at,
-                                       [](const KeyTime& t, const Keyframe& k) { return earlier(t, k.time); });
+    const auto next =
+        std::upper_bound(keys.begin(), keys.end(), at,
+                         [](const KeyTime& t, const Keyframe& k) { return earlier(t, k.time); });
     if (next == keys.begin()) return keys.front().value;
     const Keyframe& before = *(next - 1);
-    if (next == keys.end() || same_time(before.time, at) || type == PF_Param_POPUP) return before.value;
+    if (next == keys.end() || same_time(before.time, at) || type == PF_Param_POPUP)
+        return before.value;
     const double u = fraction(before.time, next->time, at);
     KeyValue value;
     for (std::size_t c = 0; c < value.v.size(); ++c) {
@@ -91,8 +98,10 @@ KeyValue record_value(const PF_ParamDef& def)
         value.v[0] = def.u.ad.value;
         break;
     case PF_Param_COLOR:
-        value.v = {static_cast<double>(def.u.cd.value.alpha), static_cast<double>(def.u.cd.value.red),
-                   static_cast<double>(def.u.cd.value.green), static_cast<double>(def.u.cd.value.blue)};
+        value.v = {static_cast<double>(def.u.cd.value.alpha),
+                   static_cast<double>(def.u.cd.value.red),
+                   static_cast<double>(def.u.cd.value.green),
+                   static_cast<double>(def.u.cd.value.blue)};
         break;
     default:
         break;
@@ -104,10 +113,16 @@ void set_record_value(PF_ParamDef& def, const KeyValue& value)
 {
     // Values come from keys of valid values, so they fit; the clamps only keep a
     // conversion from ever leaving the target's range.
-    const auto within = [](double v, double low, double high) { return v >= low ? std::min(v, high) : low; };
+    const auto within = [](double v, double low, double high) {
+        return v >= low ? std::min(v, high) : low;
+    };
     const auto byte = [&](double v) { return static_cast<A_u_char>(within(v, 0.0, 255.0)); };
-    const auto fixed = [&](double v) { return static_cast<PF_Fixed>(within(v, -2147483647.0, 2147483647.0)); };
-    const auto whole = [&](double v) { return static_cast<A_long>(within(v, -2147483648.0, 2147483647.0)); };
+    const auto fixed = [&](double v) {
+        return static_cast<PF_Fixed>(within(v, -2147483647.0, 2147483647.0));
+    };
+    const auto whole = [&](double v) {
+        return static_cast<A_long>(within(v, -2147483648.0, 2147483647.0));
+    };
     switch (def.param_type) {
     case PF_Param_POPUP:
         def.u.pd.value = whole(value.v[0]);
@@ -122,7 +137,8 @@ void set_record_value(PF_ParamDef& def, const KeyValue& value)
         def.u.ad.value = fixed(value.v[0]);
         break;
     case PF_Param_COLOR:
-        def.u.cd.value = PF_Pixel{byte(value.v[0]), byte(value.v[1]), byte(value.v[2]), byte(value.v[3])};
+        def.u.cd.value =
+            PF_Pixel{byte(value.v[0]), byte(value.v[1]), byte(value.v[2]), byte(value.v[3])};
         break;
     default:
         break;

@@ -39,7 +39,8 @@ void* open_native(const std::string& path, std::string& error)
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
-        error = "dlopen failed for \"" + path + "\": " + (reason != nullptr ? reason : "unknown reason");
+        error = "dlopen failed for \"" + path +
+                "\": " + (reason != nullptr ? reason : "unknown reason");
     }
     return handle;
 }

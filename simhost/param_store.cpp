@@ -104,8 +104,9 @@ void ParamStore::add_key(int index, const Keyframe& key)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Keyframe>& keys = keys_[index];
-    const auto at = std::lower_bound(keys.begin(), keys.end(), key.time,
-                                     [](const Keyframe& k, const KeyTime& t) { return earlier(k.time, t); });
+    const auto at =
+        std::lower_bound(keys.begin(), keys.end(), key.time,
+                         [](const Keyframe& k, const KeyTime& t) { return earlier(k.time, t); });
     if (at != keys.end() && same_time(at->time, key.time)) {
         at->value = key.value;
     } else {
@@ -145,12 +146,14 @@ KeyValue ParamStore::value_locked(int index, const KeyTime& at) const
     return record_value(def);
 }
 
-PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param, const CheckoutContext& context)
+PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
+                            const CheckoutContext& context)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     CheckoutParamCall call = logged;
     const PF_ParamIndex index = call.index;
-    const std::vector<PF_ParamDef>& records = context.values != nullptr ? context.values->records : params_;
+    const std::vector<PF_ParamDef>& records =
+        context.values != nullptr ? context.values->records : params_;
     const auto& points = context.values != nullptr ? context.values->points : points_;
     const auto& keys = context.values != nullptr ? context.values->keys : keys_;
     if (call.result == PF_Err_NONE) {
@@ -168,8 +171,9 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
             const bool has_keys = keyed != keys.end() && !keyed->second.empty();
             const KeyTime at{call.what_time, call.time_scale};
             if (param->param_type == PF_Param_POINT) {
-                const KeyValue value = has_keys ? simhost::value_at(PF_Param_POINT, keyed->second, at)
-                                                : point_value(points, index);
+                const KeyValue value = has_keys
+                                           ? simhost::value_at(PF_Param_POINT, keyed->second, at)
+                                           : point_value(points, index);
                 param->u.td.x_value =
                     static_cast<PF_Fixed>(std::lround(value.v[0] * context.downsample_x * 65536.0));
                 param->u.td.y_value =
@@ -196,7 +200,8 @@ PF_Err ParamStore::checkin(PF_ParamDef* param, PF_Err injected)
     // An injected failure is still a check-in: the host takes the record back and
     // only reports the error.
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = std::find_if(out_.begin(), out_.end(), [param](const auto& out) { return out.first == param; });
+    auto it = std::find_if(out_.begin(), out_.end(),
+                           [param](const auto& out) { return out.first == param; });
     if (it == out_.end() && param != nullptr) {
         it = std::find_if(out_.begin(), out_.end(), [param](const auto& out) {
             return out.second == param->uu.id && out.first->param_type == param->param_type;

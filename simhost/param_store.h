@@ -56,7 +56,6 @@ struct CheckoutContext {
     const ParamValues* values = nullptr;  // the frame's own values; null: the host's records
 };
 
-
 class ParamStore {
 public:
     explicit ParamStore(CommandRecorder& recorder) : recorder_(recorder) {}
@@ -64,7 +63,8 @@ public:
     // The callbacks' bodies; `injected` is the fault planned for the call. A
     // checkout gives the value at the call's time (what_time / time_scale).
     PF_Err add(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected);
-    PF_Err checkout(const CheckoutParamCall& call, PF_ParamDef* param, const CheckoutContext& context);
+    PF_Err checkout(const CheckoutParamCall& call, PF_ParamDef* param,
+                    const CheckoutContext& context);
     PF_Err checkin(PF_ParamDef* param, PF_Err injected);
     PF_Err update_ui(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected);
 

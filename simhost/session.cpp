@@ -38,7 +38,10 @@ std::string number(double v)
     return text;
 }
 
-std::string control(const ParamInfo& p) { return "\"" + p.name + "\" (parameter " + std::to_string(p.index) + ")"; }
+std::string control(const ParamInfo& p)
+{
+    return "\"" + p.name + "\" (parameter " + std::to_string(p.index) + ")";
+}
 
 }  // namespace
 
@@ -66,7 +69,8 @@ const char* param_type_name(PF_ParamType type)
 
 bool ParamInfo::shown_as_percent() const
 {
-    return type == PF_Param_FIX_SLIDER && (declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
+    return type == PF_Param_FIX_SLIDER &&
+           (declared.u.fd.display_flags & PF_ValueDisplayFlag_PERCENT) != 0;
 }
 
 Session::Session(HostConfig config) : config_(config) {}
@@ -105,7 +109,8 @@ AboutResult Session::about()
 {
     AboutResult result;
     result.err = send(PF_Cmd_ABOUT, true);
-    result.text.assign(last_out_.return_msg, strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
+    result.text.assign(last_out_.return_msg,
+                       strnlen(last_out_.return_msg, sizeof last_out_.return_msg));
     return result;
 }
 
@@ -198,11 +203,12 @@ Status Session::check_index(int index, PF_ParamType type, const char* what) cons
 {
     const ParamInfo* p = param(index);
     if (p == nullptr) {
-        return Status::failure("there is no parameter " + std::to_string(index) + " (the effect declared " +
-                               std::to_string(params_.size()) + ")");
+        return Status::failure("there is no parameter " + std::to_string(index) +
+                               " (the effect declared " + std::to_string(params_.size()) + ")");
     }
     if (p->type != type) {
-        return Status::failure(control(*p) + " is a " + param_type_name(p->type) + ", not a " + what);
+        return Status::failure(control(*p) + " is a " + param_type_name(p->type) + ", not a " +
+                               what);
     }
     return Status{};
 }
@@ -215,8 +221,9 @@ Status range_check(const ParamInfo& p, double value, const char* unit)
         return Status{};
     }
     if (!(value >= p.valid_min && value <= p.valid_max)) {
-        return Status::failure(control(p) + " accepts " + number(p.valid_min) + " to " + number(p.valid_max) +
-                               unit + "; " + number(value) + " is outside that range");
+        return Status::failure(control(p) + " accepts " + number(p.valid_min) + " to " +
+                               number(p.valid_max) + unit + "; " + number(value) +
+                               " is outside that range");
     }
     return Status{};
 }
@@ -250,8 +257,8 @@ Status Session::set_popup(int index, int choice, std::optional<KeyTime> at)
         for (std::size_t i = 0; i < p.choices.size(); ++i) {
             text += (i == 0 ? " (" : ", ") + std::to_string(i + 1) + " \"" + p.choices[i] + "\"";
         }
-        return Status::failure(text + (p.choices.empty() ? "" : ")") + "; " + std::to_string(choice) +
-                               " is outside that range");
+        return Status::failure(text + (p.choices.empty() ? "" : ")") + "; " +
+                               std::to_string(choice) + " is outside that range");
     }
     store(index, KeyValue{{static_cast<double>(choice)}}, at);
     return Status{};
@@ -288,7 +295,8 @@ Status Session::set_angle(int index, double degrees, std::optional<KeyTime> at)
     }
     // Strictly inside +-32768 once rounded to 16.16, or it would wrap.
     if (!std::isfinite(degrees) || std::fabs(std::round(degrees * 65536.0)) > 2147483647.0) {
-        return Status::failure(control(*param(index)) + " accepts angles between -32768 and 32768 degrees; " +
+        return Status::failure(control(*param(index)) +
+                               " accepts angles between -32768 and 32768 degrees; " +
                                number(degrees) + " is outside that range");
     }
     if (Status st = range_check(*param(index), degrees, " degrees"); !st) {
@@ -304,8 +312,8 @@ Status Session::set_color(int index, PF_Pixel color, std::optional<KeyTime> at)
         return st;
     }
     store(index,
-          KeyValue{{static_cast<double>(color.alpha), static_cast<double>(color.red), static_cast<double>(color.green),
-                    static_cast<double>(color.blue)}},
+          KeyValue{{static_cast<double>(color.alpha), static_cast<double>(color.red),
+                    static_cast<double>(color.green), static_cast<double>(color.blue)}},
           at);
     return Status{};
 }
@@ -371,7 +379,8 @@ HostConfig frame_config(const HostConfig& base, const RenderOptions& options)
 
 // One frame through `frame`: the layer, pre-render, the smart renders, the end
 // of the frame. `last_out` is the PF_OutData of the last command sent.
-RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options, PF_OutData& last_out)
+RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options,
+                          PF_OutData& last_out)
 {
     RenderResult result;
     // The frame's worlds: the caller's, used in place, or made here for it.
@@ -458,13 +467,15 @@ RenderResult render_frame(Host& host, Frame& frame, const RenderOptions& options
     }
     host.end_frame(frame);
 
-    result.return_msg.assign(last_out.return_msg, strnlen(last_out.return_msg, sizeof last_out.return_msg));
+    result.return_msg.assign(last_out.return_msg,
+                             strnlen(last_out.return_msg, sizeof last_out.return_msg));
     result.out_flags = last_out.out_flags;
     const auto& checkouts = frame.checkout_layer_calls();
     result.layer_checkouts.assign(checkouts.begin() + static_cast<std::ptrdiff_t>(checkouts_before),
                                   checkouts.end());
     const auto& iterations = frame.iterate_calls();
-    result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before), iterations.end());
+    result.iterations.assign(iterations.begin() + static_cast<std::ptrdiff_t>(iterations_before),
+                             iterations.end());
     if (in_place) {
         return result;
     }
@@ -511,7 +522,8 @@ std::vector<RenderResult> Session::render_together(const std::vector<FrameJob>& 
     }
     std::vector<Frame*> frames;
     for (const FrameJob& job : jobs) {
-        frames.push_back(&host_->open_frame(frame_config(host_->config(), job.options), job.values));
+        frames.push_back(
+            &host_->open_frame(frame_config(host_->config(), job.options), job.values));
     }
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -526,7 +538,8 @@ std::vector<RenderResult> Session::render_together(const std::vector<FrameJob>& 
     return results;
 }
 
-PF_Err Session::raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[], PF_LayerDef* output, void* extra)
+PF_Err Session::raw_call(PF_Cmd cmd, PF_OutData& out_data, PF_ParamDef* params[],
+                         PF_LayerDef* output, void* extra)
 {
     if (!host_) {
         return PF_Err_INVALID_CALLBACK;

@@ -139,7 +139,7 @@ struct RenderResult {
     std::string return_msg;           // of the last command sent
     PF_OutFlags out_flags = 0;        // of the last command sent
     World input;
-    World output;               // after the last smart render
+    World output;                // after the last smart render
     std::vector<World> outputs;  // after each smart render
     PF_PreRenderOutput pre_render_output{};
     std::vector<LayerCheckoutCall> layer_checkouts;
@@ -180,7 +180,8 @@ public:
     // removed); with it, the value becomes the control's key at that time
     // (keyframes.h), replacing a key at the same time.
     Status set_popup(int index, int choice, std::optional<KeyTime> at = std::nullopt);
-    Status set_point(int index, double x, double y, std::optional<KeyTime> at = std::nullopt);  // layer pixels
+    Status set_point(int index, double x, double y,
+                     std::optional<KeyTime> at = std::nullopt);  // layer pixels
     Status set_float(int index, double value, std::optional<KeyTime> at = std::nullopt);
     Status set_angle(int index, double degrees, std::optional<KeyTime> at = std::nullopt);
     Status set_color(int index, PF_Pixel color, std::optional<KeyTime> at = std::nullopt);

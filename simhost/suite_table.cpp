@@ -10,9 +10,9 @@ const void* SuiteTable::find(const SuiteKey& key) const
         velkor::SuiteId id;
         const void* table;
     } served[] = {
-        {velkor::kHandleSuite, &handle},     {velkor::kUtilitySuite, &utility},
+        {velkor::kHandleSuite, &handle},          {velkor::kUtilitySuite, &utility},
         {velkor::kParamUtilsSuite, &param_utils}, {velkor::kWorldSuite, &world},
-        {velkor::kIterateSuite, &aegp_iterate}, {velkor::kIterate8Suite, &iterate8},
+        {velkor::kIterateSuite, &aegp_iterate},   {velkor::kIterate8Suite, &iterate8},
     };
     for (const auto& suite : served) {
         if (key.name == suite.id.name && key.version == suite.id.version) {
@@ -39,7 +39,8 @@ SPErr SuiteTable::acquire(const SuiteKey& key, bool refused, const void** suite)
         }
     });
     if (suite == nullptr) {
-        recorder_.violation("AcquireSuite " + key.text() + " called with a null place for the suite");
+        recorder_.violation("AcquireSuite " + key.text() +
+                            " called with a null place for the suite");
         return kSPSuiteNotFoundError;
     }
     *suite = served;

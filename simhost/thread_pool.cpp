@@ -48,7 +48,8 @@ void ThreadPool::work(int thread_index)
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] {
-            return stopping_ || (job_ != nullptr && next_ < iterations_ && !(one_at_a_time_ && running_one_));
+            return stopping_ ||
+                   (job_ != nullptr && next_ < iterations_ && !(one_at_a_time_ && running_one_));
         });
         if (stopping_) {
             return;

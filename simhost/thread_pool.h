@@ -24,7 +24,8 @@ public:
     // Runs job(thread_index, i) for every i in 0..iterations-1 on the workers and
     // returns when all have finished. With `one_at_a_time` the iterations still run
     // on the workers, but strictly one after another in order of i.
-    void run(int iterations, const std::function<void(int thread_index, int i)>& job, bool one_at_a_time = false);
+    void run(int iterations, const std::function<void(int thread_index, int i)>& job,
+             bool one_at_a_time = false);
 
 private:
     void work(int thread_index);

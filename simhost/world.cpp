@@ -41,8 +41,11 @@ std::string pixel_format_name(PF_PixelFormat format)
 World::World(const WorldSpec& world_spec) : spec_(world_spec) { build(); }
 
 World::World(const World& other)
-    : spec_(other.spec_), pixel_bytes_(other.pixel_bytes_), storage_(other.storage_),
-      row0_offset_(other.row0_offset_), world_(other.world_)
+    : spec_(other.spec_),
+      pixel_bytes_(other.pixel_bytes_),
+      storage_(other.storage_),
+      row0_offset_(other.row0_offset_),
+      world_(other.world_)
 {
     rebind();
 }
@@ -61,8 +64,11 @@ World& World::operator=(const World& other)
 }
 
 World::World(World&& other) noexcept
-    : spec_(other.spec_), pixel_bytes_(other.pixel_bytes_), storage_(std::move(other.storage_)),
-      row0_offset_(other.row0_offset_), world_(other.world_)
+    : spec_(other.spec_),
+      pixel_bytes_(other.pixel_bytes_),
+      storage_(std::move(other.storage_)),
+      row0_offset_(other.row0_offset_),
+      world_(other.world_)
 {
     rebind();
 }
@@ -89,7 +95,8 @@ void World::build()
     if (pixel_bytes_ == 0) {
         pixel_bytes_ = std::max(spec_.unknown_format_pixel_bytes, 1);
     }
-    const std::size_t stride = static_cast<std::size_t>(spec_.width) * pixel_bytes_ + spec_.row_padding;
+    const std::size_t stride =
+        static_cast<std::size_t>(spec_.width) * pixel_bytes_ + spec_.row_padding;
     storage_.assign(2 * kGuardBytes + stride * spec_.height, kGuardByte);
     row0_offset_ = kGuardBytes;
     if (spec_.bottom_up && spec_.height > 0) {
@@ -108,9 +115,15 @@ void World::build()
     fill_bytes(0);
 }
 
-void World::rebind() { world_.data = reinterpret_cast<PF_PixelPtr>(storage_.data() + row0_offset_); }
+void World::rebind()
+{
+    world_.data = reinterpret_cast<PF_PixelPtr>(storage_.data() + row0_offset_);
+}
 
-std::uint8_t* World::row(int y) { return storage_.data() + row0_offset_ + static_cast<std::ptrdiff_t>(y) * world_.rowbytes; }
+std::uint8_t* World::row(int y)
+{
+    return storage_.data() + row0_offset_ + static_cast<std::ptrdiff_t>(y) * world_.rowbytes;
+}
 
 const std::uint8_t* World::row(int y) const
 {
@@ -181,8 +194,9 @@ bool World::same_pixels(const World& other) const { return first_difference(othe
 std::string World::first_difference(const World& other) const
 {
     if (spec_.width != other.spec_.width || spec_.height != other.spec_.height) {
-        return "sizes differ: " + std::to_string(spec_.width) + "x" + std::to_string(spec_.height) + " versus " +
-               std::to_string(other.spec_.width) + "x" + std::to_string(other.spec_.height);
+        return "sizes differ: " + std::to_string(spec_.width) + "x" + std::to_string(spec_.height) +
+               " versus " + std::to_string(other.spec_.width) + "x" +
+               std::to_string(other.spec_.height);
     }
     if (pixel_bytes_ != other.pixel_bytes_) {
         return "pixel sizes differ: " + std::to_string(pixel_bytes_) + " versus " +
@@ -193,8 +207,8 @@ std::string World::first_difference(const World& other) const
             const std::uint8_t* a = pixel_address(x, y);
             const std::uint8_t* b = other.pixel_address(x, y);
             if (std::memcmp(a, b, static_cast<std::size_t>(pixel_bytes_)) != 0) {
-                std::string text = "first difference at pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                                   "): bytes";
+                std::string text = "first difference at pixel (" + std::to_string(x) + ", " +
+                                   std::to_string(y) + "): bytes";
                 char hex[8];
                 for (int i = 0; i < pixel_bytes_; ++i) {
                     std::snprintf(hex, sizeof hex, " %02X", a[i]);

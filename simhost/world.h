@@ -71,7 +71,10 @@ public:
 
     std::uint8_t* row(int y);
     const std::uint8_t* row(int y) const;
-    std::uint8_t* pixel_address(int x, int y) { return row(y) + static_cast<std::ptrdiff_t>(x) * pixel_bytes_; }
+    std::uint8_t* pixel_address(int x, int y)
+    {
+        return row(y) + static_cast<std::ptrdiff_t>(x) * pixel_bytes_;
+    }
     const std::uint8_t* pixel_address(int x, int y) const
     {
         return row(y) + static_cast<std::ptrdiff_t>(x) * pixel_bytes_;

@@ -23,9 +23,15 @@ std::size_t at(const FileImage& image, int x, int y, int c = 0)
     return (static_cast<std::size_t>(y) * image.width + x) * image.channels + c;
 }
 
-bool has_line(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has_line(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
-bool starts(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool starts(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
 
 // ------------------------------------------------------------------ alpha
 
@@ -48,7 +54,8 @@ World alpha_steps_frame(int depth)
 
 // One pixel's channels as a file holds them, by the documented rules: the
 // host's depth converted to the file's, then premultiplied in the file's units.
-std::array<double, 4> expected_file_pixel(const World& frame, int x, OIIO::TypeDesc type, bool premultiplied)
+std::array<double, 4> expected_file_pixel(const World& frame, int x, OIIO::TypeDesc type,
+                                          bool premultiplied)
 {
     std::array<double, 4> v{};
     const int depth = simhost::bit_depth(frame.format());
@@ -61,9 +68,11 @@ std::array<double, 4> expected_file_pixel(const World& frame, int x, OIIO::TypeD
                                                     : static_cast<float>(h / 255.0);
         } else if (depth == 16) {
             const PF_Pixel16& p = frame.at<PF_Pixel16>(x, 0);
-            const std::uint32_t h = std::array<std::uint16_t, 4>{p.red, p.green, p.blue, p.alpha}[c];
-            v[c] = type == OIIO::TypeDesc::UINT16 ? velkorramp::host16_to_file16(static_cast<std::uint16_t>(h))
-                                                  : static_cast<float>(h / 32768.0);
+            const std::uint32_t h =
+                std::array<std::uint16_t, 4>{p.red, p.green, p.blue, p.alpha}[c];
+            v[c] = type == OIIO::TypeDesc::UINT16
+                       ? velkorramp::host16_to_file16(static_cast<std::uint16_t>(h))
+                       : static_cast<float>(h / 32768.0);
         } else {
             const PF_PixelFloat& p = frame.at<PF_PixelFloat>(x, 0);
             v[c] = std::array<float, 4>{p.red, p.green, p.blue, p.alpha}[c];
@@ -72,9 +81,12 @@ std::array<double, 4> expected_file_pixel(const World& frame, int x, OIIO::TypeD
     if (premultiplied) {
         for (int c = 0; c < 3; ++c) {
             if (type == OIIO::TypeDesc::UINT8) {
-                v[c] = (static_cast<std::uint32_t>(v[c]) * static_cast<std::uint32_t>(v[3]) + 127) / 255;
+                v[c] = (static_cast<std::uint32_t>(v[c]) * static_cast<std::uint32_t>(v[3]) + 127) /
+                       255;
             } else if (type == OIIO::TypeDesc::UINT16) {
-                v[c] = (static_cast<std::uint32_t>(v[c]) * static_cast<std::uint32_t>(v[3]) + 32767) / 65535;
+                v[c] =
+                    (static_cast<std::uint32_t>(v[c]) * static_cast<std::uint32_t>(v[3]) + 32767) /
+                    65535;
             } else {
                 v[c] = static_cast<float>(v[c]) * static_cast<float>(v[3]);
             }
@@ -121,8 +133,11 @@ TEST_F(Conventions, EachContainerHoldsAlphaItsOwnWayAtEveryDepth)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        std::vector<std::string> args{"render", "--input", path("steps.png"), "--depth", c.depth, "--type", "alpha",
-                                      "--start-alpha", "100", "--end-alpha", "100", "-o", path(c.file)};
+        std::vector<std::string> args{"render",      "--input",       path("steps.png"),
+                                      "--depth",     c.depth,         "--type",
+                                      "alpha",       "--start-alpha", "100",
+                                      "--end-alpha", "100",           "-o",
+                                      path(c.file)};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const ProcessResult r = run(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -130,7 +145,8 @@ TEST_F(Conventions, EachContainerHoldsAlphaItsOwnWayAtEveryDepth)
         ASSERT_EQ(image.format, c.stored);
         const World frame = alpha_steps_frame(std::stoi(c.depth));
         for (int x = 0; x < 3; ++x) {
-            const std::array<double, 4> want = expected_file_pixel(frame, x, c.stored, c.premultiplied);
+            const std::array<double, 4> want =
+                expected_file_pixel(frame, x, c.stored, c.premultiplied);
             for (int ch = 0; ch < 4; ++ch) {
                 const double got = !image.u8.empty()    ? image.u8[at(image, x, 0, ch)]
                                    : !image.u16.empty() ? image.u16[at(image, x, 0, ch)]
@@ -140,7 +156,8 @@ TEST_F(Conventions, EachContainerHoldsAlphaItsOwnWayAtEveryDepth)
         }
         if (c.file.ends_with(".tif")) {
             // The file says which it holds.
-            EXPECT_EQ(read_spec(path(c.file)).get_int_attribute("tiff:UnassociatedAlpha"), c.premultiplied ? 0 : 1);
+            EXPECT_EQ(read_spec(path(c.file)).get_int_attribute("tiff:UnassociatedAlpha"),
+                      c.premultiplied ? 0 : 1);
         }
     }
     // The 8-bit premultiplied values, written out: round(c * a / 255).
@@ -153,7 +170,8 @@ TEST_F(Conventions, PremultipliedInputsAreDividedByAlphaOnReading)
 {
     // OpenEXR is premultiplied: (0.2, 0.1, 0.05) at alpha 0.25 is straight
     // (0.8, 0.4, 0.2); alpha 0 keeps its (black) colour; alpha 1 is unchanged.
-    const std::vector<float> premultiplied{0.2f, 0.1f, 0.05f, 0.25f, 0, 0, 0, 0, 0.3f, 0.6f, 0.9f, 1};
+    const std::vector<float> premultiplied{0.2f, 0.1f, 0.05f, 0.25f, 0,    0,
+                                           0,    0,    0.3f,  0.6f,  0.9f, 1};
     OIIO::ImageSpec exr(3, 1, 4, OIIO::TypeDesc::FLOAT);
     write_file(path("in.exr"), exr, premultiplied);
     // A TIFF written without the unassociated hint says its alpha is associated.
@@ -165,10 +183,11 @@ TEST_F(Conventions, PremultipliedInputsAreDividedByAlphaOnReading)
         ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT8, samples.data()));
         ASSERT_TRUE(out->close());
     }
-    const std::vector<std::string> keep{"--type", "alpha", "--start-alpha", "100", "--end-alpha", "100"};
+    const std::vector<std::string> keep{"--type", "alpha",       "--start-alpha",
+                                        "100",    "--end-alpha", "100"};
     for (const std::string in : {"in.exr", "in.tif"}) {
-        std::vector<std::string> args{"render", "--input", path(in), "--output-depth", "float", "-o",
-                                      path(in + ".out.tif")};
+        std::vector<std::string> args{
+            "render", "--input", path(in), "--output-depth", "float", "-o", path(in + ".out.tif")};
         args.insert(args.end(), keep.begin(), keep.end());
         const ProcessResult r = run(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -199,7 +218,8 @@ OIIO::ImageBuf over_black(const fs::path& file, bool straight)
     OIIO::ImageBuf image(file.string(), 0, 0, nullptr, &config);
     EXPECT_TRUE(image.read(0, 0, true, OIIO::TypeDesc::FLOAT)) << image.geterror();
     if (straight) image = OIIO::ImageBufAlgo::premult(image);
-    OIIO::ImageBuf black(OIIO::ImageSpec(image.spec().width, image.spec().height, 4, OIIO::TypeDesc::FLOAT));
+    OIIO::ImageBuf black(
+        OIIO::ImageSpec(image.spec().width, image.spec().height, 4, OIIO::TypeDesc::FLOAT));
     const float opaque_black[4] = {0, 0, 0, 1};
     OIIO::ImageBufAlgo::fill(black, opaque_black);
     return OIIO::ImageBufAlgo::over(image, black);
@@ -210,21 +230,25 @@ TEST_F(Conventions, AlphaRenderComposesTheSameFromOpenExrAndPng)
     std::vector<std::uint8_t> photo;
     for (int y = 0; y < 12; ++y) {
         for (int x = 0; x < 40; ++x) {
-            photo.insert(photo.end(), {static_cast<std::uint8_t>(255 - x * 3), static_cast<std::uint8_t>(y * 20),
-                                       static_cast<std::uint8_t>(100 + x), 255});
+            photo.insert(photo.end(),
+                         {static_cast<std::uint8_t>(255 - x * 3), static_cast<std::uint8_t>(y * 20),
+                          static_cast<std::uint8_t>(100 + x), 255});
         }
     }
     write_file(path("photo.png"), 40, 12, 4, OIIO::TypeDesc::UINT8, photo);
     for (const std::string out : {"a.exr", "a.png"}) {
-        std::vector<std::string> args{"render", "--input", path("photo.png"), "--type", "alpha", "-o", path(out)};
+        std::vector<std::string> args{"render", "--input", path("photo.png"), "--type",
+                                      "alpha",  "-o",      path(out)};
         if (out == "a.exr") args.insert(args.end(), {"--depth", "32"});
         const ProcessResult r = run(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
     }
     const OIIO::ImageBuf exr = over_black(path("a.exr"), false);
     const OIIO::ImageBuf png = over_black(path("a.png"), true);
-    const OIIO::ImageBufAlgo::CompareResults diff = OIIO::ImageBufAlgo::compare(exr, png, 1.0f / 255, 1.0f / 255);
-    EXPECT_EQ(diff.nfail, 0u) << "largest difference " << diff.maxerror << " at " << diff.maxx << "," << diff.maxy;
+    const OIIO::ImageBufAlgo::CompareResults diff =
+        OIIO::ImageBufAlgo::compare(exr, png, 1.0f / 255, 1.0f / 255);
+    EXPECT_EQ(diff.nfail, 0u) << "largest difference " << diff.maxerror << " at " << diff.maxx
+                              << "," << diff.maxy;
     // Where the ramp has nearly faded the photo must be nearly black, not the
     // photo at full brightness.
     float faded[4];
@@ -242,9 +266,11 @@ TEST_F(Conventions, ColourSpacesAreStatedAndConvertedByValue)
     // A float TIFF that says nothing is sRGB: 0.5 is linear 0.214041.
     write_file(path("half-grey.tif"), 2, 1, 4, OIIO::TypeDesc::FLOAT,
                std::vector<float>{0.5f, 0.5f, 0.5f, 1, 0.5f, 0.5f, 0.5f, 1});
-    const std::vector<std::string> keep{"--type", "alpha", "--start-alpha", "100", "--end-alpha", "100"};
-    std::vector<std::string> to_linear{"render", "--input", path("half-grey.tif"), "--output-colorspace", "linear",
-                                       "-o", path("lin.exr")};
+    const std::vector<std::string> keep{"--type", "alpha",       "--start-alpha",
+                                        "100",    "--end-alpha", "100"};
+    std::vector<std::string> to_linear{
+        "render", "--input", path("half-grey.tif"), "--output-colorspace",
+        "linear", "-o",      path("lin.exr")};
     to_linear.insert(to_linear.end(), keep.begin(), keep.end());
     ProcessResult r = run(to_linear);
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -262,8 +288,8 @@ TEST_F(Conventions, ColourSpacesAreStatedAndConvertedByValue)
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(read_file(path("same.exr")).f32, lin.f32);
-    std::vector<std::string> back{"render", "--input", path("lin.exr"), "--output-colorspace", "sRGB",
-                                  "-o", path("back.tif")};
+    std::vector<std::string> back{"render", "--input", path("lin.exr"), "--output-colorspace",
+                                  "sRGB",   "-o",      path("back.tif")};
     back.insert(back.end(), keep.begin(), keep.end());
     r = run(back);
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -271,8 +297,8 @@ TEST_F(Conventions, ColourSpacesAreStatedAndConvertedByValue)
     EXPECT_EQ(read_spec(path("back.tif")).get_string_attribute("oiio:ColorSpace"), "sRGB");
 
     // The input converted into a chosen working space as it is read.
-    std::vector<std::string> working{"render", "--input", path("half-grey.tif"), "--working-space", "linear",
-                                     "-o", path("working.tif")};
+    std::vector<std::string> working{"render", "--input", path("half-grey.tif"), "--working-space",
+                                     "linear", "-o",      path("working.tif")};
     working.insert(working.end(), keep.begin(), keep.end());
     r = run(working);
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -307,23 +333,26 @@ TEST_F(Conventions, ColourSpacesAreStatedAndConvertedByValue)
 
 TEST_F(Conventions, AnOcioConfigTheUserNamesIsUsed)
 {
-    std::ofstream(path("tiny.ocio")) << "ocio_profile_version: 2\n"
-                                        "roles:\n  default: lin\n  scene_linear: lin\n"
-                                        "displays:\n  screen:\n    - !<View> {name: raw, colorspace: lin}\n"
-                                        "colorspaces:\n"
-                                        "  - !<ColorSpace>\n    name: lin\n"
-                                        "  - !<ColorSpace>\n    name: g2\n"
-                                        "    to_scene_reference: !<ExponentTransform> {value: [2, 2, 2, 1]}\n";
+    std::ofstream(path("tiny.ocio"))
+        << "ocio_profile_version: 2\n"
+           "roles:\n  default: lin\n  scene_linear: lin\n"
+           "displays:\n  screen:\n    - !<View> {name: raw, colorspace: lin}\n"
+           "colorspaces:\n"
+           "  - !<ColorSpace>\n    name: lin\n"
+           "  - !<ColorSpace>\n    name: g2\n"
+           "    to_scene_reference: !<ExponentTransform> {value: [2, 2, 2, 1]}\n";
     write_file(path("quarter.exr"), 2, 1, 4, OIIO::TypeDesc::FLOAT,
                std::vector<float>{0.25f, 0.25f, 0.25f, 1, 0.25f, 0.25f, 0.25f, 1});
     const std::string env = "OCIO='" + path("tiny.ocio").string() + "' ";
-    const ProcessResult r = run({"render", "--input", path("quarter.exr"), "--type", "alpha", "--start-alpha", "100",
-                                 "--end-alpha", "100", "--output-colorspace", "g2", "-o", path("g.exr")},
-                                env);
+    const ProcessResult r =
+        run({"render", "--input", path("quarter.exr"), "--type", "alpha", "--start-alpha", "100",
+             "--end-alpha", "100", "--output-colorspace", "g2", "-o", path("g.exr")},
+            env);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NEAR(read_file(path("g.exr")).f32[0], 0.5f, 1e-6f);
     EXPECT_EQ(read_spec(path("g.exr")).get_string_attribute("colorSpace"), "g2");
-    const ProcessResult unknown = run({"render", "--size", "2x2", "--working-space", "sRGB", "-o", path("x.png")}, env);
+    const ProcessResult unknown =
+        run({"render", "--size", "2x2", "--working-space", "sRGB", "-o", path("x.png")}, env);
     EXPECT_EQ(unknown.exit_code, 2);
     EXPECT_TRUE(has_line(unknown.err, "use lin, g2")) << unknown.err;
 }
@@ -340,10 +369,12 @@ TEST_F(Conventions, DataAndDisplayWindowsSurviveTheRender)
     spec.full_height = 30;
     std::vector<float> pixels;
     for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 20; ++x) pixels.insert(pixels.end(), {x / 20.0f, 0.5f, y / 10.0f, 1.0f});
+        for (int x = 0; x < 20; ++x)
+            pixels.insert(pixels.end(), {x / 20.0f, 0.5f, y / 10.0f, 1.0f});
     }
     write_file(path("window.exr"), spec, pixels);
-    const std::vector<std::string> keep{"--type", "alpha", "--start-alpha", "100", "--end-alpha", "100"};
+    const std::vector<std::string> keep{"--type", "alpha",       "--start-alpha",
+                                        "100",    "--end-alpha", "100"};
     for (const std::string out : {"w.exr", "w.tif", "w.png", "w.jpg", "moved.exr", "ramp.exr"}) {
         std::vector<std::string> args{"render", "--input", path("window.exr"), "-o", path(out)};
         if (out == "moved.exr") args.insert(args.end(), {"--origin", "0,0"});
@@ -356,12 +387,17 @@ TEST_F(Conventions, DataAndDisplayWindowsSurviveTheRender)
     }
     const OIIO::ImageSpec exr = read_spec(path("w.exr"));
     const std::array<int, 6> windows{5, 3, 20, 10, 40, 30};
-    EXPECT_EQ((std::array<int, 6>{exr.x, exr.y, exr.width, exr.height, exr.full_width, exr.full_height}), windows);
+    EXPECT_EQ((std::array<int, 6>{exr.x, exr.y, exr.width, exr.height, exr.full_width,
+                                  exr.full_height}),
+              windows);
     EXPECT_EQ(read_file(path("w.exr")).f32, pixels);
     const OIIO::ImageSpec tif = read_spec(path("w.tif"));
-    EXPECT_EQ((std::array<int, 6>{tif.x, tif.y, tif.width, tif.height, tif.full_width, tif.full_height}), windows);
+    EXPECT_EQ((std::array<int, 6>{tif.x, tif.y, tif.width, tif.height, tif.full_width,
+                                  tif.full_height}),
+              windows);
     const OIIO::ImageSpec png = read_spec(path("w.png"));
-    EXPECT_EQ((std::array<int, 4>{png.x, png.y, png.width, png.height}), (std::array<int, 4>{5, 3, 20, 10}));
+    EXPECT_EQ((std::array<int, 4>{png.x, png.y, png.width, png.height}),
+              (std::array<int, 4>{5, 3, 20, 10}));
     // JPEG records no position: the whole layer, black where there were no pixels.
     const FileImage jpg = read_file(path("w.jpg"));
     ASSERT_EQ(jpg.width, 40);
@@ -388,19 +424,26 @@ TEST_F(Conventions, EveryFormatTheToolWritesOpensWithItsDepthAndAlpha)
         int channels;
     };
     const std::vector<Out> outs{
-        {"f.jpg", {}, OIIO::TypeDesc::UINT8, 3},        {"f.jpeg", {"--depth", "16"}, OIIO::TypeDesc::UINT8, 3},
-        {"f.dpx", {"--depth", "16"}, OIIO::TypeDesc::UINT16, 4}, {"f.webp", {}, OIIO::TypeDesc::UINT8, 4},
-        {"f.tga", {}, OIIO::TypeDesc::UINT8, 4},        {"f.bmp", {}, OIIO::TypeDesc::UINT8, 4},
-        {"f.sgi", {"--depth", "16"}, OIIO::TypeDesc::UINT16, 4}, {"f.iff", {}, OIIO::TypeDesc::UINT8, 4},
-        {"f.rla", {"--depth", "32"}, OIIO::TypeDesc::FLOAT, 4},  {"f.ico", {}, OIIO::TypeDesc::UINT8, 4},
+        {"f.jpg", {}, OIIO::TypeDesc::UINT8, 3},
+        {"f.jpeg", {"--depth", "16"}, OIIO::TypeDesc::UINT8, 3},
+        {"f.dpx", {"--depth", "16"}, OIIO::TypeDesc::UINT16, 4},
+        {"f.webp", {}, OIIO::TypeDesc::UINT8, 4},
+        {"f.tga", {}, OIIO::TypeDesc::UINT8, 4},
+        {"f.bmp", {}, OIIO::TypeDesc::UINT8, 4},
+        {"f.sgi", {"--depth", "16"}, OIIO::TypeDesc::UINT16, 4},
+        {"f.iff", {}, OIIO::TypeDesc::UINT8, 4},
+        {"f.rla", {"--depth", "32"}, OIIO::TypeDesc::FLOAT, 4},
+        {"f.ico", {}, OIIO::TypeDesc::UINT8, 4},
         {"f.gif", {}, OIIO::TypeDesc::UINT8, 4},
-        {"f.ppm", {"--depth", "16"}, OIIO::TypeDesc::UINT8, 3}, {"f.hdr", {}, OIIO::TypeDesc::FLOAT, 3},
+        {"f.ppm", {"--depth", "16"}, OIIO::TypeDesc::UINT8, 3},
+        {"f.hdr", {}, OIIO::TypeDesc::FLOAT, 3},
         {"h.exr", {"--output-depth", "half"}, OIIO::TypeDesc::HALF, 4},
         {"f8.exr", {"--depth", "32", "--output-depth", "float"}, OIIO::TypeDesc::FLOAT, 4},
     };
     for (const Out& o : outs) {
         SCOPED_TRACE(o.file);
-        std::vector<std::string> args{"render", "--size", "24x10", "--type", "color-alpha", "-o", path(o.file)};
+        std::vector<std::string> args{"render",      "--size", "24x10",     "--type",
+                                      "color-alpha", "-o",     path(o.file)};
         args.insert(args.end(), o.extra.begin(), o.extra.end());
         const ProcessResult r = run(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -415,23 +458,28 @@ TEST_F(Conventions, EveryFormatTheToolWritesOpensWithItsDepthAndAlpha)
     ASSERT_EQ(opaque.exit_code, 0) << opaque.err;
     EXPECT_EQ(read_spec(path("opaque.webp")).nchannels, 3);
     // A depth the container lacks is converted with a note, never refused.
-    const ProcessResult jpeg16 = run({"render", "--size", "4x4", "--depth", "16", "-o", path("n.jpg")});
+    const ProcessResult jpeg16 =
+        run({"render", "--size", "4x4", "--depth", "16", "-o", path("n.jpg")});
     EXPECT_EQ(jpeg16.exit_code, 0);
     EXPECT_TRUE(has_line(jpeg16.err, "JPEG holds 8-bit samples, not 16-bit")) << jpeg16.err;
 }
 
 TEST_F(Conventions, CompressionReachesTheWriter)
 {
-    const std::vector<std::pair<std::string, std::string>> runs{
-        {"piz.exr", "piz"}, {"dwaa.exr", "dwaa:100"}, {"lzw.tif", "lzw"}, {"zip0.png", "zip:0"}, {"zip9.png", "zip:9"}};
+    const std::vector<std::pair<std::string, std::string>> runs{{"piz.exr", "piz"},
+                                                                {"dwaa.exr", "dwaa:100"},
+                                                                {"lzw.tif", "lzw"},
+                                                                {"zip0.png", "zip:0"},
+                                                                {"zip9.png", "zip:9"}};
     for (const auto& [file, compression] : runs) {
-        const ProcessResult r =
-            run({"render", "--size", "96x64", "--depth", "32", "--compression", compression, "-o", path(file)});
+        const ProcessResult r = run({"render", "--size", "96x64", "--depth", "32", "--compression",
+                                     compression, "-o", path(file)});
         ASSERT_EQ(r.exit_code, 0) << file << ": " << r.err;
     }
     EXPECT_EQ(read_spec(path("piz.exr")).get_string_attribute("compression"), "piz");
     EXPECT_EQ(read_spec(path("dwaa.exr")).get_string_attribute("compression"), "dwaa");
-    EXPECT_EQ(read_spec(path("dwaa.exr")).get_float_attribute("openexr:dwaCompressionLevel"), 100.0f);
+    EXPECT_EQ(read_spec(path("dwaa.exr")).get_float_attribute("openexr:dwaCompressionLevel"),
+              100.0f);
     EXPECT_EQ(read_spec(path("lzw.tif")).get_string_attribute("compression"), "lzw");
     EXPECT_GT(fs::file_size(path("zip0.png")), 4 * fs::file_size(path("zip9.png")));
 }
@@ -440,15 +488,16 @@ TEST_F(Conventions, CompressionReachesTheWriter)
 
 TEST_F(Conventions, FilesRecordWhatMadeThemAndVerboseSaysIt)
 {
-    const ProcessResult r = run({"render", "--size", "8x4", "--type", "color-alpha", "--power", "2.5",
-                                 "--start-color", "#F80", "-v", "-o", path("m.exr")});
+    const ProcessResult r = run({"render", "--size", "8x4", "--type", "color-alpha", "--power",
+                                 "2.5", "--start-color", "#F80", "-v", "-o", path("m.exr")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const OIIO::ImageSpec exr = read_spec(path("m.exr"));
     EXPECT_TRUE(starts(exr.get_string_attribute("Software"), "velkorramp "));
     EXPECT_EQ(exr.get_string_attribute("velkorramp:power"), "2.5");
     EXPECT_EQ(exr.get_string_attribute("velkorramp:start-color"), "#FF8800");
     EXPECT_EQ(exr.get_string_attribute("velkorramp:type"), "Color & Alpha");
-    EXPECT_EQ(exr.get_string_attribute("velkorramp:start"), "0,2");  // the default, resolved on this layer
+    EXPECT_EQ(exr.get_string_attribute("velkorramp:start"),
+              "0,2");  // the default, resolved on this layer
     EXPECT_TRUE(starts(exr.get_string_attribute("velkorramp:module"), "VelkorRamp"));
     const std::string description = exr.get_string_attribute("ImageDescription");
     EXPECT_TRUE(has_line(description, "Power 2.5")) << description;
@@ -473,16 +522,19 @@ TEST_F(Conventions, PercentPointsAndShortColoursEqualTheirLongForms)
 {
     const std::vector<std::string> layer{"render", "--size", "64x32", "--type", "color-alpha"};
     std::vector<std::string> friendly = layer;
-    friendly.insert(friendly.end(), {"--start", "25%,50%", "--end", "75%,50%", "--start-color", "#F80",
-                                     "--end-color", "0.0,0.5f,1.0", "--fill", "0.0,0.0,0.0,1.0", "-o", path("f.png")});
+    friendly.insert(friendly.end(), {"--start", "25%,50%", "--end", "75%,50%", "--start-color",
+                                     "#F80", "--end-color", "0.0,0.5f,1.0", "--fill",
+                                     "0.0,0.0,0.0,1.0", "-o", path("f.png")});
     std::vector<std::string> plain = layer;
-    plain.insert(plain.end(), {"--start", "16,16", "--end", "48,16", "--start-color", "#FF8800", "--end-color",
-                               "0,128,255", "--fill", "0,0,0,255", "-o", path("p.png")});
+    plain.insert(plain.end(),
+                 {"--start", "16,16", "--end", "48,16", "--start-color", "#FF8800", "--end-color",
+                  "0,128,255", "--fill", "0,0,0,255", "-o", path("p.png")});
     ASSERT_EQ(run(friendly).exit_code, 0);
     ASSERT_EQ(run(plain).exit_code, 0);
     EXPECT_EQ(read_file(path("f.png")).u8, read_file(path("p.png")).u8);
 
-    write_file(path("layer.png"), 300, 200, 3, OIIO::TypeDesc::UINT8, std::vector<std::uint8_t>(300 * 200 * 3, 9));
+    write_file(path("layer.png"), 300, 200, 3, OIIO::TypeDesc::UINT8,
+               std::vector<std::uint8_t>(300 * 200 * 3, 9));
     const ProcessResult params = run({"params", "--input", path("layer.png")});
     ASSERT_EQ(params.exit_code, 0) << params.err;
     EXPECT_TRUE(has_line(params.out, "(150,100 on 300x200)")) << params.out;
@@ -491,15 +543,18 @@ TEST_F(Conventions, PercentPointsAndShortColoursEqualTheirLongForms)
 TEST_F(Conventions, FramesPipeThroughStandardInputAndOutput)
 {
     const std::string tool = "'" + std::string(VELKORRAMP_PATH) + "'";
-    const std::string producer = tool + " render --size 12x6 --controlled-by center --length 5 -o - 2>/dev/null | ";
+    const std::string producer =
+        tool + " render --size 12x6 --controlled-by center --length 5 -o - 2>/dev/null | ";
     const ProcessResult piped =
         run({"render", "--input", "-", "--type", "alpha", "--format", "tif", "-o", "-"}, producer);
     ASSERT_EQ(piped.exit_code, 0) << piped.err;
     std::ofstream(path("piped.tif"), std::ios::binary) << piped.out;
-    const std::vector<std::string> direct{"render", "--size",   "12x6", "--controlled-by", "center",
+    const std::vector<std::string> direct{"render",   "--size", "12x6", "--controlled-by", "center",
                                           "--length", "5",      "-o",   path("a.png")};
     ASSERT_EQ(run(direct).exit_code, 0);
-    ASSERT_EQ(run({"render", "--input", path("a.png"), "--type", "alpha", "-o", path("direct.tif")}).exit_code, 0);
+    ASSERT_EQ(run({"render", "--input", path("a.png"), "--type", "alpha", "-o", path("direct.tif")})
+                  .exit_code,
+              0);
     EXPECT_EQ(read_file(path("piped.tif")).u8, read_file(path("direct.tif")).u8);
     // With the frame on standard output, -v reports on stderr.
     const ProcessResult verbose = run({"render", "--size", "4x4", "-v", "-o", "-"});
@@ -527,9 +582,13 @@ TEST_F(Conventions, BadFileOptionsAreOneLineWithNoFile)
     const std::string out = path("out.png").string();
     const std::vector<Bad> cases{
         {{"render", "--output-depth", "12", "-o", out}, 2, "8, 16, half or float"},
-        {{"render", "--output-depth", "16", "-o", path("out.jpg")}, 2, "JPEG holds 8-bit, not 16-bit"},
+        {{"render", "--output-depth", "16", "-o", path("out.jpg")},
+         2,
+         "JPEG holds 8-bit, not 16-bit"},
         {{"render", "--alpha", "premultiplied", "-o", out}, 2, "PNG colour is always straight"},
-        {{"render", "--alpha", "straight", "-o", path("out.exr")}, 2, "OpenEXR colour is always premultiplied"},
+        {{"render", "--alpha", "straight", "-o", path("out.exr")},
+         2,
+         "OpenEXR colour is always premultiplied"},
         {{"render", "--compression", "piz", "-o", out}, 2, "use zip[:0 to 9]"},
         {{"render", "--compression", "zip:10", "-o", path("out.exr")}, 2, "whole number 1 to 9"},
         {{"render", "--compression", "rle", "-o", path("out.bmp")}, 2, "BMP takes no compression"},

@@ -14,12 +14,13 @@ extern "C" VELKOR_EXPORT int not_the_entry_point(int x) { return x; }
 
 #else
 
-extern "C" VELKOR_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData*, PF_OutData* out_data, PF_ParamDef*[],
-                                               PF_LayerDef*, void*)
+extern "C" VELKOR_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData*, PF_OutData* out_data,
+                                               PF_ParamDef*[], PF_LayerDef*, void*)
 {
     const char* failing = std::getenv("VELKOR_FIXTURE_FAIL");
     if (failing != nullptr && std::atoi(failing) == cmd) {
-        std::snprintf(out_data->return_msg, sizeof out_data->return_msg, "fixture refused command %d", cmd);
+        std::snprintf(out_data->return_msg, sizeof out_data->return_msg,
+                      "fixture refused command %d", cmd);
         out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
         return PF_Err_OUT_OF_MEMORY;
     }

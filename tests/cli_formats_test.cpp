@@ -39,8 +39,8 @@ std::string message_of(const std::function<void()>& fn)
 
 TEST(OutputFormats, TheTableAgreesWithTheWritersOwnClaims)
 {
-    for (const char* ext : {".png", ".tif", ".exr", ".jpg", ".dpx", ".webp", ".tga", ".bmp", ".sgi", ".iff", ".rla",
-                            ".ico", ".gif", ".ppm", ".hdr"}) {
+    for (const char* ext : {".png", ".tif", ".exr", ".jpg", ".dpx", ".webp", ".tga", ".bmp", ".sgi",
+                            ".iff", ".rla", ".ico", ".gif", ".ppm", ".hdr"}) {
         SCOPED_TRACE(ext);
         const OutputFormat format = output_format_for(std::string("a") + ext);
         auto out = OIIO::ImageOutput::create(format.oiio_format);
@@ -61,9 +61,12 @@ TEST(OutputFormats, TheTableAgreesWithTheWritersOwnClaims)
     EXPECT_EQ(output_format_for("-").name, "PNG");
     EXPECT_EQ(output_format_for("-", "tif").name, "TIFF");
     EXPECT_EQ(code_of([] { output_format_for("-", "exr"); }), ExitCode::usage);
-    EXPECT_NE(message_of([] { output_format_for("a.psd"); }).find(".psd is known but not supported for output"),
+    EXPECT_NE(message_of([] {
+                  output_format_for("a.psd");
+              }).find(".psd is known but not supported for output"),
               std::string::npos);
-    EXPECT_NE(message_of([] { output_format_for("noextension"); }).find("no extension"), std::string::npos);
+    EXPECT_NE(message_of([] { output_format_for("noextension"); }).find("no extension"),
+              std::string::npos);
 }
 
 TEST(OutputFormats, DepthIsTheFramesOrTheNearestTheContainerHolds)
@@ -116,23 +119,31 @@ TEST(OutputFormats, CompressionNamesAndLevelsAreTheWritersOwn)
     EXPECT_EQ(parse_compression("--compression", "piz", exr).attribute(), "piz");
     EXPECT_EQ(parse_compression("--compression", "DWAA:45", exr).attribute(), "dwaa:45");
     EXPECT_EQ(parse_compression("--compression", "dwab:2.5", exr).attribute(), "dwab:2.5");
-    EXPECT_EQ(parse_compression("--compression", "zip:9", output_format_for("a.png")).attribute(), "zip:9");
-    EXPECT_EQ(parse_compression("--compression", "lzw", output_format_for("a.tif")).attribute(), "lzw");
-    EXPECT_EQ(parse_compression("--compression", "jpeg:90", output_format_for("a.jpg")).attribute(), "jpeg:90");
-    for (const auto& [text, ext] : std::vector<std::pair<const char*, const char*>>{{"lzw", ".png"},
-                                                                                 {"zip:10", ".png"},
-                                                                                 {"zip:1.5", ".png"},
-                                                                                 {"piz:3", ".exr"},
-                                                                                 {"zip:", ".exr"},
-                                                                                 {"rle", ".bmp"},
-                                                                                 {"jpeg:0", ".jpg"}}) {
+    EXPECT_EQ(parse_compression("--compression", "zip:9", output_format_for("a.png")).attribute(),
+              "zip:9");
+    EXPECT_EQ(parse_compression("--compression", "lzw", output_format_for("a.tif")).attribute(),
+              "lzw");
+    EXPECT_EQ(parse_compression("--compression", "jpeg:90", output_format_for("a.jpg")).attribute(),
+              "jpeg:90");
+    for (const auto& [text, ext] :
+         std::vector<std::pair<const char*, const char*>>{{"lzw", ".png"},
+                                                          {"zip:10", ".png"},
+                                                          {"zip:1.5", ".png"},
+                                                          {"piz:3", ".exr"},
+                                                          {"zip:", ".exr"},
+                                                          {"rle", ".bmp"},
+                                                          {"jpeg:0", ".jpg"}}) {
         const std::string shown = std::string(text) + " for " + ext;
-        EXPECT_EQ(code_of([&] { parse_compression("--compression", text, output_format_for(std::string("a") + ext)); }),
+        EXPECT_EQ(code_of([&] {
+                      parse_compression("--compression", text,
+                                        output_format_for(std::string("a") + ext));
+                  }),
                   ExitCode::usage)
             << shown;
     }
-    EXPECT_NE(message_of([&] { parse_compression("--compression", "zip:10", output_format_for("a.png")); })
-                  .find("0 to 9"),
+    EXPECT_NE(message_of([&] {
+                  parse_compression("--compression", "zip:10", output_format_for("a.png"));
+              }).find("0 to 9"),
               std::string::npos);
 }
 
@@ -157,7 +168,8 @@ TEST(FriendlierValues, ColoursInShortHexAndFloats)
     for (const char* bad : {"#F8", "#F800", "1.5,0,0", "-0.1,0,0", "1.0,0,0,0.5", "#GGG"}) {
         EXPECT_EQ(code_of([&] { parse_color("--c", bad, false); }), ExitCode::usage) << bad;
     }
-    EXPECT_NE(message_of([] { parse_color("--c", "1.5,0,0", false); }).find("0.0 to 1.0"), std::string::npos);
+    EXPECT_NE(message_of([] { parse_color("--c", "1.5,0,0", false); }).find("0.0 to 1.0"),
+              std::string::npos);
 }
 
 TEST(FriendlierValues, PointsInPercentOfTheLayer)
@@ -170,7 +182,8 @@ TEST(FriendlierValues, PointsInPercentOfTheLayer)
     EXPECT_EQ(mixed.y, 7.5);
     EXPECT_EQ(parse_layer_point("--start", "-10%,0", 200, 100).x, -20);
     for (const char* bad : {"%,5", "5%%,1", "1,2,3", "25%"}) {
-        EXPECT_EQ(code_of([&] { parse_layer_point("--start", bad, 100, 100); }), ExitCode::usage) << bad;
+        EXPECT_EQ(code_of([&] { parse_layer_point("--start", bad, 100, 100); }), ExitCode::usage)
+            << bad;
     }
 }
 
@@ -185,7 +198,8 @@ TEST(FriendlierValues, UnknownOptionsNameTheNearestKnownOne)
     };
     EXPECT_NE(message({"--lenght", "3"}).find("did you mean --length?"), std::string::npos);
     EXPECT_NE(message({"--len", "3"}).find("did you mean --length?"), std::string::npos);
-    EXPECT_NE(message({"--start-colour", "#FFF"}).find("did you mean --start-color?"), std::string::npos);
+    EXPECT_NE(message({"--start-colour", "#FFF"}).find("did you mean --start-color?"),
+              std::string::npos);
     EXPECT_NE(message({"--outptu", "a"}).find("did you mean --output?"), std::string::npos);
     const std::string far = message({"--zzzzzzzz", "1"});
     EXPECT_EQ(far.find("did you mean"), std::string::npos);
@@ -205,7 +219,8 @@ TEST(FriendlierValues, ArticlesFollowHowNumbersAreSaid)
 TEST(Versions, TheModulesWordUnpacksAsTheHostReadsIt)
 {
     EXPECT_EQ(module_version_text(velkor::kVersionWord), "1.0.0 release, build 1");
-    EXPECT_EQ(module_version_text(velkor::pack_version(12, 3, 4, PF_Stage_BETA, 300)), "12.3.4 beta, build 300");
+    EXPECT_EQ(module_version_text(velkor::pack_version(12, 3, 4, PF_Stage_BETA, 300)),
+              "12.3.4 beta, build 300");
 }
 
 // An image whose pixels' red channel is their index.
@@ -215,7 +230,8 @@ LayerImage numbered(int width, int height)
     image.width = width;
     image.height = height;
     image.depth = 8;
-    for (int i = 0; i < width * height; ++i) image.u8.insert(image.u8.end(), {static_cast<std::uint8_t>(i), 0, 0, 255});
+    for (int i = 0; i < width * height; ++i)
+        image.u8.insert(image.u8.end(), {static_cast<std::uint8_t>(i), 0, 0, 255});
     return image;
 }
 
@@ -233,11 +249,11 @@ TEST(LayerPlacement, TheWorldStartsWhereTheDataWindowLies)
     const simhost::World half = layer_world(image, 8, Downsample{{1, 2}, {1, 2}}, 51, 31);
     EXPECT_EQ(half.effect_world()->origin_x, 25);  // floor(51 / 2)
     EXPECT_EQ(half.effect_world()->origin_y, 15);
-    ASSERT_EQ(half.width(), 3);                    // proxy 25..27 covers layer 51..54
+    ASSERT_EQ(half.width(), 3);  // proxy 25..27 covers layer 51..54
     ASSERT_EQ(half.height(), 2);
-    EXPECT_EQ(half.at<PF_Pixel>(0, 0).alpha, 0);   // layer 50: not the image's
-    EXPECT_EQ(half.at<PF_Pixel>(1, 1).red, 5);     // layer (52, 32): image (1, 1)
-    EXPECT_EQ(half.at<PF_Pixel>(2, 1).red, 7);     // layer (54, 32): image (3, 1)
+    EXPECT_EQ(half.at<PF_Pixel>(0, 0).alpha, 0);  // layer 50: not the image's
+    EXPECT_EQ(half.at<PF_Pixel>(1, 1).red, 5);    // layer (52, 32): image (1, 1)
+    EXPECT_EQ(half.at<PF_Pixel>(2, 1).red, 7);    // layer (54, 32): image (3, 1)
     const simhost::World negative = layer_world(image, 8, Downsample{{1, 2}, {1, 1}}, -3, 0);
     EXPECT_EQ(negative.effect_world()->origin_x, -2);  // floor(-1.5)
     ASSERT_EQ(negative.width(), 3);                    // proxy -2..0 covers layer -3..0

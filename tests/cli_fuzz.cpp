@@ -77,7 +77,8 @@ void command_line(const std::string& text)
 void image_file(const std::string& bytes, unsigned choice)
 {
     static constexpr std::array<const char*, 3> kExtensions{".png", ".tif", ".exr"};
-    const std::string path = "/tmp/velkorramp-fuzz-" + std::to_string(::getpid()) + kExtensions[choice % 3];
+    const std::string path =
+        "/tmp/velkorramp-fuzz-" + std::to_string(::getpid()) + kExtensions[choice % 3];
     std::ofstream(path, std::ios::binary) << bytes;
     refused_or_parsed([&] {
         InputFile file(path);

@@ -53,7 +53,8 @@ inline std::string png_declaring(std::string png, std::uint32_t width, std::uint
 
 // A little-endian, uncompressed, 8-bit grey TIFF of one strip that declares
 // width x height and holds `pixels` as its strip.
-inline std::string tiff_declaring(std::uint32_t width, std::uint32_t height, const std::string& pixels)
+inline std::string tiff_declaring(std::uint32_t width, std::uint32_t height,
+                                  const std::string& pixels)
 {
     struct Entry {
         std::uint16_t tag;
@@ -63,9 +64,9 @@ inline std::string tiff_declaring(std::uint32_t width, std::uint32_t height, con
     constexpr std::uint32_t kEntries = 9;
     const std::uint32_t data_at = 8 + 2 + kEntries * 12 + 4;
     const Entry entries[kEntries]{
-        {256, 4, width}, {257, 4, height}, {258, 3, 8},  {259, 3, 1},
+        {256, 4, width},   {257, 4, height}, {258, 3, 8},      {259, 3, 1},
         {262, 3, 1},  // black is zero
-        {273, 4, data_at}, {277, 3, 1}, {278, 4, height}, {279, 4, width * height},
+        {273, 4, data_at}, {277, 3, 1},      {278, 4, height}, {279, 4, width * height},
     };
     std::string tiff(data_at, '\0');
     tiff[0] = tiff[1] = 'I';
@@ -108,7 +109,8 @@ inline void write_deep_exr(const std::filesystem::path& file)
     for (int p = 0; p < 6; ++p) {
         deep.set_samples(p, 2);
         for (int c = 0; c < 5; ++c) {
-            for (int s = 0; s < 2; ++s) deep.set_deep_value(p, c, s, 0.25f * static_cast<float>(s + 1));
+            for (int s = 0; s < 2; ++s)
+                deep.set_deep_value(p, c, s, 0.25f * static_cast<float>(s + 1));
         }
     }
     auto out = OIIO::ImageOutput::create(file.string());

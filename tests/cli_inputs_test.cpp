@@ -19,7 +19,8 @@ protected:
     {
         const Ending e = launch({"render", "--input", input, "-o", path("out.tif")});
         EXPECT_EQ(e.exit_code, 3) << e.err;
-        EXPECT_EQ(e.err, "velkorramp: cannot read input \"" + input.string() + "\": " + reason + "\n");
+        EXPECT_EQ(e.err,
+                  "velkorramp: cannot read input \"" + input.string() + "\": " + reason + "\n");
         EXPECT_FALSE(fs::exists(path("out.tif")));
     }
 
@@ -31,7 +32,8 @@ protected:
         EXPECT_EQ(e.err.rfind(start, 0), 0u) << e.err;
         EXPECT_EQ(std::count(e.err.begin(), e.err.end(), '\n'), 1) << e.err;
         EXPECT_FALSE(fs::exists(path("out.tif")));
-        for (const std::string& name : files()) EXPECT_EQ(name.front() == '.', false) << name << " left behind";
+        for (const std::string& name : files())
+            EXPECT_EQ(name.front() == '.', false) << name << " left behind";
     }
 };
 
@@ -39,20 +41,25 @@ TEST_F(Inputs, HeadersPromisingMorePixelsThanTheFileHoldsAreDamaged)
 {
     // The hand-made files are sound at the size the data has: the tool renders them.
     write_bytes(path("small.tif"), tiff_declaring(4, 4, std::string(16, '\x80')));
-    ASSERT_EQ(launch({"render", "--input", path("small.tif"), "-o", path("small-out.tif")}).exit_code, 0);
-    write_file(path("small.png"), 4, 4, 4, OIIO::TypeDesc::UINT8, std::vector<std::uint8_t>(64, 200));
+    ASSERT_EQ(
+        launch({"render", "--input", path("small.tif"), "-o", path("small-out.tif")}).exit_code, 0);
+    write_file(path("small.png"), 4, 4, 4, OIIO::TypeDesc::UINT8,
+               std::vector<std::uint8_t>(64, 200));
     write_file(path("small.exr"), 4, 4, 4, OIIO::TypeDesc::FLOAT, std::vector<float>(64, 0.5f));
 
     write_bytes(path("huge.tif"), tiff_declaring(30000, 30000, std::string(16, '\x80')));
-    expect_input_refused(path("huge.tif"), "damaged: its header declares 30000x30000 pixels, which take at least "
-                                           "112500000 bytes, but the file has " +
-                                               std::to_string(fs::file_size(path("huge.tif"))));
+    expect_input_refused(path("huge.tif"),
+                         "damaged: its header declares 30000x30000 pixels, which take at least "
+                         "112500000 bytes, but the file has " +
+                             std::to_string(fs::file_size(path("huge.tif"))));
     write_bytes(path("huge.png"), png_declaring(slurp(path("small.png")), 30000, 30000));
-    expect_input_refused(path("huge.png"), "damaged: its header declares 30000x30000 pixels, which take at least "
-                                           "109011 bytes, but the file has " +
-                                               std::to_string(fs::file_size(path("huge.png"))));
+    expect_input_refused(path("huge.png"),
+                         "damaged: its header declares 30000x30000 pixels, which take at least "
+                         "109011 bytes, but the file has " +
+                             std::to_string(fs::file_size(path("huge.png"))));
     write_bytes(path("huge.exr"), exr_declaring(slurp(path("small.exr")), 30000, 30000));
-    expect_one_line_refusal(path("huge.exr"), 3, "velkorramp: cannot read input \"" + path("huge.exr").string());
+    expect_one_line_refusal(path("huge.exr"), 3,
+                            "velkorramp: cannot read input \"" + path("huge.exr").string());
 }
 
 TEST_F(Inputs, FilesCutShortAreOneLineEachWithNothingLeft)
@@ -74,7 +81,8 @@ TEST_F(Inputs, FilesCutShortAreOneLineEachWithNothingLeft)
             const fs::path cut = path("cut" + fs::path(name).extension().string());
             write_bytes(cut, whole.substr(0, static_cast<std::size_t>(whole.size() * share)));
             // libpng's own complaint stays off stderr: the one line is the tool's.
-            expect_one_line_refusal(cut, 3, "velkorramp: cannot read input \"" + cut.string() + "\": ");
+            expect_one_line_refusal(cut, 3,
+                                    "velkorramp: cannot read input \"" + cut.string() + "\": ");
         }
     }
 }
@@ -89,20 +97,26 @@ TEST_F(Inputs, UnusableFilesGiveTheReason)
     write_deep_exr(path("deep.exr"));
     const Ending deep = launch({"render", "--input", path("deep.exr"), "-o", path("out.tif")});
     EXPECT_EQ(deep.exit_code, 3);
-    EXPECT_EQ(deep.err, "velkorramp: cannot use input \"" + path("deep.exr").string() +
-                            "\": it holds deep pixels (several samples each); flatten it first, e.g. oiiotool "
-                            "--flatten\n");
+    EXPECT_EQ(
+        deep.err,
+        "velkorramp: cannot use input \"" + path("deep.exr").string() +
+            "\": it holds deep pixels (several samples each); flatten it first, e.g. oiiotool "
+            "--flatten\n");
 
-    if (geteuid() != 0) GTEST_SKIP() << "an unreadable file needs a second user; only root can become one";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "an unreadable file needs a second user; only root can become one";
     if (!runs_as(kNobody)) GTEST_SKIP() << "user nobody cannot run the tool from its build folder";
-    write_file(path("private.png"), 2, 2, 4, OIIO::TypeDesc::UINT8, std::vector<std::uint8_t>(16, 1));
+    write_file(path("private.png"), 2, 2, 4, OIIO::TypeDesc::UINT8,
+               std::vector<std::uint8_t>(16, 1));
     fs::permissions(path("private.png"), fs::perms::owner_read | fs::perms::owner_write);
     Launch nobody;
     nobody.user = kNobody;
     nobody.stdout_path = "/dev/null";
-    const Ending e = launch({"render", "--input", path("private.png"), "-o", path("out.png")}, nobody);
+    const Ending e =
+        launch({"render", "--input", path("private.png"), "-o", path("out.png")}, nobody);
     EXPECT_EQ(e.exit_code, 3);
-    EXPECT_EQ(e.err, "velkorramp: cannot read input \"" + path("private.png").string() + "\": Permission denied\n");
+    EXPECT_EQ(e.err, "velkorramp: cannot read input \"" + path("private.png").string() +
+                         "\": Permission denied\n");
 }
 
 // ------------------------------------------------------------------ memory
@@ -111,19 +125,25 @@ class Memory : public ToolTest {};
 
 TEST_F(Memory, FramesBeyondTheBudgetAreRefusedBeforeAnyPixelExists)
 {
-    Ending e = launch({"render", "--size", "30000x30000", "--depth", "32", "--memory-limit", "1G", "-o", path("o.tif")});
+    Ending e = launch({"render", "--size", "30000x30000", "--depth", "32", "--memory-limit", "1G",
+                       "-o", path("o.tif")});
     EXPECT_EQ(e.exit_code, 7);
-    EXPECT_EQ(e.err, "velkorramp: a 30000x30000 32-bit frame from a solid layer needs about 26.8 GiB of memory; "
-                     "--memory-limit allows 1.0 GiB\n");
+    EXPECT_EQ(
+        e.err,
+        "velkorramp: a 30000x30000 32-bit frame from a solid layer needs about 26.8 GiB of memory; "
+        "--memory-limit allows 1.0 GiB\n");
 
-    write_file(path("in.png"), 512, 512, 4, OIIO::TypeDesc::UINT8, std::vector<std::uint8_t>(512 * 512 * 4, 9));
+    write_file(path("in.png"), 512, 512, 4, OIIO::TypeDesc::UINT8,
+               std::vector<std::uint8_t>(512 * 512 * 4, 9));
     e = launch({"render", "--input", path("in.png"), "--memory-limit", "1M", "-o", path("o.png")});
     EXPECT_EQ(e.exit_code, 7);
-    EXPECT_EQ(e.err, "velkorramp: a 512x512 8-bit frame from an input file needs about 3.0 MiB of memory; "
-                     "--memory-limit allows 1.0 MiB\n");
+    EXPECT_EQ(e.err,
+              "velkorramp: a 512x512 8-bit frame from an input file needs about 3.0 MiB of memory; "
+              "--memory-limit allows 1.0 MiB\n");
 
     // The proxy is what gets rendered: 300x300 at 8 bits fits in 2 MiB.
-    e = launch({"render", "--size", "30000x30000", "--downsample", "1/100", "--memory-limit", "2M", "-o", path("p.png")});
+    e = launch({"render", "--size", "30000x30000", "--downsample", "1/100", "--memory-limit", "2M",
+                "-o", path("p.png")});
     EXPECT_EQ(e.exit_code, 0) << e.err;
     EXPECT_EQ(read_file(path("p.png")).width, 300);
 
@@ -137,24 +157,31 @@ TEST_F(Memory, FramesBeyondTheBudgetAreRefusedBeforeAnyPixelExists)
 
 TEST_F(Memory, TheMachinesLimitsSetTheBudgetAndAFailedAllocationSaysWhatWasAsked)
 {
-    if (kSanitized) GTEST_SKIP() << "an address-space limit stops a sanitized tool before it starts";
+    if (kSanitized)
+        GTEST_SKIP() << "an address-space limit stops a sanitized tool before it starts";
     Launch small;
     small.limits = {{RLIMIT_AS, rlim_t{2} << 30}};
-    Ending e = launch({"render", "--size", "30000x30000", "--depth", "32", "-o", path("o.tif")}, small);
+    Ending e =
+        launch({"render", "--size", "30000x30000", "--depth", "32", "-o", path("o.tif")}, small);
     EXPECT_EQ(e.exit_code, 7);
-    EXPECT_EQ(e.err.rfind("velkorramp: a 30000x30000 32-bit frame from a solid layer needs about 26.8 GiB of memory; "
-                          "the address-space limit (ulimit -v) allows ",
-                          0),
-              0u)
+    EXPECT_EQ(
+        e.err.rfind(
+            "velkorramp: a 30000x30000 32-bit frame from a solid layer needs about 26.8 GiB of memory; "
+            "the address-space limit (ulimit -v) allows ",
+            0),
+        0u)
         << e.err;
     EXPECT_NE(e.err.find(" (--memory-limit sets another budget)\n"), std::string::npos) << e.err;
 
     // Told to ignore the machine, the tool asks and is refused by the system.
-    e = launch({"render", "--size", "20000x20000", "--depth", "32", "--memory-limit", "1024T", "-o", path("o.tif")},
+    e = launch({"render", "--size", "20000x20000", "--depth", "32", "--memory-limit", "1024T", "-o",
+                path("o.tif")},
                small);
     EXPECT_EQ(e.exit_code, 7);
-    EXPECT_EQ(e.err, "velkorramp: out of memory: a 20000x20000 32-bit frame from a solid layer needs about 11.9 GiB "
-                     "of memory\n");
+    EXPECT_EQ(
+        e.err,
+        "velkorramp: out of memory: a 20000x20000 32-bit frame from a solid layer needs about 11.9 GiB "
+        "of memory\n");
     EXPECT_TRUE(files().empty());
 
     // Within the limit, a frame renders.

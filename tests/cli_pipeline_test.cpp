@@ -29,7 +29,8 @@ struct FakeFiles {
 
     FrameWriters::Write write()
     {
-        return [this](const simhost::World&, const FrameFile& file, const std::function<void()>& before_commit) {
+        return [this](const simhost::World&, const FrameFile& file,
+                      const std::function<void()>& before_commit) {
             const fs::path& path = file.path;
             const int frame = std::stoi(path.string());
             int delay = 0;
@@ -38,7 +39,8 @@ struct FakeFiles {
                 delay = delay_ms[frame];
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-            if (frame == fail_frame) fail(ExitCode::output, "cannot write \"" + path.string() + "\": disk full");
+            if (frame == fail_frame)
+                fail(ExitCode::output, "cannot write \"" + path.string() + "\": disk full");
             try {
                 before_commit();
             } catch (...) {
@@ -58,12 +60,16 @@ struct FakeFiles {
 
 const simhost::WorldSpec kSmall{8, 4, PF_PixelFormat_ARGB32};
 
-FrameFile file_of(int index, int first) { return FrameFile{index, first + index, fs::path(std::to_string(first + index))}; }
+FrameFile file_of(int index, int first)
+{
+    return FrameFile{index, first + index, fs::path(std::to_string(first + index))};
+}
 
 // Renders `count` frames from `first` as the renderer does: a world, then the
 // frame handed over; stops when the writers say the run failed. Returns the
 // distinct worlds it was given.
-std::set<const simhost::World*> run(FrameWriters& writers, int count, int first, int render_fail_index = -1,
+std::set<const simhost::World*> run(FrameWriters& writers, int count, int first,
+                                    int render_fail_index = -1,
                                     const simhost::WorldSpec& spec = kSmall)
 {
     std::set<const simhost::World*> seen;
@@ -142,7 +148,8 @@ TEST(FrameWriters, TheEarliestOfSeveralFailuresIsTheRuns)
     writers.write(file_of(0, 0), std::move(w0));
     writers.fail(file_of(1, 0), ExitCode::input, "frame 1's input is damaged");
     EXPECT_EQ(writers.next_world(kSmall), nullptr) << "a failed run renders no more";
-    EXPECT_EQ(failure_of(writers), "frame 0: cannot write \"0\": disk full (0 of 4 frames written)");
+    EXPECT_EQ(failure_of(writers),
+              "frame 0: cannot write \"0\": disk full (0 of 4 frames written)");
     EXPECT_TRUE(files.named.empty());
 }
 
@@ -170,7 +177,8 @@ TEST(FrameWriters, LeavingWithoutFinishingNamesNothingMore)
         run(writers, 4, 0);
     }
     // Whatever was named before the writers were left, in order, and no gaps.
-    for (std::size_t i = 0; i < files.named.size(); ++i) EXPECT_EQ(files.named[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < files.named.size(); ++i)
+        EXPECT_EQ(files.named[i], static_cast<int>(i));
 }
 
 }  // namespace

@@ -45,11 +45,13 @@ protected:
     std::vector<std::uint8_t> pixels(const std::string& name) { return read_file(path(name)).u8; }
 
     // A 16x8 8-bit RGBA image of one colour with a gradient alpha.
-    void write_layer(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b, int width = 16)
+    void write_layer(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                     int width = 16)
     {
         std::vector<std::uint8_t> samples;
         for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < width; ++x) samples.insert(samples.end(), {r, g, b, static_cast<std::uint8_t>(x * 15)});
+            for (int x = 0; x < width; ++x)
+                samples.insert(samples.end(), {r, g, b, static_cast<std::uint8_t>(x * 15)});
         }
         write_file(path(name), width, 8, 4, OIIO::TypeDesc::UINT8, samples);
     }
@@ -57,49 +59,79 @@ protected:
 
 TEST_F(Sequences, KeyedFramesEqualSingleFramesOfTheInterpolatedValues)
 {
-    const ProcessResult r = run({"render", "--size", "48x20", "--frames", "1-5", "--controlled-by", "center",
-                                 "--length", "30", "--center", "0,0@1,40,16@5", "--direction", "0@1,360@5",
-                                 "--start-color", "#000000@1,#FF0000@5", "--power", "1@1,3@5", "--shape",
-                                 "linear@1,radial@4", "-o", path("seq.#.png")});
+    const ProcessResult r = run({"render",
+                                 "--size",
+                                 "48x20",
+                                 "--frames",
+                                 "1-5",
+                                 "--controlled-by",
+                                 "center",
+                                 "--length",
+                                 "30",
+                                 "--center",
+                                 "0,0@1,40,16@5",
+                                 "--direction",
+                                 "0@1,360@5",
+                                 "--start-color",
+                                 "#000000@1,#FF0000@5",
+                                 "--power",
+                                 "1@1,3@5",
+                                 "--shape",
+                                 "linear@1,radial@4",
+                                 "-o",
+                                 path("seq.#.png")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "") << "no progress when stderr is not a terminal";
-    EXPECT_EQ(visible_files(files()), (std::vector<std::string>{"seq.0001.png", "seq.0002.png", "seq.0003.png",
-                                                                 "seq.0004.png", "seq.0005.png"}));
+    EXPECT_EQ(visible_files(files()),
+              (std::vector<std::string>{"seq.0001.png", "seq.0002.png", "seq.0003.png",
+                                        "seq.0004.png", "seq.0005.png"}));
     // Each frame's values as the keys give them: straight lines, colour
     // channels rounded (63.75 -> 64), the shape holding until its key at 4.
     const std::vector<std::vector<std::string>> singles{
-        {"--center", "0,0", "--direction", "0", "--start-color", "0,0,0", "--power", "1", "--shape", "linear"},
-        {"--center", "10,4", "--direction", "90", "--start-color", "64,0,0", "--power", "1.5", "--shape", "linear"},
-        {"--center", "20,8", "--direction", "180", "--start-color", "128,0,0", "--power", "2", "--shape", "linear"},
-        {"--center", "30,12", "--direction", "270", "--start-color", "191,0,0", "--power", "2.5", "--shape", "radial"},
-        {"--center", "40,16", "--direction", "360", "--start-color", "255,0,0", "--power", "3", "--shape", "radial"},
+        {"--center", "0,0", "--direction", "0", "--start-color", "0,0,0", "--power", "1", "--shape",
+         "linear"},
+        {"--center", "10,4", "--direction", "90", "--start-color", "64,0,0", "--power", "1.5",
+         "--shape", "linear"},
+        {"--center", "20,8", "--direction", "180", "--start-color", "128,0,0", "--power", "2",
+         "--shape", "linear"},
+        {"--center", "30,12", "--direction", "270", "--start-color", "191,0,0", "--power", "2.5",
+         "--shape", "radial"},
+        {"--center", "40,16", "--direction", "360", "--start-color", "255,0,0", "--power", "3",
+         "--shape", "radial"},
     };
     for (std::size_t f = 0; f < singles.size(); ++f) {
         const std::string frame = std::to_string(f + 1);
-        std::vector<std::string> args{"render", "--size", "48x20", "--controlled-by", "center", "--length", "30",
-                                      "-o", path("one" + frame + ".png")};
+        std::vector<std::string> args{
+            "render",   "--size", "48x20", "--controlled-by",           "center",
+            "--length", "30",     "-o",    path("one" + frame + ".png")};
         args.insert(args.end(), singles[f].begin(), singles[f].end());
         ASSERT_EQ(run(args).exit_code, 0);
-        EXPECT_EQ(pixels("seq.000" + frame + ".png"), pixels("one" + frame + ".png")) << "frame " << frame;
+        EXPECT_EQ(pixels("seq.000" + frame + ".png"), pixels("one" + frame + ".png"))
+            << "frame " << frame;
     }
     EXPECT_NE(pixels("seq.0001.png"), pixels("seq.0002.png"));
 }
 
 TEST_F(Sequences, ParamsShowsTheValuesAtAFrameOnAFractionalClock)
 {
-    const ProcessResult r = run({"params", "--fps", "30000/1001", "--frame", "1", "--length", "100@0,400@3",
-                                 "--controlled-by", "points@1,center@5", "--shape", "linear@1,radial@10"});
+    const ProcessResult r =
+        run({"params", "--fps", "30000/1001", "--frame", "1", "--length", "100@0,400@3",
+             "--controlled-by", "points@1,center@5", "--shape", "linear@1,radial@10"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::string length = velkorramp::format_number(100.0 + 300.0 * (1001.0 / 3003.0));
-    EXPECT_NE(r.out.find("value    " + length + " (keyed)"), std::string::npos) << length << "\n" << r.out;
+    EXPECT_NE(r.out.find("value    " + length + " (keyed)"), std::string::npos) << length << "\n"
+                                                                                << r.out;
     EXPECT_NE(r.out.find("at frame 1 (30000/1001 frames a second)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("value    1 \"Two Points\" (keyed)"), std::string::npos) << r.out;
 
-    const ProcessResult later = run({"params", "--frame", "9", "--controlled-by", "points@1,center@5", "--shape",
-                                     "linear@1,radial@10", "--direction", "45"});
+    const ProcessResult later =
+        run({"params", "--frame", "9", "--controlled-by", "points@1,center@5", "--shape",
+             "linear@1,radial@10", "--direction", "45"});
     ASSERT_EQ(later.exit_code, 0) << later.err;
-    EXPECT_NE(later.out.find("value    2 \"Center & Length\" (keyed)"), std::string::npos) << later.out;
-    EXPECT_NE(later.out.find("value    1 \"Linear\" (keyed)"), std::string::npos) << "a popup holds to its next key";
+    EXPECT_NE(later.out.find("value    2 \"Center & Length\" (keyed)"), std::string::npos)
+        << later.out;
+    EXPECT_NE(later.out.find("value    1 \"Linear\" (keyed)"), std::string::npos)
+        << "a popup holds to its next key";
     EXPECT_NE(later.out.find("value    45 degrees\n"), std::string::npos) << later.out;
     const std::size_t center = later.out.find("  Center  (");
     ASSERT_NE(center, std::string::npos);
@@ -112,10 +144,12 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
     write_layer("in.0001.png", 200, 10, 10);
     write_layer("in.0002.png", 10, 200, 10);
     write_layer("in.0003.png", 10, 10, 200);
-    const ProcessResult r = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "--type", "alpha", "-v",
-                                 "-o", path("out.%04d.png")});
+    const ProcessResult r = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "--type",
+                                 "alpha", "-v", "-o", path("out.%04d.png")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.out.find("out.0003.png (frame 3): 16x8, 8-bit, from a 16x8 layer"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("out.0003.png (frame 3): 16x8, 8-bit, from a 16x8 layer"),
+              std::string::npos)
+        << r.out;
     for (int f = 1; f <= 3; ++f) {
         // "Alpha" keeps each input's colour.
         const FileImage in = read_file(path("in.000" + std::to_string(f) + ".png"));
@@ -129,18 +163,19 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
 
     // A missing frame is named before anything is written.
     fs::remove(path("in.0002.png"));
-    const ProcessResult missing = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "-o",
-                                       path("gap.#.png")});
+    const ProcessResult missing =
+        run({"render", "--input", path("in.#.png"), "--frames", "1-3", "-o", path("gap.#.png")});
     EXPECT_EQ(missing.exit_code, 3);
-    EXPECT_NE(missing.err.find("in.0002.png\" for frame 2: No such file or directory"), std::string::npos)
+    EXPECT_NE(missing.err.find("in.0002.png\" for frame 2: No such file or directory"),
+              std::string::npos)
         << missing.err;
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
     for (const std::string& name : files()) EXPECT_EQ(name.find("gap"), std::string::npos) << name;
 
     // Every frame of an input sequence has the first one's size.
     write_layer("in.0002.png", 1, 2, 3, 20);
-    const ProcessResult sized = run({"render", "--input", path("in.#.png"), "--frames", "1-3", "-o",
-                                     path("size.#.png")});
+    const ProcessResult sized =
+        run({"render", "--input", path("in.#.png"), "--frames", "1-3", "-o", path("size.#.png")});
     EXPECT_EQ(sized.exit_code, 3);
     EXPECT_NE(sized.err.find("frame 2: cannot use input"), std::string::npos) << sized.err;
     EXPECT_NE(sized.err.find("20x8"), std::string::npos) << sized.err;
@@ -153,17 +188,18 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
 TEST_F(Sequences, AFailureInFrameThreeKeepsTheFramesBeforeItAndNothingAfter)
 {
     for (int f = 1; f <= 5; ++f) write_layer("in.000" + std::to_string(f) + ".png", 50, 60, 70);
-    std::ofstream(path("in.0003.png"), std::ios::trunc) << "not a png at all, though long enough to be opened";
-    const ProcessResult damaged = run({"render", "--input", path("in.#.png"), "--frames", "1-5", "--writers", "3",
-                                       "-o", path("a.#.png")});
+    std::ofstream(path("in.0003.png"), std::ios::trunc)
+        << "not a png at all, though long enough to be opened";
+    const ProcessResult damaged = run({"render", "--input", path("in.#.png"), "--frames", "1-5",
+                                       "--writers", "3", "-o", path("a.#.png")});
     EXPECT_EQ(damaged.exit_code, 3) << damaged.err;
     EXPECT_EQ(damaged.err.rfind("velkorramp: frame 3: cannot read input", 0), 0u) << damaged.err;
     EXPECT_NE(damaged.err.find("(2 of 5 frames written)"), std::string::npos) << damaged.err;
     EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
 
     fs::create_directories(path("b.0003.png"));
-    const ProcessResult blocked = run({"render", "--size", "300x200", "--frames", "1-5", "--writers", "3", "-o",
-                                       path("b.#.png")});
+    const ProcessResult blocked = run({"render", "--size", "300x200", "--frames", "1-5",
+                                       "--writers", "3", "-o", path("b.#.png")});
     EXPECT_EQ(blocked.exit_code, 4) << blocked.err;
     EXPECT_EQ(blocked.err.rfind("velkorramp: frame 3: cannot write", 0), 0u) << blocked.err;
     EXPECT_NE(blocked.err.find("b.0003.png"), std::string::npos) << blocked.err;
@@ -173,8 +209,8 @@ TEST_F(Sequences, AFailureInFrameThreeKeepsTheFramesBeforeItAndNothingAfter)
     for (const std::string& name : visible_files(files())) {
         if (name[0] == 'a' || name[0] == 'b') outputs.push_back(name);
     }
-    EXPECT_EQ(outputs, (std::vector<std::string>{"a.0001.png", "a.0002.png", "b.0001.png", "b.0002.png",
-                                                  "b.0003.png"}));
+    EXPECT_EQ(outputs, (std::vector<std::string>{"a.0001.png", "a.0002.png", "b.0001.png",
+                                                 "b.0002.png", "b.0003.png"}));
     EXPECT_TRUE(fs::is_directory(path("b.0003.png"))) << "the folder in the way is left as it was";
     EXPECT_EQ(read_file(path("a.0002.png")).width, 16);
     EXPECT_EQ(read_file(path("b.0002.png")).width, 300);
@@ -187,8 +223,10 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t all;
@@ -204,7 +242,8 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, VELKORRAMP_PATH, &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    if (posix_spawn(&pid, VELKORRAMP_PATH, &actions, &attributes, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return pid;
@@ -215,14 +254,15 @@ TEST_F(Sequences, AnInterruptedRunLeavesWholeFramesAndNoPartialFile)
     for (const int signal_number : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(strsignal(signal_number));
         const std::string prefix = signal_number == SIGINT ? "int" : "term";
-        const pid_t pid = spawn({"render", "--size", "1920x1080", "--frames", "1-300", "--writers", "2",
-                                 "--start", "0,0", "--end", "1920,1080", "--power", "1@1,3@300", "-o",
-                                 path(prefix + ".#.png")},
+        const pid_t pid = spawn({"render", "--size", "1920x1080", "--frames", "1-300", "--writers",
+                                 "2", "--start", "0,0", "--end", "1920,1080", "--power",
+                                 "1@1,3@300", "-o", path(prefix + ".#.png")},
                                 path(".out-" + prefix), path(".err-" + prefix));
         ASSERT_GT(pid, 0);
         // Interrupt once frames are being written: the second one has its name.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!fs::exists(path(prefix + ".0002.png")) && std::chrono::steady_clock::now() < deadline) {
+        while (!fs::exists(path(prefix + ".0002.png")) &&
+               std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         ASSERT_EQ(::kill(pid, signal_number), 0);
@@ -244,7 +284,8 @@ TEST_F(Sequences, AnInterruptedRunLeavesWholeFramesAndNoPartialFile)
         }
         EXPECT_EQ(read_file(path(frames.back())).height, 1080) << "the last frame written is whole";
         for (const std::string& name : hidden_files(files())) {
-            EXPECT_EQ(name.rfind(".out-", 0) == 0 || name.rfind(".err-", 0) == 0, true) << name << " left behind";
+            EXPECT_EQ(name.rfind(".out-", 0) == 0 || name.rfind(".err-", 0) == 0, true)
+                << name << " left behind";
         }
     }
 }
@@ -280,7 +321,8 @@ ProcessResult run_on_terminal(const std::vector<std::string>& args)
 
 TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
 {
-    const std::vector<std::string> common{"render", "--size", "640x360", "--frames", "1-12", "--power", "1@1,4@12"};
+    const std::vector<std::string> common{"render", "--size",  "640x360", "--frames",
+                                          "1-12",   "--power", "1@1,4@12"};
     auto with = [&](std::vector<std::string> more, const std::string& name) {
         std::vector<std::string> args = common;
         args.insert(args.end(), more.begin(), more.end());
@@ -290,9 +332,11 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
     };
     const ProcessResult terminal = run_on_terminal(with({}, "t"));
     ASSERT_EQ(terminal.exit_code, 0) << terminal.err;
-    EXPECT_NE(terminal.err.find("\rvelkorramp: 12 of 12 frames"), std::string::npos) << terminal.err;
+    EXPECT_NE(terminal.err.find("\rvelkorramp: 12 of 12 frames"), std::string::npos)
+        << terminal.err;
     EXPECT_NE(terminal.err.find(" frames/s, in 0:"), std::string::npos) << terminal.err;
-    EXPECT_EQ(std::count(terminal.err.begin(), terminal.err.end(), '\n'), 1) << "one line, ended once";
+    EXPECT_EQ(std::count(terminal.err.begin(), terminal.err.end(), '\n'), 1)
+        << "one line, ended once";
 
     const ProcessResult quiet = run_on_terminal(with({"--quiet"}, "q"));
     ASSERT_EQ(quiet.exit_code, 0);
@@ -312,7 +356,8 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
     EXPECT_EQ(lines_starting("rendered "), 12) << "one report a frame";
     EXPECT_EQ(lines_starting("written as "), 1) << "the file's settings once";
     EXPECT_EQ(lines_starting("times: "), 1) << verbose.out;
-    EXPECT_NE(verbose.out.find("rendered " + path("v.0012.png").string() + " (frame 12): 640x360, 8-bit"),
+    EXPECT_NE(verbose.out.find("rendered " + path("v.0012.png").string() +
+                               " (frame 12): 640x360, 8-bit"),
               std::string::npos)
         << verbose.out;
 }
@@ -324,13 +369,17 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
         std::vector<std::string> mentions;
     };
     const std::vector<Case> cases{
-        {{"--frames", "1-5", "-o", path("plain.png")}, {"names one file", "5 frames", "# (4 digits) or %04d"}},
+        {{"--frames", "1-5", "-o", path("plain.png")},
+         {"names one file", "5 frames", "# (4 digits) or %04d"}},
         {{"--frames", "5-1", "-o", path("x.#.png")}, {"--frames", "FIRST <= LAST"}},
         {{"--fps", "0", "-o", path("x.png")}, {"--fps", "30000/1001"}},
         {{"--writers", "0", "-o", path("x.png")}, {"--writers", "1 to 16"}},
-        {{"--direction", "0@1,360", "-o", path("x.png")}, {"--direction", "has no @FRAME", "VALUE@FRAME"}},
-        {{"--power", "1@1,200@5", "-o", path("x.png")}, {"--power", "\"Power\"", "0.01 to 100", "200"}},
-        {{"--shape", "linear@1,round@5", "-o", path("x.png")}, {"--shape", "\"round\" is not a choice"}},
+        {{"--direction", "0@1,360", "-o", path("x.png")},
+         {"--direction", "has no @FRAME", "VALUE@FRAME"}},
+        {{"--power", "1@1,200@5", "-o", path("x.png")},
+         {"--power", "\"Power\"", "0.01 to 100", "200"}},
+        {{"--shape", "linear@1,round@5", "-o", path("x.png")},
+         {"--shape", "\"round\" is not a choice"}},
         {{"-o", path("x.#.%d.png")}, {"more than one frame number"}},
     };
     for (const Case& c : cases) {
@@ -340,7 +389,8 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
         EXPECT_EQ(r.exit_code, 2) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        for (const std::string& m : c.mentions) EXPECT_NE(r.err.find(m), std::string::npos) << m << " in " << r.err;
+        for (const std::string& m : c.mentions)
+            EXPECT_NE(r.err.find(m), std::string::npos) << m << " in " << r.err;
     }
     EXPECT_EQ(visible_files(files()), std::vector<std::string>{});
 }

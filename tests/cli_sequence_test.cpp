@@ -30,7 +30,10 @@ std::string usage_failure(Fn fn)
     return "";
 }
 
-bool mentions(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool mentions(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 TEST(FrameRates, WholeFractionalAndDecimalRatesAreExactFractions)
 {
@@ -47,12 +50,14 @@ TEST(FrameRates, WholeFractionalAndDecimalRatesAreExactFractions)
     EXPECT_EQ(rate("1000"), "1000/1");
     EXPECT_EQ(frame_rate_text(parse_frame_rate("--fps", "30000/1001")), "30000/1001");
 
-    for (const char* bad : {"0", "-24", "24fps", "1001/0", "0/5", "1000.5", "", "1e3", "2147483648/2147483647x"}) {
+    for (const char* bad :
+         {"0", "-24", "24fps", "1001/0", "0/5", "1000.5", "", "1e3", "2147483648/2147483647x"}) {
         const std::string line = usage_failure([&] { parse_frame_rate("--fps", bad); });
         EXPECT_TRUE(mentions(line, "--fps")) << bad << ": " << line;
         EXPECT_TRUE(mentions(line, "at most 1000 frames a second")) << bad << ": " << line;
     }
-    EXPECT_TRUE(mentions(usage_failure([] { parse_frame_rate("--fps", "2147483651/2147484"); }), "at most 2147483647"));
+    EXPECT_TRUE(mentions(usage_failure([] { parse_frame_rate("--fps", "2147483651/2147484"); }),
+                         "at most 2147483647"));
 }
 
 TEST(FrameRanges, RangesStepsSingleFramesAndTheClocksLimits)
@@ -79,7 +84,8 @@ TEST(FrameRanges, RangesStepsSingleFramesAndTheClocksLimits)
     EXPECT_TRUE(mentions(usage_failure([&] { parse_frames("--frames", "1-2145339", ntsc); }),
                          "frames from -2145338 to 2145338 at 30000/1001"));
 
-    for (const char* bad : {"5-1", "1-10x0", "1-10x-2", "1-", "-", "a", "1..5", "1-5y2", "1,2,3", "99999999999"}) {
+    for (const char* bad :
+         {"5-1", "1-10x0", "1-10x-2", "1-", "-", "a", "1..5", "1-5y2", "1,2,3", "99999999999"}) {
         const std::string line = usage_failure([&] { parse_frames("--frames", bad, fps24); });
         EXPECT_TRUE(mentions(line, "FIRST-LAST")) << bad << ": " << line;
     }
@@ -90,7 +96,8 @@ TEST(FileSequences, NamesAreNumberedAsOiiotoolNumbersThem)
     EXPECT_EQ(FileSequence("-o", "out/ramp.#.png").name(7), "out/ramp.0007.png");
     EXPECT_EQ(FileSequence("-o", "ramp.##.png").name(7), "ramp.00000007.png");
     EXPECT_EQ(FileSequence("-o", "ramp.####.exr").name(7), "ramp.0000000000000007.exr");
-    EXPECT_EQ(FileSequence("-o", "ramp_%04d.tif").name(123456), "ramp_123456.tif") << "a long number is never cut";
+    EXPECT_EQ(FileSequence("-o", "ramp_%04d.tif").name(123456), "ramp_123456.tif")
+        << "a long number is never cut";
     EXPECT_EQ(FileSequence("-o", "ramp_%d.tif").name(42), "ramp_42.tif");
     EXPECT_EQ(FileSequence("-o", "ramp.%04d.png").name(-3), "ramp.-003.png");
 
@@ -114,7 +121,8 @@ TEST(FileSequences, NamesAreNumberedAsOiiotoolNumbersThem)
         EXPECT_FALSE(name.numbered()) << plain;
         EXPECT_EQ(name.name(5), plain);
     }
-    EXPECT_FALSE(FileSequence("-o", "shot#1/ramp.png").numbered()) << "only the file name is numbered";
+    EXPECT_FALSE(FileSequence("-o", "shot#1/ramp.png").numbered())
+        << "only the file name is numbered";
     const std::string twice = usage_failure([] { FileSequence("-o", "a.#.%04d.png"); });
     EXPECT_TRUE(mentions(twice, "more than one frame number")) << twice;
 }
@@ -134,8 +142,12 @@ TEST(Keys, ValuesWithCommasAndTheirFrames)
     EXPECT_FALSE(is_keyed("#ff0000"));
 
     const std::vector<std::pair<const char*, const char*>> bad{
-        {"0@1,360", "has no @FRAME"},   {"0@1,", "has no @FRAME"},        {"@1", "has no value"},
-        {"0@1,5@1", "repeats a frame"}, {"0@x", "no whole frame number"}, {"0@1.5", "no whole frame number"},
+        {"0@1,360", "has no @FRAME"},
+        {"0@1,", "has no @FRAME"},
+        {"@1", "has no value"},
+        {"0@1,5@1", "repeats a frame"},
+        {"0@x", "no whole frame number"},
+        {"0@1.5", "no whole frame number"},
         {"0@1001", "outside the valid range"},
     };
     for (const auto& [text, why] : bad) {
@@ -148,9 +160,12 @@ TEST(Keys, ValuesWithCommasAndTheirFrames)
 TEST(ProgressLine, FramesRateAndTimeLeft)
 {
     EXPECT_EQ(Progress::line(0, 100, 0.0), "velkorramp: 0 of 100 frames");
-    EXPECT_EQ(Progress::line(25, 100, 5.0), "velkorramp: 25 of 100 frames, 5.00 frames/s, 0:15 left");
-    EXPECT_EQ(Progress::line(50, 100, 2.0), "velkorramp: 50 of 100 frames, 25.0 frames/s, 0:02 left");
-    EXPECT_EQ(Progress::line(100, 100, 3725.0), "velkorramp: 100 of 100 frames, 0.03 frames/s, in 1:02:05");
+    EXPECT_EQ(Progress::line(25, 100, 5.0),
+              "velkorramp: 25 of 100 frames, 5.00 frames/s, 0:15 left");
+    EXPECT_EQ(Progress::line(50, 100, 2.0),
+              "velkorramp: 50 of 100 frames, 25.0 frames/s, 0:02 left");
+    EXPECT_EQ(Progress::line(100, 100, 3725.0),
+              "velkorramp: 100 of 100 frames, 0.03 frames/s, in 1:02:05");
 
     EXPECT_EQ(progress_mode(false, false, true, 10), ProgressMode::in_place);
     EXPECT_EQ(progress_mode(false, false, false, 10), ProgressMode::none) << "not a terminal";
@@ -180,7 +195,8 @@ TEST(SequenceMemory, AFrameIsItsTwoWorldsAndABandPerWriter)
     plan.from_file = true;
     plan.file_rgba_bytes = frame;
     plan.file_band_bytes = 4 << 20;
-    EXPECT_EQ(frame_memory_need(plan), 4 * frame + 2 * band) << "an input read once, before any output";
+    EXPECT_EQ(frame_memory_need(plan), 4 * frame + 2 * band)
+        << "an input read once, before any output";
     plan.input_per_frame = true;
     EXPECT_EQ(frame_memory_need(plan), frame + frame + 3 * frame + 2 * band);
 }

@@ -92,8 +92,8 @@ protected:
         }();
         EXPECT_TRUE(lsan_options_set);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("velkorramp-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        dir_ = fs::temp_directory_path() / ("velkorramp-" + std::to_string(getpid()) + "-" +
+                                            info->test_suite_name() + "-" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -129,7 +129,8 @@ protected:
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
-        const std::string out = launch.stdout_path.empty() ? (dir_ / ".stdout").string() : launch.stdout_path;
+        const std::string out =
+            launch.stdout_path.empty() ? (dir_ / ".stdout").string() : launch.stdout_path;
         const std::string err = (dir_ / ".stderr").string();
         std::fflush(nullptr);
         const pid_t pid = fork();
@@ -148,13 +149,19 @@ protected:
         sigprocmask(SIG_SETMASK, &none, nullptr);
         for (const int s : launch.ignored_signals) std::signal(s, SIG_IGN);
         // A core from a signal the test sends is not wanted.
-        const struct rlimit no_core{0, 0};
+        const struct rlimit no_core {
+            0, 0
+        };
         setrlimit(RLIMIT_CORE, &no_core);
         for (const auto& [resource, value] : launch.limits) {
-            const struct rlimit limit{value, value};
+            const struct rlimit limit {
+                value, value
+            };
             if (setrlimit(resource, &limit) != 0) _exit(121);
         }
-        if (launch.user && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(*launch.user) != 0)) _exit(122);
+        if (launch.user &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(*launch.user) != 0))
+            _exit(122);
         execv(argv[0], argv.data());
         _exit(123);
     }
@@ -233,14 +240,16 @@ inline FileImage read_file(const fs::path& path)
     image.height = image_spec.height;
     image.channels = image_spec.nchannels;
     image.format = image_spec.format;
-    const std::size_t n = static_cast<std::size_t>(image_spec.width) * image_spec.height * image_spec.nchannels;
+    const std::size_t n =
+        static_cast<std::size_t>(image_spec.width) * image_spec.height * image_spec.nchannels;
     bool ok = false;
     if (image_spec.format == OIIO::TypeDesc::UINT8) {
         image.u8.resize(n);
         ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::UINT8, image.u8.data());
     } else if (image_spec.format == OIIO::TypeDesc::UINT16) {
         image.u16.resize(n);
-        ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::UINT16, image.u16.data());
+        ok =
+            in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::UINT16, image.u16.data());
     } else {
         image.f32.resize(n);
         ok = in->read_image(0, 0, 0, image_spec.nchannels, OIIO::TypeDesc::FLOAT, image.f32.data());
@@ -265,7 +274,8 @@ inline OIIO::ImageSpec read_spec(const fs::path& path)
 // Writes samples of the spec's type with its windows and attributes, as
 // straight alpha where the format has a choice.
 template <class Sample>
-void write_file(const fs::path& path, OIIO::ImageSpec image_spec, const std::vector<Sample>& samples)
+void write_file(const fs::path& path, OIIO::ImageSpec image_spec,
+                const std::vector<Sample>& samples)
 {
     const OIIO::TypeDesc type = image_spec.format;
     auto out = OIIO::ImageOutput::create(path.string());
@@ -286,9 +296,9 @@ void write_file(const fs::path& path, int width, int height, int channels, OIIO:
 
 // The frame the simulated host renders in-process with the same module, layer
 // size and control values (set by `controls`).
-inline simhost::RenderResult reference_render(int layer_width, int layer_height,
-                                              const std::function<void(simhost::Session&)>& controls,
-                                              const simhost::RenderOptions& options)
+inline simhost::RenderResult reference_render(
+    int layer_width, int layer_height, const std::function<void(simhost::Session&)>& controls,
+    const simhost::RenderOptions& options)
 {
     simhost::Session session;
     session.config().layer_width = layer_width;
@@ -304,7 +314,8 @@ inline simhost::RenderResult reference_render(int layer_width, int layer_height,
     return result;
 }
 
-inline simhost::RenderOptions solid(int width, int height, PF_PixelFormat format, simhost::ColorF color = {1, 0, 0, 0})
+inline simhost::RenderOptions solid(int width, int height, PF_PixelFormat format,
+                                    simhost::ColorF color = {1, 0, 0, 0})
 {
     simhost::RenderOptions options;
     options.format = format;

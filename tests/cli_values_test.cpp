@@ -98,8 +98,10 @@ TEST(OptionValues, ColoursInHexOrDecimalWithOptionalAlpha)
     EXPECT_EQ(dec.blue, 7);
     EXPECT_EQ(dec.alpha, 9);
 
-    for (const char* bad : {"#12345", "#GG0000", "1,2", "256,0,0", "-1,0,0", "a,b,c", "", "#01020380"}) {
-        EXPECT_EQ(code_of([&] { parse_color("--start-color", bad, false); }), ExitCode::usage) << bad;
+    for (const char* bad :
+         {"#12345", "#GG0000", "1,2", "256,0,0", "-1,0,0", "a,b,c", "", "#01020380"}) {
+        EXPECT_EQ(code_of([&] { parse_color("--start-color", bad, false); }), ExitCode::usage)
+            << bad;
     }
 }
 
@@ -144,8 +146,10 @@ TEST(OptionValues, MemorySizesInBytesOrPowersOf1024)
     EXPECT_EQ(parse_memory_size("--memory-limit", "2048KB"), std::uint64_t{2} << 20);
     EXPECT_EQ(parse_memory_size("--memory-limit", "1048576"), kMinMemoryLimit);
     EXPECT_EQ(parse_memory_size("--memory-limit", "1024T"), kMaxMemoryLimit);
-    for (const char* bad : {"0", "1048575", "1023K", "1025T", "1P", "-1G", "G", "8 G B", "nan", "inf", "1E"}) {
-        EXPECT_EQ(code_of([&] { parse_memory_size("--memory-limit", bad); }), ExitCode::usage) << bad;
+    for (const char* bad :
+         {"0", "1048575", "1023K", "1025T", "1P", "-1G", "G", "8 G B", "nan", "inf", "1E"}) {
+        EXPECT_EQ(code_of([&] { parse_memory_size("--memory-limit", bad); }), ExitCode::usage)
+            << bad;
     }
 }
 
@@ -155,7 +159,8 @@ TEST(FrameMemory, AFrameTakesItsTwoWorldsAndABandOrAnInputFilesSamples)
     // 16-bit pixels, about 1 MiB.
     FramePlan solid{1920, 1080, 16};
     EXPECT_EQ(frame_memory_need(solid), 2ull * 1920 * 1080 * 8 + 64ull * 1920 * 8);
-    EXPECT_EQ(frame_need_text(solid), "a 1920x1080 16-bit frame from a solid layer needs about 32.6 MiB of memory");
+    EXPECT_EQ(frame_need_text(solid),
+              "a 1920x1080 16-bit frame from a solid layer needs about 32.6 MiB of memory");
     // A float file rendered at 8 bits: its float RGBA (16 bytes a pixel) and the
     // 8-bit world beside it outweigh the two 8-bit worlds.
     FramePlan from_float{1000, 1000, 8, true, 16ull * 1000 * 1000, 4096};
@@ -168,9 +173,13 @@ TEST(FrameMemory, AFrameTakesItsTwoWorldsAndABandOrAnInputFilesSamples)
     EXPECT_EQ(byte_text(std::uint64_t{1} << 20), "1.0 MiB");
 
     // A band of a small frame is the whole frame, not 1 MiB.
-    EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4, "test"}); }),
+    EXPECT_EQ(code_of([] {
+                  check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4, "test"});
+              }),
               ExitCode::ok);
-    EXPECT_EQ(code_of([] { check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4 - 1, "test"}); }),
+    EXPECT_EQ(code_of([] {
+                  check_frame_fits(FramePlan{64, 64, 8}, MemoryBudget{3 * 64 * 64 * 4 - 1, "test"});
+              }),
               ExitCode::memory);
     const MemoryBudget machine = machine_memory_budget();
     EXPECT_GT(machine.bytes, 0u) << machine.source;
@@ -214,7 +223,8 @@ TEST(LayerConversion, ProxyTakesEveryNthPixelAndRoundsTheSizeUp)
     image.width = 5;
     image.height = 3;
     image.depth = 8;
-    for (int i = 0; i < 15; ++i) image.u8.insert(image.u8.end(), {static_cast<std::uint8_t>(i), 0, 0, 255});
+    for (int i = 0; i < 15; ++i)
+        image.u8.insert(image.u8.end(), {static_cast<std::uint8_t>(i), 0, 0, 255});
     const simhost::World half = layer_world(image, 8, Downsample{{1, 2}, {1, 2}}, 0, 0);
     ASSERT_EQ(half.width(), 3);
     ASSERT_EQ(half.height(), 2);

@@ -12,8 +12,8 @@ namespace {
 using cli_test::ProcessResult;
 using VelkorrampVersion = cli_test::ToolTest;
 
-const std::string kToolLine = "velkorramp " + std::string(velkor::kProjectVersionText) + " (build " +
-                              std::to_string(velkor::kProjectVersionBuild) + ")\n";
+const std::string kToolLine = "velkorramp " + std::string(velkor::kProjectVersionText) +
+                              " (build " + std::to_string(velkor::kProjectVersionBuild) + ")\n";
 const std::string kModuleVersion = std::string(velkor::kProjectVersionText) + " (build " +
                                    std::to_string(velkor::kProjectVersionBuild) + ", release)";
 
@@ -30,8 +30,8 @@ TEST_F(VelkorrampVersion, SaysWhenTheModuleDeclaresMultiFrameRendering)
 {
     const ProcessResult r = run({"--version", "--module", VELKOR_MULTI_FRAME_MODULE_PATH});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out, kToolLine + "module " + VELKOR_MULTI_FRAME_MODULE_PATH + ": " + kModuleVersion +
-                         ", multi-frame rendering\n");
+    EXPECT_EQ(r.out, kToolLine + "module " + VELKOR_MULTI_FRAME_MODULE_PATH + ": " +
+                         kModuleVersion + ", multi-frame rendering\n");
 }
 #endif
 

@@ -47,7 +47,11 @@ public:
         if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
-    void remount_read_only() { mounted_ = mounted_ && ::mount("tmpfs", where_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    void remount_read_only()
+    {
+        mounted_ = mounted_ &&
+                   ::mount("tmpfs", where_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
 private:
     fs::path where_;
@@ -63,13 +67,16 @@ protected:
         EXPECT_EQ(e.exit_code, 4) << e.err;
         EXPECT_EQ(e.err, "velkorramp: cannot write \"" + target.string() + "\": " + reason + "\n");
         EXPECT_EQ(slurp(target), "an older frame");
-        EXPECT_EQ(files_in(target.parent_path()), std::vector<std::string>{target.filename().string()});
+        EXPECT_EQ(files_in(target.parent_path()),
+                  std::vector<std::string>{target.filename().string()});
     }
 };
 
 TEST_F(Writes, AFullDiskFailsEveryFormatAndKeepsTheOlderFile)
 {
-    if (geteuid() != 0) GTEST_SKIP() << "mounting a 64 KiB file system needs root; FileSizeLimits covers the write path";
+    if (geteuid() != 0)
+        GTEST_SKIP()
+            << "mounting a 64 KiB file system needs root; FileSizeLimits covers the write path";
     write_noise(path("noise.png"), 512, 512, OIIO::TypeDesc::UINT8);
     write_noise(path("noise.exr"), 256, 256, OIIO::TypeDesc::FLOAT);
     SmallDisk disk(path("disk"), "size=64k");
@@ -79,8 +86,8 @@ TEST_F(Writes, AFullDiskFailsEveryFormatAndKeepsTheOlderFile)
         const fs::path target = path("disk") / name;
         std::ofstream(target) << "an older frame";
         const std::string input = name == "o.exr" ? "noise.exr" : "noise.png";
-        expect_refused(launch({"render", "--input", path(input), "--type", "alpha", "-o", target}), target,
-                       "No space left on device");
+        expect_refused(launch({"render", "--input", path(input), "--type", "alpha", "-o", target}),
+                       target, "No space left on device");
         fs::remove(target);
     }
 }
@@ -92,7 +99,8 @@ TEST_F(Writes, FileSizeLimitsFailTheWriteOrEndTheProcessWithoutLeftovers)
     std::ofstream(target) << "an older frame";
     Launch limited;
     limited.limits = {{RLIMIT_FSIZE, 64 * 1024}};
-    const std::vector<std::string> args{"render", "--input", path("noise.png"), "--type", "alpha", "-o", target};
+    const std::vector<std::string> args{"render", "--input", path("noise.png"), "--type", "alpha",
+                                        "-o",     target};
 
     // SIGXFSZ ignored: the write itself fails with EFBIG.
     Launch ignoring = limited;
@@ -117,14 +125,15 @@ TEST_F(Writes, ReadOnlyAndForbiddenFoldersGiveTheSystemsReason)
     std::ofstream(path("ro") / "o.png") << "an older frame";
     disk.remount_read_only();
     ASSERT_TRUE(disk.mounted());
-    expect_refused(launch({"render", "--size", "8x8", "-o", path("ro") / "o.png"}), path("ro") / "o.png",
-                   "Read-only file system");
+    expect_refused(launch({"render", "--size", "8x8", "-o", path("ro") / "o.png"}),
+                   path("ro") / "o.png", "Read-only file system");
 
     if (!runs_as(kNobody)) GTEST_SKIP() << "user nobody cannot run the tool from its build folder";
     fs::create_directories(path("locked"));
     std::ofstream(path("locked") / "o.png") << "an older frame";
-    fs::permissions(path("locked"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                        fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(path("locked"), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
     Launch nobody;
     nobody.user = kNobody;
     nobody.stdout_path = "/dev/null";
@@ -143,7 +152,8 @@ TEST_F(Writes, TheLongestLegalNameWorksAndALongerOneIsRefused)
     const std::string too_long = std::string(252, 'n') + ".png";
     e = launch({"render", "--size", "8x8", "-o", path(too_long)});
     EXPECT_EQ(e.exit_code, 4);
-    EXPECT_EQ(e.err, "velkorramp: cannot write \"" + path(too_long).string() + "\": File name too long\n");
+    EXPECT_EQ(e.err,
+              "velkorramp: cannot write \"" + path(too_long).string() + "\": File name too long\n");
     EXPECT_EQ(files(), std::vector<std::string>{longest});
 
     // The shortest name a format allows still gets a temporary name that fits.
@@ -156,7 +166,10 @@ TEST_F(Writes, OutputThatCannotReachStdoutIsAFailure)
     Launch full;
     full.stdout_path = "/dev/full";
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"params"}, {"about"}, {"--help"}, {"render", "--help"},
+         {std::vector<std::string>{"params"},
+          {"about"},
+          {"--help"},
+          {"render", "--help"},
           {"render", "--size", "4x4", "-v", "-o", path("v.png")}}) {
         SCOPED_TRACE(args.front() + " " + args.back());
         const Ending e = launch(args, full);
@@ -173,8 +186,8 @@ protected:
     // exists, sends `signal_number` and returns how the process ended.
     Ending signal_during_write(int signal_number, const Launch& how = {})
     {
-        const pid_t pid = start({"render", "--size", "2000x2000", "--depth", "16", "--threads", "2", "-o",
-                                 path("o.png")},
+        const pid_t pid = start({"render", "--size", "2000x2000", "--depth", "16", "--threads", "2",
+                                 "-o", path("o.png")},
                                 how);
         const auto deadline = std::chrono::steady_clock::now() + 120s;
         bool seen = false;
@@ -197,7 +210,8 @@ protected:
 
 TEST_F(Signals, EachTerminatingSignalRemovesThePartialFileThenEndsTheProcessByItself)
 {
-    for (const int s : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGTERM, SIGXFSZ}) {
+    for (const int s :
+         {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM, SIGTERM, SIGXFSZ}) {
         SCOPED_TRACE(strsignal(s));
         std::ofstream(path("o.png")) << "an older frame";
         const Ending e = signal_during_write(s);

@@ -47,8 +47,19 @@ struct FakeHost {
 // White to black, alpha 100 % to 0 %, "Color", "Two Points" (0, 0) to (100, 0), "Linear", Power 1.
 inline RampSettings basic_settings()
 {
-    return {1, 1, {0.0, 0.0}, {100.0, 0.0}, {50.0, 50.0}, 100.0, 1.5707963267948966,
-            {1.0, 1.0, 1.0, 1.0}, {1.0, 0.0, 0.0, 0.0}, 1.0, 0.0, 1, 1.0};
+    return {1,
+            1,
+            {0.0, 0.0},
+            {100.0, 0.0},
+            {50.0, 50.0},
+            100.0,
+            1.5707963267948966,
+            {1.0, 1.0, 1.0, 1.0},
+            {1.0, 0.0, 0.0, 0.0},
+            1.0,
+            0.0,
+            1,
+            1.0};
 }
 
 inline RampSettings two_points(double x0, double y0, double x1, double y1, A_long shape)
@@ -60,7 +71,8 @@ inline RampSettings two_points(double x0, double y0, double x1, double y1, A_lon
     return s;
 }
 
-inline RampSettings center_and_length(double cx, double cy, double degrees, double length, A_long shape)
+inline RampSettings center_and_length(double cx, double cy, double degrees, double length,
+                                      A_long shape)
 {
     RampSettings s = basic_settings();
     s.controlled_by = 2;
@@ -121,7 +133,10 @@ struct Depth8 {
 struct Depth16 {
     using Pixel = PF_Pixel16;
     static constexpr DepthClass depth = DepthClass::sixteen;
-    static A_u_short unit(double k) { return clamp_truncate<A_u_short>(k * 32768.0 + 0.5, 32768.0); }
+    static A_u_short unit(double k)
+    {
+        return clamp_truncate<A_u_short>(k * 32768.0 + 0.5, 32768.0);
+    }
     static A_u_short scaled(double a) { return clamp_truncate<A_u_short>(a + 0.5, 32768.0); }
     static A_u_short channel(unsigned r) { return static_cast<A_u_short>(r % 32769); }
 };
@@ -136,7 +151,8 @@ struct DepthFloat {
 
 // What the output pixel at (x, y) must be, given the input pixel there.
 template <class D>
-typename D::Pixel model_pixel(const RampSettings& s, A_long x, A_long y, const typename D::Pixel& in)
+typename D::Pixel model_pixel(const RampSettings& s, A_long x, A_long y,
+                              const typename D::Pixel& in)
 {
     const double t = std::pow(model_t(s, x, y), s.power);
     typename D::Pixel out = in;
@@ -160,19 +176,22 @@ class TestWorld {
 public:
     TestWorld(A_long width, A_long height, std::size_t pad = 0, bool bottom_up = false,
               unsigned char fill = 0xA5)
-        : stride_(width * sizeof(Pixel) + pad), bytes_(stride_ * static_cast<std::size_t>(height), fill)
+        : stride_(width * sizeof(Pixel) + pad),
+          bytes_(stride_ * static_cast<std::size_t>(height), fill)
     {
         world.width = width;
         world.height = height;
         world.rowbytes = static_cast<A_long>(stride_) * (bottom_up ? -1 : 1);
-        world.data = reinterpret_cast<PF_PixelPtr>(bytes_.data() + (bottom_up ? (height - 1) * stride_ : 0));
+        world.data =
+            reinterpret_cast<PF_PixelPtr>(bytes_.data() + (bottom_up ? (height - 1) * stride_ : 0));
     }
     TestWorld(const TestWorld&) = delete;
     TestWorld& operator=(const TestWorld&) = delete;
 
     Pixel& at(A_long x, A_long y)
     {
-        auto* row = reinterpret_cast<unsigned char*>(world.data) + std::ptrdiff_t{y} * world.rowbytes;
+        auto* row =
+            reinterpret_cast<unsigned char*>(world.data) + std::ptrdiff_t{y} * world.rowbytes;
         return reinterpret_cast<Pixel*>(row)[x];
     }
     WorldView view(DepthClass depth) { return {depth, &world}; }
@@ -211,7 +230,8 @@ template <class Pixel>
             << +p.blue << ")";
         return out.str();
     };
-    return ::testing::AssertionFailure() << "got " << text(actual) << ", expected " << text(expected);
+    return ::testing::AssertionFailure()
+           << "got " << text(actual) << ", expected " << text(expected);
 }
 
 // Every pixel of `actual` has the bits of the same pixel of `expected`.

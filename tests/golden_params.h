@@ -45,9 +45,9 @@ inline PF_ParamDef point(int index, const char* name, PF_Fixed x, PF_Fixed y)
 
 inline float f32(std::uint32_t bits) { return std::bit_cast<float>(bits); }
 
-inline PF_ParamDef float_slider(int index, const char* name, std::uint32_t valid_min, std::uint32_t valid_max,
-                                std::uint32_t slider_min, std::uint32_t slider_max, std::uint32_t dephault,
-                                A_short precision)
+inline PF_ParamDef float_slider(int index, const char* name, std::uint32_t valid_min,
+                                std::uint32_t valid_max, std::uint32_t slider_min,
+                                std::uint32_t slider_max, std::uint32_t dephault, A_short precision)
 {
     PF_ParamDef def = base(index, PF_Param_FLOAT_SLIDER, name);
     def.u.fs_d.value = static_cast<double>(f32(dephault));
@@ -87,26 +87,41 @@ inline PF_ParamDef declaration(int index)
 {
     using namespace detail;
     switch (index) {
-    case 1: return popup(1, "Type", 3);
-    case 2: return popup(2, "Controlled By", 2);
-    case 3: return point(3, "Start of Ramp", 0, 0x00320000);
-    case 4: return point(4, "End of Ramp", 0x00640000, 0x00320000);
-    case 5: return point(5, "Center", 0x00320000, 0x00320000);
+    case 1:
+        return popup(1, "Type", 3);
+    case 2:
+        return popup(2, "Controlled By", 2);
+    case 3:
+        return point(3, "Start of Ramp", 0, 0x00320000);
+    case 4:
+        return point(4, "End of Ramp", 0x00640000, 0x00320000);
+    case 5:
+        return point(5, "Center", 0x00320000, 0x00320000);
     // Length: 0 .. 50000, slider 0 .. 300, default 300.
-    case 6: return float_slider(6, "Length", 0x00000000, 0x47435000, 0x00000000, 0x43960000, 0x43960000, 1);
+    case 6:
+        return float_slider(6, "Length", 0x00000000, 0x47435000, 0x00000000, 0x43960000, 0x43960000,
+                            1);
     case 7: {
         PF_ParamDef angle = base(7, PF_Param_ANGLE, "Direction");
         angle.u.ad.value = angle.u.ad.dephault = 0x005A0000;
         return angle;
     }
-    case 8: return color(8, "Start Color", PF_Pixel{255, 255, 255, 255});
-    case 9: return color(9, "End Color", PF_Pixel{255, 0, 0, 0});
-    case 10: return percent(10, "Start Alpha", 0x00640000);
-    case 11: return percent(11, "End Alpha", 0);
-    case 12: return popup(12, "Shape", 3);
+    case 8:
+        return color(8, "Start Color", PF_Pixel{255, 255, 255, 255});
+    case 9:
+        return color(9, "End Color", PF_Pixel{255, 0, 0, 0});
+    case 10:
+        return percent(10, "Start Alpha", 0x00640000);
+    case 11:
+        return percent(11, "End Alpha", 0);
+    case 12:
+        return popup(12, "Shape", 3);
     // Power: 0.01 .. 100, slider 0.1 .. 10, default 1.
-    case 13: return float_slider(13, "Power", 0x3C23D70A, 0x42C80000, 0x3DCCCCCD, 0x41200000, 0x3F800000, 2);
-    default: return base(index, PF_Param_LAYER, "");
+    case 13:
+        return float_slider(13, "Power", 0x3C23D70A, 0x42C80000, 0x3DCCCCCD, 0x41200000, 0x3F800000,
+                            2);
+    default:
+        return base(index, PF_Param_LAYER, "");
     }
 }
 
@@ -114,10 +129,14 @@ inline PF_ParamDef declaration(int index)
 inline const char* choices(int index)
 {
     switch (index) {
-    case 1: return "Color|Alpha|Color & Alpha";
-    case 2: return "Two Points|Center & Length";
-    case 12: return "Linear|Linear 2|Radial";
-    default: return nullptr;
+    case 1:
+        return "Color|Alpha|Color & Alpha";
+    case 2:
+        return "Two Points|Center & Length";
+    case 12:
+        return "Linear|Linear 2|Radial";
+    default:
+        return nullptr;
     }
 }
 

@@ -21,7 +21,8 @@ protected:
     void SetUp() override
     {
         dir_ = std::filesystem::temp_directory_path() /
-               ("velkor-frames-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("velkor-frames-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -57,7 +58,8 @@ TEST_F(FrameFile, RefusesWhatDoesNotAddUp)
     EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.frame"));
 
     write_frame(dir_ / "good.frame", sample(4, 4, 4));
-    std::filesystem::resize_file(dir_ / "good.frame", std::filesystem::file_size(dir_ / "good.frame") - 1);
+    std::filesystem::resize_file(dir_ / "good.frame",
+                                 std::filesystem::file_size(dir_ / "good.frame") - 1);
     EXPECT_THROW(read_frame(dir_ / "good.frame"), FrameError);
 
     std::ofstream(dir_ / "text.frame") << "not a frame at all, just text";

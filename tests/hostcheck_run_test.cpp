@@ -22,7 +22,8 @@ protected:
     void SetUp() override
     {
         dir_ = std::filesystem::temp_directory_path() /
-               ("velkor-hostcheck-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("velkor-hostcheck-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -33,7 +34,8 @@ protected:
     {
         const std::vector<std::uint8_t> list = velkor::pipl::build_property_list(identity);
         std::ofstream(dir_ / "list.pipl", std::ios::binary)
-            .write(reinterpret_cast<const char*>(list.data()), static_cast<std::streamsize>(list.size()));
+            .write(reinterpret_cast<const char*>(list.data()),
+                   static_cast<std::streamsize>(list.size()));
         velkor::hostcheck::RunOptions options;
         options.module = VELKOR_MODULE_PATH;
         options.pipl_file = dir_ / "list.pipl";
@@ -70,11 +72,16 @@ TEST_F(HostCheckRun, CatchesAListThatDisagreesWithGlobalSetup)
         const char* message;
     };
     const Case cases[] = {
-        {"version", [](EffectIdentity& i) { i.version += 1; }, "global setup reports version 0x00080601"},
-        {"flags", [](EffectIdentity& i) { i.out_flags |= 0x100; }, "global setup reports out_flags 0x06000000"},
-        {"flags 2", [](EffectIdentity& i) { i.out_flags2 = 0; }, "global setup reports out_flags2 0x00001400"},
-        {"entry point", [](EffectIdentity& i) { i.entry_point = "EntryPointFunc2"; }, "exports no \"EntryPointFunc2\""},
-        {"name", [](EffectIdentity& i) { i.name = "OtherRamp"; }, "does not start with the registered name"},
+        {"version", [](EffectIdentity& i) { i.version += 1; },
+         "global setup reports version 0x00080601"},
+        {"flags", [](EffectIdentity& i) { i.out_flags |= 0x100; },
+         "global setup reports out_flags 0x06000000"},
+        {"flags 2", [](EffectIdentity& i) { i.out_flags2 = 0; },
+         "global setup reports out_flags2 0x00001400"},
+        {"entry point", [](EffectIdentity& i) { i.entry_point = "EntryPointFunc2"; },
+         "exports no \"EntryPointFunc2\""},
+        {"name", [](EffectIdentity& i) { i.name = "OtherRamp"; },
+         "does not start with the registered name"},
     };
     // Leftovers of a passing run must go too.
     ASSERT_EQ(run(velkor::pipl::velkor_ramp_identity()), 0) << log_.str();

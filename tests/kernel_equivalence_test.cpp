@@ -22,10 +22,15 @@
 namespace velkor {
 
 // Parameter values as the test runner prints them beside each test's name.
-void PrintTo(KernelPath path, std::ostream* os) { *os << (path == KernelPath::avx2 ? "avx2" : "baseline"); }
+void PrintTo(KernelPath path, std::ostream* os)
+{
+    *os << (path == KernelPath::avx2 ? "avx2" : "baseline");
+}
 void PrintTo(DepthClass depth, std::ostream* os)
 {
-    *os << (depth == DepthClass::eight ? "8-bit" : depth == DepthClass::sixteen ? "16-bit" : "float");
+    *os << (depth == DepthClass::eight     ? "8-bit"
+            : depth == DepthClass::sixteen ? "16-bit"
+                                           : "float");
 }
 
 namespace {
@@ -39,7 +44,8 @@ struct Frame {
 
 // A world of w x h pixels whose rows are `pad` bytes longer than needed and,
 // when `bottom_up`, stored from the last row of memory upwards.
-Frame make_frame(std::mt19937& rng, DepthClass depth, A_long w, A_long h, A_long pad, bool bottom_up)
+Frame make_frame(std::mt19937& rng, DepthClass depth, A_long w, A_long h, A_long pad,
+                 bool bottom_up)
 {
     const std::size_t px = depth == DepthClass::eight ? 4 : depth == DepthClass::sixteen ? 8 : 16;
     const A_long row_bytes = static_cast<A_long>(w * static_cast<A_long>(px) + pad);
@@ -50,8 +56,12 @@ Frame make_frame(std::mt19937& rng, DepthClass depth, A_long w, A_long h, A_long
         // Floats spread over -0.5..2 (alphas outside 0..1 too), with now and
         // then a zero of either sign, an infinity or a NaN of some payload.
         std::uniform_real_distribution<float> v(-0.5f, 2.0f);
-        const float odd[] = {0.0f, -0.0f, std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(), std::nanf(""), -std::nanf("")};
+        const float odd[] = {0.0f,
+                             -0.0f,
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             std::nanf(""),
+                             -std::nanf("")};
         auto* p = reinterpret_cast<float*>(f.memory.data());
         for (std::size_t i = 0; i < f.memory.size() / 4; ++i) {
             if (rng() % 16 != 0) {
@@ -67,12 +77,14 @@ Frame make_frame(std::mt19937& rng, DepthClass depth, A_long w, A_long h, A_long
     } else if (depth == DepthClass::sixteen) {
         std::uniform_int_distribution<int> v(0, 32768);
         auto* p = reinterpret_cast<std::uint16_t*>(f.memory.data());
-        for (std::size_t i = 0; i < f.memory.size() / 2; ++i) p[i] = static_cast<std::uint16_t>(v(rng));
+        for (std::size_t i = 0; i < f.memory.size() / 2; ++i)
+            p[i] = static_cast<std::uint16_t>(v(rng));
     }
     f.world.width = w;
     f.world.height = h;
     f.world.rowbytes = bottom_up ? -row_bytes : row_bytes;
-    std::uint8_t* first_row = f.memory.data() + (bottom_up ? static_cast<std::size_t>(row_bytes) * (h - 1) : 0);
+    std::uint8_t* first_row =
+        f.memory.data() + (bottom_up ? static_cast<std::size_t>(row_bytes) * (h - 1) : 0);
     f.world.data = reinterpret_cast<PF_Pixel*>(first_row);
     return f;
 }
@@ -102,10 +114,17 @@ RampSettings random_settings(std::mt19937& rng)
     s.start_point = {fixed(), fixed()};
     s.end_point = {fixed(), fixed()};
     switch (pick(rng)) {
-    case 0: s.end_point.y = s.start_point.y; break;  // horizontal
-    case 1: s.end_point.x = s.start_point.x; break;  // vertical
-    case 2: s.end_point = s.start_point; break;      // coinciding
-    default: break;
+    case 0:
+        s.end_point.y = s.start_point.y;
+        break;  // horizontal
+    case 1:
+        s.end_point.x = s.start_point.x;
+        break;  // vertical
+    case 2:
+        s.end_point = s.start_point;
+        break;  // coinciding
+    default:
+        break;
     }
     s.center = {fixed(), fixed()};
     const double lengths[] = {0.0, -0.0, -5.0, kInf, kNaN, 1e-300};
@@ -122,13 +141,13 @@ RampSettings random_settings(std::mt19937& rng)
                                  : Color4{byte(rng) / 255.0, byte(rng) / 255.0, byte(rng) / 255.0,
                                           byte(rng) / 255.0};
     s.start_alpha = std::uniform_real_distribution<double>(-0.3, 1.3)(rng);
-    s.end_alpha = pick(rng) < 2 ? s.start_alpha
-                                : std::uniform_real_distribution<double>(-0.3, 1.3)(rng);
+    s.end_alpha =
+        pick(rng) < 2 ? s.start_alpha : std::uniform_real_distribution<double>(-0.3, 1.3)(rng);
     // Powers outside the control's range too. Exactly 0 makes pow(+0, 0) = 1;
     // odd negative integers make pow(-0, p) = -inf but pow(+0, p) = +inf; the
     // infinities, NaNs (of either sign) and 1 itself each have rules of their
     // own, and pow(1, NaN) is 1 for a quiet NaN but NaN for a signalling one.
-    const double powers[] = {1.0,  2.2,  0.01, 100.0, 0.5, 2.0,  -1.5, kNaN, 0.0,
+    const double powers[] = {1.0,  2.2,  0.01, 100.0, 0.5,   2.0,  -1.5,  kNaN,          0.0,
                              -0.0, -1.0, -3.0, 3.0,   -kInf, kInf, -kNaN, kSignallingNaN};
     s.power = pick(rng) < 8 ? powers[std::uniform_int_distribution<int>(0, 16)(rng)]
                             : std::uniform_real_distribution<double>(0.01, 10.0)(rng);
@@ -216,7 +235,8 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
         Frame fast = make_frame(rng, depth, w, h, pad, !bottom_up);
         Frame reference = fast;
         reference.world.data = reinterpret_cast<PF_Pixel*>(
-            reference.memory.data() + (reinterpret_cast<std::uint8_t*>(fast.world.data) - fast.memory.data()));
+            reference.memory.data() +
+            (reinterpret_cast<std::uint8_t*>(fast.world.data) - fast.memory.data()));
 
         const PF_Rect rect{std::uniform_int_distribution<A_long>(-5, w)(rng),
                            std::uniform_int_distribution<A_long>(-5, h)(rng),
@@ -228,8 +248,8 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
         render_ramp_reference(evaluator, {depth, &input.world}, {depth, &reference.world}, rect);
         ASSERT_EQ(fast.memory, reference.memory)
             << "round " << round << ": type " << settings.type << ", placement "
-            << settings.controlled_by << ", shape " << settings.shape << ", power " << settings.power
-            << ", " << w << "x" << h << (bottom_up ? " bottom-up" : "");
+            << settings.controlled_by << ", shape " << settings.shape << ", power "
+            << settings.power << ", " << w << "x" << h << (bottom_up ? " bottom-up" : "");
     }
 }
 
@@ -255,7 +275,8 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
     if (depth == DepthClass::floating) {
         // Every third alpha a NaN with a payload of its own.
         for (A_long i = 0; i < w * h; i += 3) {
-            const std::uint32_t nan = 0x7FC00000u | (static_cast<std::uint32_t>(i) * 977u & 0x3FFFFFu);
+            const std::uint32_t nan =
+                0x7FC00000u | (static_cast<std::uint32_t>(i) * 977u & 0x3FFFFFu);
             std::memcpy(input.memory.data() + static_cast<std::size_t>(i) * 16, &nan, sizeof nan);
         }
     }
@@ -304,9 +325,10 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
                         Frame reference = fast;
                         reference.world.data = reinterpret_cast<PF_Pixel*>(reference.memory.data());
                         const RampEvaluator evaluator(RenderRecord{&in_data, s});
-                        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect, path);
-                        render_ramp_reference(evaluator, {depth, &input.world}, {depth, &reference.world},
-                                                   rect);
+                        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect,
+                                    path);
+                        render_ramp_reference(evaluator, {depth, &input.world},
+                                              {depth, &reference.world}, rect);
                         ASSERT_EQ(fast.memory, reference.memory)
                             << placement.name << ", power " << power << ", shape " << shape
                             << ", type " << type << ", rect from " << rect.left << ", " << rect.top;
@@ -319,7 +341,8 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
 
 INSTANTIATE_TEST_SUITE_P(
     AllDepths, KernelEquivalence,
-    ::testing::Combine(::testing::Values(DepthClass::eight, DepthClass::sixteen, DepthClass::floating),
+    ::testing::Combine(::testing::Values(DepthClass::eight, DepthClass::sixteen,
+                                         DepthClass::floating),
                        ::testing::Values(KernelPath::baseline, KernelPath::avx2)),
     [](const ::testing::TestParamInfo<std::tuple<DepthClass, KernelPath>>& param_info) {
         const DepthClass depth = std::get<0>(param_info.param);

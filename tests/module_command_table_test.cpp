@@ -17,7 +17,8 @@ using CommandTable = ModuleTest;
 TEST_F(CommandTable, UnhandledCommandsReturnZeroAndLeaveOutDataByteIdentical)
 {
     ready();
-    const PF_Cmd unhandled[] = {2, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 25, 100, -1};
+    const PF_Cmd unhandled[] = {2,  5,  6,  7,  8,  9,  10, 11, 12,  13, 15,
+                                16, 17, 18, 19, 20, 21, 22, 25, 100, -1};
     std::vector<PF_ParamDef*> params = session.host().param_array();
     simhost::World output(simhost::WorldSpec{8, 8});
     for (const PF_Cmd cmd : unhandled) {
@@ -25,12 +26,15 @@ TEST_F(CommandTable, UnhandledCommandsReturnZeroAndLeaveOutDataByteIdentical)
         std::memset(&out, 0xA7, sizeof out);
         PF_OutData before;
         std::memcpy(&before, &out, sizeof out);
-        EXPECT_EQ(session.raw_call(cmd, out, params.data(), output.effect_world(), nullptr), PF_Err_NONE)
+        EXPECT_EQ(session.raw_call(cmd, out, params.data(), output.effect_world(), nullptr),
+                  PF_Err_NONE)
             << simhost::command_name(cmd);
-        EXPECT_TRUE(bytes_equal(&out, &before, sizeof out)) << simhost::command_name(cmd) << " wrote PF_OutData";
+        EXPECT_TRUE(bytes_equal(&out, &before, sizeof out))
+            << simhost::command_name(cmd) << " wrote PF_OutData";
         const simhost::Accounting a = session.accounting();
         ASSERT_FALSE(a.commands.empty());
-        EXPECT_TRUE(a.commands.back().suites.empty()) << simhost::command_name(cmd) << " acquired a suite";
+        EXPECT_TRUE(a.commands.back().suites.empty())
+            << simhost::command_name(cmd) << " acquired a suite";
     }
 }
 
@@ -40,9 +44,10 @@ TEST_F(CommandTable, UnhandledCommandsReturnZeroAndLeaveOutDataByteIdentical)
 TEST_F(CommandTable, AnsweredCommandsRefuseMissingRecordsOthersIgnoreThem)
 {
     ready();
-    const PF_Cmd answered[] = {PF_Cmd_ABOUT,           PF_Cmd_GLOBAL_SETUP,     PF_Cmd_GLOBAL_SETDOWN,
-                               PF_Cmd_PARAMS_SETUP,    PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER,
-                               PF_Cmd_SMART_RENDER};
+    const PF_Cmd answered[] = {
+        PF_Cmd_ABOUT,        PF_Cmd_GLOBAL_SETUP,     PF_Cmd_GLOBAL_SETDOWN,
+        PF_Cmd_PARAMS_SETUP, PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_SMART_PRE_RENDER,
+        PF_Cmd_SMART_RENDER};
     const EntryPointFuncPtr entry = session.host().entry();
     PF_InData in = session.host().make_in_data();
     PF_OutData out{};
@@ -58,17 +63,19 @@ TEST_F(CommandTable, AnsweredCommandsRefuseMissingRecordsOthersIgnoreThem)
         EXPECT_EQ(entry(cmd, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM)
             << simhost::command_name(cmd) << " without PF_InData";
         if (cmd != PF_Cmd_GLOBAL_SETDOWN) {
-            EXPECT_EQ(entry(cmd, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM)
+            EXPECT_EQ(entry(cmd, &in, nullptr, nullptr, nullptr, nullptr),
+                      PF_Err_BAD_CALLBACK_PARAM)
                 << simhost::command_name(cmd) << " without PF_OutData";
         }
     }
     EXPECT_EQ(entry(PF_Cmd_RENDER, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
-    EXPECT_EQ(entry(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    EXPECT_EQ(entry(PF_Cmd_SEQUENCE_SETUP, nullptr, nullptr, nullptr, nullptr, nullptr),
+              PF_Err_NONE);
     EXPECT_EQ(suite_calls(), calls_before) << "a refused command asked for a suite";
 }
 
-PF_Err checkout_layer_not_expected(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*, A_long, A_long,
-                                    A_u_long, PF_CheckoutResult*)
+PF_Err checkout_layer_not_expected(PF_ProgPtr, PF_ParamIndex, A_long, const PF_RenderRequest*,
+                                   A_long, A_long, A_u_long, PF_CheckoutResult*)
 {
     ADD_FAILURE() << "checkout_layer called";
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -115,7 +122,8 @@ TEST_F(CommandTable, NoBasicSuiteGives516WithoutAMessageOrAFlag)
         PF_InData in = host.make_in_data();
         in.pica_basicP = nullptr;
         PF_OutData out{};
-        EXPECT_EQ(host.call(cmd, in, out, params.data(), nullptr, extra), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(host.call(cmd, in, out, params.data(), nullptr, extra),
+                  PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(out.out_flags, cmd == PF_Cmd_GLOBAL_SETUP ? velkor::kGlobalOutFlags : 0);
         EXPECT_EQ(std::string(out.return_msg), "");
         EXPECT_EQ(out.global_data, nullptr);
@@ -134,7 +142,8 @@ TEST_F(CommandTable, PlainRenderIsNotARenderPath)
     output.fill_bytes(0x3C);
     std::vector<PF_ParamDef*> params = session.host().param_array();
     PF_OutData out{};
-    EXPECT_EQ(session.raw_call(PF_Cmd_RENDER, out, params.data(), output.effect_world(), nullptr), PF_Err_NONE);
+    EXPECT_EQ(session.raw_call(PF_Cmd_RENDER, out, params.data(), output.effect_world(), nullptr),
+              PF_Err_NONE);
     EXPECT_TRUE(all_bytes(output, 0x3C));
 }
 

@@ -39,7 +39,8 @@ protected:
         ASSERT_TRUE(session.set_float(6, 15.0 + 3.0 * i));
         ASSERT_TRUE(session.set_angle(7, 17.0 * i));
         ASSERT_TRUE(session.set_color(8, PF_Pixel{255, static_cast<A_u_char>(20 * i), 200, 40}));
-        ASSERT_TRUE(session.set_color(9, PF_Pixel{static_cast<A_u_char>(100 + 10 * i), 0, 90, 255}));
+        ASSERT_TRUE(
+            session.set_color(9, PF_Pixel{static_cast<A_u_char>(100 + 10 * i), 0, 90, 255}));
         ASSERT_TRUE(session.set_percent(10, 100.0 - 7.0 * i));
         ASSERT_TRUE(session.set_percent(11, 5.0 * i));
         ASSERT_TRUE(session.set_popup(12, 1 + i % 3));
@@ -84,7 +85,8 @@ TEST_F(ConcurrentFrames, TenFramesInFlightEqualTheFramesRenderedAlone)
 
     ASSERT_EQ(together.size(), alone.size());
     for (int i = 0; i < kFrames; ++i) {
-        SCOPED_TRACE("frame " + std::to_string(i) + ", " + simhost::pixel_format_name(jobs[i].options.format));
+        SCOPED_TRACE("frame " + std::to_string(i) + ", " +
+                     simhost::pixel_format_name(jobs[i].options.format));
         const RenderResult& r = together[static_cast<std::size_t>(i)];
         ASSERT_EQ(r.err, PF_Err_NONE) << r.return_msg;
         EXPECT_EQ(r.output.first_difference(alone[static_cast<std::size_t>(i)].output), "");

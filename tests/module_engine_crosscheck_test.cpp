@@ -57,16 +57,18 @@ protected:
         PF_InData in = host.make_in_data();
         velkor::ParamValues params{};
         for (A_long i = velkor::kFirstControl; i <= velkor::kLastControl; ++i) {
-            EXPECT_EQ(in.inter.checkout_param(in.effect_ref, i, in.current_time, in.time_step, in.time_scale,
-                                              &params[static_cast<std::size_t>(i)]),
+            EXPECT_EQ(in.inter.checkout_param(in.effect_ref, i, in.current_time, in.time_step,
+                                              in.time_scale, &params[static_cast<std::size_t>(i)]),
                       PF_Err_NONE);
         }
         velkor::RampSettings settings{};
         velkor::fill_ramp_settings(params, in.downsample_x, settings);
         for (A_long i = velkor::kFirstControl; i <= velkor::kLastControl; ++i) {
-            EXPECT_EQ(in.inter.checkin_param(in.effect_ref, &params[static_cast<std::size_t>(i)]), PF_Err_NONE);
+            EXPECT_EQ(in.inter.checkin_param(in.effect_ref, &params[static_cast<std::size_t>(i)]),
+                      PF_Err_NONE);
         }
-        velkor::rebase_ramp_points(settings, input.effect_world()->origin_x, input.effect_world()->origin_y);
+        velkor::rebase_ramp_points(settings, input.effect_world()->origin_x,
+                                   input.effect_world()->origin_y);
         const velkor::RenderRecord record{&in, settings};
         World source = input;
         World destination(source.world_spec());
@@ -88,7 +90,8 @@ World input_for(PF_PixelFormat format, int variant)
     world_spec.origin_y = variant % 3 == 1 ? -3 : 0;
     World w(world_spec);
     w.fill_with([&](int x, int y) {
-        return simhost::ColorF{((x + 2 * y + variant) % 6) / 5.0, x / 36.0, y / 22.0, ((x * y) % 9) / 8.0};
+        return simhost::ColorF{((x + 2 * y + variant) % 6) / 5.0, x / 36.0, y / 22.0,
+                               ((x * y) % 9) / 8.0};
     });
     return w;
 }
@@ -113,8 +116,9 @@ TEST_F(EngineCrossCheck, EveryDepthShapePlacementAndTypeIsBitIdenticalToTheEngin
                 for (int type = 1; type <= 3; ++type) {
                     ++variant;
                     SCOPED_TRACE(simhost::pixel_format_name(format) + ", Controlled By " +
-                                 std::to_string(controlled_by) + ", Shape " + std::to_string(shape) + ", Type " +
-                                 std::to_string(type) + ", variant " + std::to_string(variant));
+                                 std::to_string(controlled_by) + ", Shape " +
+                                 std::to_string(shape) + ", Type " + std::to_string(type) +
+                                 ", variant " + std::to_string(variant));
                     ASSERT_TRUE(session.set_popup(1, type));
                     ASSERT_TRUE(session.set_popup(2, controlled_by));
                     ASSERT_TRUE(session.set_popup(12, shape));

@@ -80,7 +80,8 @@ TEST_F(GlobalSetup, MissingHandleSuiteGives516WithVersionAndFlagsAlreadySet)
     EXPECT_EQ(out.out_flags, kOutFlags);
     EXPECT_EQ(out.out_flags2, kOutFlags2);
     EXPECT_EQ(out.global_data, nullptr);
-    EXPECT_EQ(std::string(out.return_msg), "") << "a suite the handler cannot get leaves no message";
+    EXPECT_EQ(std::string(out.return_msg), "")
+        << "a suite the handler cannot get leaves no message";
     EXPECT_EQ(session.accounting().handles_created, 0);
 }
 
@@ -143,7 +144,8 @@ TEST_F(GlobalSetup, SetdownWithoutOutDataStillDisposesTheGlobalHandle)
     simhost::Host& host = session.host();
     PF_InData in = host.make_in_data();
     ASSERT_NE(in.global_data, nullptr);
-    EXPECT_EQ(host.entry()(PF_Cmd_GLOBAL_SETDOWN, &in, nullptr, nullptr, nullptr, nullptr), PF_Err_NONE);
+    EXPECT_EQ(host.entry()(PF_Cmd_GLOBAL_SETDOWN, &in, nullptr, nullptr, nullptr, nullptr),
+              PF_Err_NONE);
     host.set_global_data(nullptr);
     const simhost::Accounting a = session.accounting();
     EXPECT_TRUE(a.live_handles.empty());

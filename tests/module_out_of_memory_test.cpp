@@ -29,7 +29,8 @@ std::atomic<bool> g_failed{false};
 bool fail_this_allocation(void* caller)
 {
     const void* base = g_module_base.load();
-    if (base == nullptr || g_fail_at.load() == 0 || std::this_thread::get_id() != g_command_thread.load()) {
+    if (base == nullptr || g_fail_at.load() == 0 ||
+        std::this_thread::get_id() != g_command_thread.load()) {
         return false;
     }
     Dl_info info{};
@@ -111,7 +112,8 @@ protected:
     void expect_nothing_left(const char* where, int n)
     {
         const simhost::Accounting a = session.accounting();
-        EXPECT_TRUE(a.balanced()) << where << ", allocation " << n << " failing:\n" << a.unbalanced();
+        EXPECT_TRUE(a.balanced()) << where << ", allocation " << n << " failing:\n"
+                                  << a.unbalanced();
     }
 };
 
@@ -133,12 +135,14 @@ TEST_F(OutOfMemory, EveryAllocationOfSetupAndUiUpdateFailsWithOutOfMemory)
     for (const PF_Cmd cmd : {PF_Cmd_PARAMS_SETUP, PF_Cmd_UPDATE_PARAMS_UI}) {
         for (int n = 1; n <= kEnough; ++n) {
             arm(n);
-            const PF_Err err = cmd == PF_Cmd_PARAMS_SETUP ? session.params_setup() : session.update_params_ui();
+            const PF_Err err =
+                cmd == PF_Cmd_PARAMS_SETUP ? session.params_setup() : session.update_params_ui();
             if (!disarm()) {
                 ASSERT_EQ(err, PF_Err_NONE);
                 break;
             }
-            EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY) << simhost::command_name(cmd) << ", allocation " << n;
+            EXPECT_EQ(err, PF_Err_OUT_OF_MEMORY)
+                << simhost::command_name(cmd) << ", allocation " << n;
             expect_nothing_left(simhost::command_name(cmd).c_str(), n);
         }
     }

@@ -101,8 +101,10 @@ TEST_F(ParamsSetup, RefusalAtTheKthDeclarationReturnsItsCodeAfterExactlyKCalls)
         EXPECT_EQ(session.params_setup(), 1000 + k);
         EXPECT_EQ(session.host().add_param_calls().size(), static_cast<std::size_t>(k));
         EXPECT_EQ(session.last_out_data().num_params, 0) << "num_params is not set after a refusal";
-        for (int i = 0; i < k && i < static_cast<int>(session.host().add_param_calls().size()); ++i) {
-            EXPECT_EQ(session.host().add_param_calls()[static_cast<std::size_t>(i)].def.uu.id, i + 1);
+        for (int i = 0; i < k && i < static_cast<int>(session.host().add_param_calls().size());
+             ++i) {
+            EXPECT_EQ(session.host().add_param_calls()[static_cast<std::size_t>(i)].def.uu.id,
+                      i + 1);
         }
     }
 }

@@ -37,7 +37,8 @@ TEST_F(SmartPreRender, EmptyHostRectsBecomeTheInputsRects)
     ASSERT_EQ(r.layer_checkouts.size(), 1u);
     EXPECT_TRUE(same_rect(r.pre_render_output.result_rect, r.layer_checkouts[0].result.result_rect))
         << text(r.pre_render_output.result_rect);
-    EXPECT_TRUE(same_rect(r.pre_render_output.max_result_rect, r.layer_checkouts[0].result.max_result_rect))
+    EXPECT_TRUE(
+        same_rect(r.pre_render_output.max_result_rect, r.layer_checkouts[0].result.max_result_rect))
         << text(r.pre_render_output.max_result_rect);
     EXPECT_TRUE(same_rect(r.pre_render_output.result_rect, PF_LRect{0, 0, 64, 48}));
     EXPECT_EQ(r.pre_render_output.flags, 0);
@@ -300,7 +301,8 @@ TEST_F(SmartPreRender, SettingsHandleIsTheRecordsSize)
 TEST_F(SmartPreRender, FailedPreRenderTakesItsDataBackUnderEitherHost)
 {
     ready();
-    const std::pair<CallKind, int> failures[] = {{CallKind::checkout_param, 1}, {CallKind::checkout_param, 13},
+    const std::pair<CallKind, int> failures[] = {{CallKind::checkout_param, 1},
+                                                 {CallKind::checkout_param, 13},
                                                  {CallKind::checkout_layer, 1}};
     for (const bool host_deletes : {true, false}) {
         session.host().config().delete_pre_render_data_after_failure = host_deletes;

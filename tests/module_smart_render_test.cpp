@@ -53,7 +53,8 @@ protected:
     // horizontal ramp: start + (end - start) * t, t = x / width.
     static double ramp_channel(int x, int width)
     {
-        const double t = std::min(std::max(static_cast<double>(x) / static_cast<double>(width), 0.0), 1.0);
+        const double t =
+            std::min(std::max(static_cast<double>(x) / static_cast<double>(width), 0.0), 1.0);
         return 1.0 + (0.0 - 1.0) * t;
     }
 };
@@ -75,7 +76,8 @@ World patterned_input(int width, int height, PF_PixelFormat format)
         });
     } else if (simhost::bit_depth(format) == 16) {
         w.fill_with([&](int x, int y) {
-            return simhost::ColorF{(x * 3 + y) % 7 / 6.0, x / double(width), y / double(height), 0.25};
+            return simhost::ColorF{(x * 3 + y) % 7 / 6.0, x / double(width), y / double(height),
+                                   0.25};
         });
     }
     return w;
@@ -147,7 +149,8 @@ TEST_F(SmartRender, BgraFormatsTakeTheKernelOfTheirDepth)
         const World argb_input = patterned_input(33, 17, argb);
         World bgra_input(WorldSpec{33, 17, bgra});
         for (int y = 0; y < 17; ++y) {
-            std::memcpy(bgra_input.row(y), argb_input.row(y), static_cast<std::size_t>(33 * argb_input.pixel_bytes()));
+            std::memcpy(bgra_input.row(y), argb_input.row(y),
+                        static_cast<std::size_t>(33 * argb_input.pixel_bytes()));
         }
         RenderOptions a;
         a.input = &argb_input;
@@ -181,7 +184,8 @@ TEST_F(SmartRender, EveryFormatDrawsEveryPixelAndNothingElse)
         for (int y = 0; y < 7; ++y) {
             for (int x = 0; x < 19; ++x) {
                 const std::uint8_t* p = r.output.pixel_address(x, y);
-                ASSERT_FALSE(std::all_of(p, p + r.output.pixel_bytes(), [](std::uint8_t b) { return b == 0xEE; }))
+                ASSERT_FALSE(std::all_of(p, p + r.output.pixel_bytes(),
+                                         [](std::uint8_t b) { return b == 0xEE; }))
                     << "pixel " << x << "," << y << " not drawn";
             }
         }
@@ -192,7 +196,8 @@ TEST_F(SmartRender, PaddedAndBottomUpWorldsGiveTheSamePixels)
 {
     ready();
     ASSERT_TRUE(session.set_popup(12, 3));
-    for (const PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+    for (const PF_PixelFormat format :
+         {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
         SCOPED_TRACE(simhost::pixel_format_name(format));
         const RenderResult plain = session.render(solid(23, 11, format));
         RenderOptions padded = solid(23, 11, format);
@@ -230,7 +235,8 @@ TEST_F(SmartRender, RowsPaddedByPartOfAPixelDrawTheSamePixels)
         for (const int channels : {1, 2, 3, 5}) {
             for (const bool bottom_up : {false, true}) {
                 SCOPED_TRACE(simhost::pixel_format_name(format) + ", rows padded by " +
-                             std::to_string(channels * channel) + " bytes" + (bottom_up ? ", bottom-up" : ""));
+                             std::to_string(channels * channel) + " bytes" +
+                             (bottom_up ? ", bottom-up" : ""));
                 RenderOptions padded = tight;
                 padded.row_padding = channels * channel;
                 padded.bottom_up = bottom_up;
@@ -255,8 +261,8 @@ TEST_F(SmartRender, RowsPaddedOffTheChannelsAreADamagedWorld)
                                                     {simhost::kPixelFormatBGRA128, 6}};
     for (const auto& [format, padding] : cases) {
         for (const bool bottom_up : {false, true}) {
-            SCOPED_TRACE(simhost::pixel_format_name(format) + ", rows padded by " + std::to_string(padding) +
-                         " bytes" + (bottom_up ? ", bottom-up" : ""));
+            SCOPED_TRACE(simhost::pixel_format_name(format) + ", rows padded by " +
+                         std::to_string(padding) + " bytes" + (bottom_up ? ", bottom-up" : ""));
             RenderOptions o = solid(9, 5, format);
             o.row_padding = padding;
             o.bottom_up = bottom_up;
@@ -403,7 +409,8 @@ TEST_F(SmartRender, OutputOriginAndStrideAreNotTheInputs)
         EXPECT_EQ(out.origin_x, in.origin_x + shift.h);
         EXPECT_EQ(out.origin_y, in.origin_y + shift.v);
         EXPECT_NE(out.rowbytes, in.rowbytes);
-        EXPECT_EQ(r.output.first_difference(same_origin.output), "") << "shift " << shift.h << "," << shift.v;
+        EXPECT_EQ(r.output.first_difference(same_origin.output), "")
+            << "shift " << shift.h << "," << shift.v;
         EXPECT_TRUE(r.output.guards_intact());
     }
 }
@@ -465,7 +472,8 @@ TEST_F(SmartRender, RenderingThePreRenderDataTwiceGivesIdenticalPixels)
         const RenderResult r = session.render(o);
         ASSERT_EQ(r.err, PF_Err_NONE);
         ASSERT_EQ(r.outputs.size(), 2u);
-        EXPECT_EQ(r.outputs[0].first_difference(r.outputs[1]), "") << "origin " << o.origin_x << "," << o.origin_y;
+        EXPECT_EQ(r.outputs[0].first_difference(r.outputs[1]), "")
+            << "origin " << o.origin_x << "," << o.origin_y;
     }
 }
 
@@ -590,10 +598,8 @@ TEST_F(SmartRender, HostCallFailuresAreReturnedUnchanged)
 {
     ready();
     const std::pair<CallKind, PF_Err> failures[] = {
-        {CallKind::checkout_layer_pixels, 0x51},
-        {CallKind::checkout_output, 0x52},
-        {CallKind::get_pixel_format, 0x53},
-        {CallKind::get_num_threads, 0x54},
+        {CallKind::checkout_layer_pixels, 0x51}, {CallKind::checkout_output, 0x52},
+        {CallKind::get_pixel_format, 0x53},      {CallKind::get_num_threads, 0x54},
         {CallKind::iterate_generic, 0x55},
     };
     for (const auto& [kind, code] : failures) {

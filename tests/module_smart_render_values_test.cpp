@@ -14,7 +14,10 @@ using simhost::RenderOptions;
 using simhost::RenderResult;
 
 // The 8-bit red written for a shaped ramp position t' with white to black.
-constexpr A_u_char red_at(double t) { return static_cast<A_u_char>((1.0 + (0.0 - 1.0) * t) * 255.0 + 0.5); }
+constexpr A_u_char red_at(double t)
+{
+    return static_cast<A_u_char>((1.0 + (0.0 - 1.0) * t) * 255.0 + 0.5);
+}
 
 class SmartRenderValues : public ModuleTest {
 protected:

@@ -29,8 +29,9 @@ inline constexpr const char* kAegpIterateSuite = "AEGP Iterate Suite";
 inline constexpr const char* kIterate8Suite = "PF Iterate8 Suite";
 
 // The five pixel formats the module renders.
-inline constexpr PF_PixelFormat kAllFormats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_BGRA32, PF_PixelFormat_ARGB64,
-                                                 PF_PixelFormat_ARGB128, simhost::kPixelFormatBGRA128};
+inline constexpr PF_PixelFormat kAllFormats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_BGRA32,
+                                                 PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128,
+                                                 simhost::kPixelFormatBGRA128};
 
 // Hosts differ in whether they call the pre-render data deleter after a failed
 // pre-render. Every module test runs against both (tests/CMakeLists.txt sets
@@ -102,7 +103,10 @@ protected:
     simhost::Session session;
 };
 
-inline bool bytes_equal(const void* a, const void* b, std::size_t n) { return std::memcmp(a, b, n) == 0; }
+inline bool bytes_equal(const void* a, const void* b, std::size_t n)
+{
+    return std::memcmp(a, b, n) == 0;
+}
 
 // Every pixel byte of `world` equals `byte`.
 inline bool all_bytes(const simhost::World& world, std::uint8_t byte)

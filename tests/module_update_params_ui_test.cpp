@@ -39,8 +39,8 @@ TEST_F(UpdateParamsUi, RuleTableForEveryTypeControlledByAndShape)
     for (int type = 0; type <= 4; ++type) {
         for (int controlled_by = 0; controlled_by <= 3; ++controlled_by) {
             for (int shape = 0; shape <= velkor::kUnknownShape; ++shape) {
-                SCOPED_TRACE("Type " + std::to_string(type) + ", Controlled By " + std::to_string(controlled_by) +
-                             ", Shape " + std::to_string(shape));
+                SCOPED_TRACE("Type " + std::to_string(type) + ", Controlled By " +
+                             std::to_string(controlled_by) + ", Shape " + std::to_string(shape));
                 auto& records = host.param_records();
                 records[1].u.pd.value = type;
                 records[2].u.pd.value = controlled_by;
@@ -60,7 +60,8 @@ TEST_F(UpdateParamsUi, RuleTableForEveryTypeControlledByAndShape)
                     const PF_ParamDef& original = records[static_cast<std::size_t>(index)];
                     EXPECT_EQ(copy.ui_flags & ~kDisabled, original.ui_flags & ~kDisabled);
                     copy.ui_flags = original.ui_flags;
-                    EXPECT_TRUE(bytes_equal(&copy, &original, sizeof copy)) << "parameter " << index;
+                    EXPECT_TRUE(bytes_equal(&copy, &original, sizeof copy))
+                        << "parameter " << index;
                 }
             }
         }
@@ -115,7 +116,8 @@ TEST_F(UpdateParamsUi, MissingParamUtilsSuiteGives516AndNoCall)
     session.host().refuse_suite(kParamUtilsSuite, 2);
     EXPECT_EQ(session.update_params_ui(), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_TRUE(session.ui_updates().empty());
-    EXPECT_EQ(session.last_out_data().out_flags & kRefreshUi, 0) << "the command ends before setting REFRESH_UI";
+    EXPECT_EQ(session.last_out_data().out_flags & kRefreshUi, 0)
+        << "the command ends before setting REFRESH_UI";
 }
 
 TEST_F(UpdateParamsUi, AcquiresAndReleasesTheParamUtilsSuiteOnce)

@@ -39,7 +39,8 @@ const Property& property(const std::vector<Property>& list, const char (&key)[5]
 
 std::uint32_t le32(const std::vector<std::uint8_t>& data)
 {
-    return data.at(0) | data.at(1) << 8 | data.at(2) << 16 | static_cast<std::uint32_t>(data.at(3)) << 24;
+    return data.at(0) | data.at(1) << 8 | data.at(2) << 16 |
+           static_cast<std::uint32_t>(data.at(3)) << 24;
 }
 
 TEST(MultiFrameOption, ResourceDiffersOnlyInTheFlagAndTheSpecVersion)
@@ -74,8 +75,9 @@ TEST(MultiFrameOption, EachBuildsGlobalSetupReportsItsOwnResource)
         const char* pipl;
         bool multi_frame;
     };
-    for (const Build& build : {Build{VELKOR_MODULE_PATH, VELKOR_PIPL_PATH, false},
-                               Build{VELKOR_MULTI_FRAME_MODULE_PATH, VELKOR_MULTI_FRAME_PIPL_PATH, true}}) {
+    for (const Build& build :
+         {Build{VELKOR_MODULE_PATH, VELKOR_PIPL_PATH, false},
+          Build{VELKOR_MULTI_FRAME_MODULE_PATH, VELKOR_MULTI_FRAME_PIPL_PATH, true}}) {
         SCOPED_TRACE(build.module);
         const velkor::pipl::Registration registration = read_registration(file_bytes(build.pipl));
         simhost::Session session;
@@ -86,7 +88,8 @@ TEST(MultiFrameOption, EachBuildsGlobalSetupReportsItsOwnResource)
         EXPECT_EQ(out.my_version, registration.version);
         EXPECT_EQ(out.out_flags, registration.out_flags);
         EXPECT_EQ(out.out_flags2, registration.out_flags2);
-        EXPECT_EQ((static_cast<std::uint32_t>(out.out_flags2) & kThreadedRendering) != 0, build.multi_frame);
+        EXPECT_EQ((static_cast<std::uint32_t>(out.out_flags2) & kThreadedRendering) != 0,
+                  build.multi_frame);
         EXPECT_EQ(session.global_setdown(), PF_Err_NONE);
         EXPECT_TRUE(session.accounting().balanced()) << session.accounting().unbalanced();
     }

@@ -109,7 +109,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("velkor-package-" + std::to_string(getpid()) + "-" + info->name());
+        dir_ = fs::temp_directory_path() /
+               ("velkor-package-" + std::to_string(getpid()) + "-" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -135,10 +136,12 @@ protected:
 
         const ProcessRun version = run(tool, {"--version"}, work);
         EXPECT_EQ(version.exit_code, 0) << version.err;
-        EXPECT_EQ(version.out, "velkorramp " + std::string(velkor::kProjectVersionText) + " (build " +
-                                   std::to_string(velkor::kProjectVersionBuild) + ")\nmodule " +
-                                   (moved / "lib/velkorramp/VelkorRamp.so").string() + ": " + velkor::kProjectVersionText +
-                                   " (build " + std::to_string(velkor::kProjectVersionBuild) + ", release)\n");
+        EXPECT_EQ(version.out, "velkorramp " + std::string(velkor::kProjectVersionText) +
+                                   " (build " + std::to_string(velkor::kProjectVersionBuild) +
+                                   ")\nmodule " +
+                                   (moved / "lib/velkorramp/VelkorRamp.so").string() + ": " +
+                                   velkor::kProjectVersionText + " (build " +
+                                   std::to_string(velkor::kProjectVersionBuild) + ", release)\n");
     }
 
     fs::path dir_;
@@ -147,16 +150,19 @@ protected:
 TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
 {
     const fs::path root = kUnpacked / "tarball" / VELKOR_TARBALL_NAME;
-    EXPECT_EQ(top_level(kUnpacked / "tarball"), std::set<std::string>{std::string(VELKOR_TARBALL_NAME) + "/"})
+    EXPECT_EQ(top_level(kUnpacked / "tarball"),
+              std::set<std::string>{std::string(VELKOR_TARBALL_NAME) + "/"})
         << "one top folder, named like the package";
     EXPECT_EQ(tree(root), linux_tree());
-    EXPECT_EQ(slurp(root / "share/doc/velkorramp/LICENSE"), slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
+    EXPECT_EQ(slurp(root / "share/doc/velkorramp/LICENSE"),
+              slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
     renders_from_a_moved_copy(root);
 }
 
 TEST_F(PackageTest, DebHoldsTheSameFilesUnderUsr)
 {
-    if (!VELKOR_DEB_PACKAGE) GTEST_SKIP() << "no .deb in this build (no dpkg-shlibdeps, or a sanitizer build)";
+    if (!VELKOR_DEB_PACKAGE)
+        GTEST_SKIP() << "no .deb in this build (no dpkg-shlibdeps, or a sanitizer build)";
     std::set<std::string> expected = {"usr/"};
     for (const std::string& entry : linux_tree()) expected.insert("usr/" + entry);
     EXPECT_EQ(tree(kUnpacked / "deb"), expected);
@@ -170,13 +176,17 @@ TEST_F(PackageTest, HostZipHoldsExactlyTheModuleInstructionsLicenceAndPictures)
 #if !defined(VELKOR_WINDOWS_MODULE)
     GTEST_SKIP() << "no Windows module in this build (VELKOR_WINDOWS=OFF)";
 #endif
-    EXPECT_EQ(top_level(kUnpacked / "zip"), std::set<std::string>{std::string(VELKOR_HOST_ZIP_NAME) + "/"});
-    EXPECT_EQ(tree(zip_root()), (std::set<std::string>{"VelkorRamp.aex", "INSTALL.txt", "LICENSE", "gallery/",
-                                                       "gallery/linear-points.png", "gallery/linear2-center.png",
-                                                       "gallery/radial-center.png", "gallery/type-color-alpha.png"}));
+    EXPECT_EQ(top_level(kUnpacked / "zip"),
+              std::set<std::string>{std::string(VELKOR_HOST_ZIP_NAME) + "/"});
+    EXPECT_EQ(tree(zip_root()),
+              (std::set<std::string>{"VelkorRamp.aex", "INSTALL.txt", "LICENSE", "gallery/",
+                                     "gallery/linear-points.png", "gallery/linear2-center.png",
+                                     "gallery/radial-center.png", "gallery/type-color-alpha.png"}));
     const std::string install = slurp(zip_root() / "INSTALL.txt");
-    EXPECT_NE(install.find("VelkorRamp " + std::string(velkor::kProjectVersionText) + " (build "), std::string::npos);
-    EXPECT_NE(install.find("\"Velkor\""), std::string::npos) << "the category the effect appears under";
+    EXPECT_NE(install.find("VelkorRamp " + std::string(velkor::kProjectVersionText) + " (build "),
+              std::string::npos);
+    EXPECT_NE(install.find("\"Velkor\""), std::string::npos)
+        << "the category the effect appears under";
     EXPECT_EQ(install.find('@'), std::string::npos) << "a placeholder was left unfilled";
     EXPECT_EQ(slurp(zip_root() / "LICENSE"), slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
 }
@@ -195,10 +205,12 @@ TEST_F(PackageTest, HostZipModuleIsTheTestedOneAndRegistersTheEffect)
     EXPECT_EQ(image.machine, velkor::pe::kMachineAmd64);
     EXPECT_TRUE(image.is_dll());
     EXPECT_EQ(image.exports, std::vector<std::string>{velkor::kEntryPointName});
-    const auto pipl = std::find_if(image.resources.begin(), image.resources.end(), [](const auto& r) {
-        return r.type.text == velkor::pipl::kResourceType && r.name.id == velkor::pipl::kResourceId &&
-               r.language == velkor::pipl::kResourceLanguage;
-    });
+    const auto pipl =
+        std::find_if(image.resources.begin(), image.resources.end(), [](const auto& r) {
+            return r.type.text == velkor::pipl::kResourceType &&
+                   r.name.id == velkor::pipl::kResourceId &&
+                   r.language == velkor::pipl::kResourceLanguage;
+        });
     ASSERT_NE(pipl, image.resources.end()) << "no property list resource";
     EXPECT_EQ(pipl->data, velkor::pipl::build_property_list(velkor::pipl::velkor_ramp_identity()));
     const velkor::pipl::Registration registration = velkor::pipl::read_registration(pipl->data);

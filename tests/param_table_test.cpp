@@ -41,7 +41,8 @@ TEST_P(ParamDeclaration, HasExactlyTheDeclaredFieldsAndZeroElsewhere)
     const auto* a = reinterpret_cast<const unsigned char*>(&actual);
     const auto* e = reinterpret_cast<const unsigned char*>(&expected);
     const auto [ad, ed] = std::mismatch(a, a + sizeof actual, e);
-    EXPECT_EQ(ad, a + sizeof actual) << "byte " << ad - a << " is " << +*ad << ", expected " << +*ed;
+    EXPECT_EQ(ad, a + sizeof actual)
+        << "byte " << ad - a << " is " << +*ad << ", expected " << +*ed;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryControl, ParamDeclaration, ::testing::Range<A_long>(1, 14));
@@ -67,7 +68,8 @@ TEST_P(UiRules, SendColorAndAlphaThenPositionControlsWithTheirStates)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryChoice, UiRules,
-                         ::testing::Combine(::testing::Range<A_long>(0, 5), ::testing::Range<A_long>(0, 4),
+                         ::testing::Combine(::testing::Range<A_long>(0, 5),
+                                            ::testing::Range<A_long>(0, 4),
                                             ::testing::Range<A_long>(0, kUnknownShape + 1)));
 
 }  // namespace

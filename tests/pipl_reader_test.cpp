@@ -24,8 +24,7 @@ std::vector<std::uint8_t> generated()
 
 void put_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 std::string error_of(const std::vector<std::uint8_t>& bytes)
@@ -42,9 +41,10 @@ TEST(PiplReader, SplitsTheGeneratedListIntoTwelveProperties)
 {
     const auto properties = parse_property_list(generated());
     ASSERT_EQ(properties.size(), 12u);
-    const std::uint32_t keys[] = {four_cc("kind"), four_cc("name"), four_cc("catg"), four_cc("8664"),
-                                  four_cc("ePVR"), four_cc("eSVR"), four_cc("eVER"), four_cc("eINF"),
-                                  four_cc("eGLO"), four_cc("eGL2"), four_cc("eMNA"), four_cc("aeFL")};
+    const std::uint32_t keys[] = {four_cc("kind"), four_cc("name"), four_cc("catg"),
+                                  four_cc("8664"), four_cc("ePVR"), four_cc("eSVR"),
+                                  four_cc("eVER"), four_cc("eINF"), four_cc("eGLO"),
+                                  four_cc("eGL2"), four_cc("eMNA"), four_cc("aeFL")};
     for (std::size_t i = 0; i < properties.size(); ++i) {
         EXPECT_EQ(properties[i].vendor, four_cc("8BIM"));
         EXPECT_EQ(properties[i].key, keys[i]) << velkor::pipl::four_cc_text(properties[i].key);
@@ -69,7 +69,8 @@ TEST(PiplReader, RefusesEveryTruncationAndTrailingBytes)
 {
     const auto bytes = generated();
     for (std::size_t size = 0; size < bytes.size(); ++size) {
-        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        const std::vector<std::uint8_t> cut(bytes.begin(),
+                                            bytes.begin() + static_cast<std::ptrdiff_t>(size));
         EXPECT_THROW(parse_property_list(cut), PiplError) << "cut to " << size;
     }
     auto longer = bytes;
@@ -93,7 +94,8 @@ TEST(PiplReader, RefusesDamagedHeadersAndLengths)
 
     auto fewer = generated();
     put_le32(fewer, 6, 11);
-    EXPECT_NE(error_of(fewer).find("11 properties end at offset 262"), std::string::npos) << error_of(fewer);
+    EXPECT_NE(error_of(fewer).find("11 properties end at offset 262"), std::string::npos)
+        << error_of(fewer);
 
     auto huge = generated();
     put_le32(huge, 82 + 12, 0xFFFFFFFFu);
@@ -114,11 +116,13 @@ TEST(PiplReader, RefusesWhatIsNotARegisteredEffect)
 
     auto no_entry = generated();
     put_le32(no_entry, 82 + 4, four_cc("8664") + 1);
-    EXPECT_NE(error_of(no_entry).find("'8664' is missing"), std::string::npos) << error_of(no_entry);
+    EXPECT_NE(error_of(no_entry).find("'8664' is missing"), std::string::npos)
+        << error_of(no_entry);
 
     auto other_vendor = generated();
     put_le32(other_vendor, 154, four_cc("XXXX"));
-    EXPECT_NE(error_of(other_vendor).find("'eVER' is missing"), std::string::npos) << error_of(other_vendor);
+    EXPECT_NE(error_of(other_vendor).find("'eVER' is missing"), std::string::npos)
+        << error_of(other_vendor);
 
     auto twice = generated();
     put_le32(twice, 234 + 4, four_cc("name"));
@@ -126,12 +130,14 @@ TEST(PiplReader, RefusesWhatIsNotARegisteredEffect)
 
     auto long_name = generated();
     long_name[30 + 16] = 12;  // one more character than the 12 data bytes hold
-    EXPECT_NE(error_of(long_name).find("length-prefixed"), std::string::npos) << error_of(long_name);
+    EXPECT_NE(error_of(long_name).find("length-prefixed"), std::string::npos)
+        << error_of(long_name);
 
     auto unterminated = generated();
     unterminated[82 + 16 + 14] = 'x';
     unterminated[82 + 16 + 15] = 'y';
-    EXPECT_NE(error_of(unterminated).find("NUL-terminated"), std::string::npos) << error_of(unterminated);
+    EXPECT_NE(error_of(unterminated).find("NUL-terminated"), std::string::npos)
+        << error_of(unterminated);
 
     auto short_flags = generated();
     put_le32(short_flags, 194 + 12, 2);
@@ -142,7 +148,8 @@ TEST(PiplReader, SurvivesEverySingleByteDamage)
 {
     const auto bytes = generated();
     for (std::size_t at = 0; at < bytes.size(); ++at) {
-        for (const std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
+        for (const std::uint8_t value :
+             {std::uint8_t{0x00}, std::uint8_t{0x80}, std::uint8_t{0xFF}}) {
             auto damaged = bytes;
             damaged[at] = value;
             try {

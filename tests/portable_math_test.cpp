@@ -20,7 +20,9 @@ std::uint64_t ulps_apart(double a, double b)
     const auto x = std::bit_cast<std::int64_t>(a);
     const auto y = std::bit_cast<std::int64_t>(b);
     // Map the sign-magnitude order of doubles onto plain integer order.
-    const auto ordered = [](std::int64_t v) { return v < 0 ? std::numeric_limits<std::int64_t>::min() - v : v; };
+    const auto ordered = [](std::int64_t v) {
+        return v < 0 ? std::numeric_limits<std::int64_t>::min() - v : v;
+    };
     const std::int64_t d = ordered(x) - ordered(y);
     return static_cast<std::uint64_t>(d < 0 ? -d : d);
 }

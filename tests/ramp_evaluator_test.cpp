@@ -40,7 +40,8 @@ std::string case_name(const char* what)
     bool word_start = true;
     for (const char* c = what; *c != '\0'; ++c) {
         if (std::isalnum(static_cast<unsigned char>(*c))) {
-            name += word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+            name +=
+                word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
             word_start = false;
         } else {
             if (*c == '-') name += "Minus";
@@ -71,16 +72,23 @@ INSTANTIATE_TEST_SUITE_P(
     WorkedExamples, RampPositionOfNamedPixels,
     ::testing::Values(
         NamedPixel{"two points, linear, halfway", two_points(0, 0, 100, 0, kLinear), 50, 7, 0.5},
-        NamedPixel{"two points, linear, behind start", two_points(0, 0, 100, 0, kLinear), -3, 40, 0.0},
-        NamedPixel{"two points, linear, beyond end", two_points(0, 0, 100, 0, kLinear), 150, 0, 1.0},
-        NamedPixel{"two points, linear 2, behind start", two_points(0, 0, 100, 0, kLinear2), -50, 9, 0.5},
+        NamedPixel{"two points, linear, behind start", two_points(0, 0, 100, 0, kLinear), -3, 40,
+                   0.0},
+        NamedPixel{"two points, linear, beyond end", two_points(0, 0, 100, 0, kLinear), 150, 0,
+                   1.0},
+        NamedPixel{"two points, linear 2, behind start", two_points(0, 0, 100, 0, kLinear2), -50, 9,
+                   0.5},
         NamedPixel{"two points, radial", two_points(0, 0, 100, 0, kRadial), 30, 40, 0.5},
         NamedPixel{"two points, radial, outside", two_points(0, 0, 100, 0, kRadial), 80, -80, 1.0},
         NamedPixel{"two points, downwards", two_points(20, 0, 20, 8, kLinear), -7, 6, 0.75},
-        NamedPixel{"center, 90 deg, linear", center_and_length(50, 50, 90, 100, kLinear), 100, 50, 0.5},
-        NamedPixel{"center, 90 deg, linear, left", center_and_length(50, 50, 90, 100, kLinear), 0, 50, 0.0},
-        NamedPixel{"center, 90 deg, linear 2", center_and_length(50, 50, 90, 100, kLinear2), 0, 50, 0.5},
-        NamedPixel{"center, radial, any direction", center_and_length(50, 50, 37, 100, kRadial), 80, 90, 0.5},
+        NamedPixel{"center, 90 deg, linear", center_and_length(50, 50, 90, 100, kLinear), 100, 50,
+                   0.5},
+        NamedPixel{"center, 90 deg, linear, left", center_and_length(50, 50, 90, 100, kLinear), 0,
+                   50, 0.0},
+        NamedPixel{"center, 90 deg, linear 2", center_and_length(50, 50, 90, 100, kLinear2), 0, 50,
+                   0.5},
+        NamedPixel{"center, radial, any direction", center_and_length(50, 50, 37, 100, kRadial), 80,
+                   90, 0.5},
         NamedPixel{"center, 180 deg", center_and_length(50, 50, 180, 100, kLinear), 50, 100, 0.5}),
     described<NamedPixel>);
 
@@ -116,7 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Direction 0 points to the top: t grows upwards and is 0 at or below Center.
         DegenerateRamp{"direction 0", center_and_length(5, 5, 0, 4, kLinear),
-                       [](A_long, A_long y) { return y >= 5 ? 0.0 : (y <= 1 ? 1.0 : (5.0 - y) / 4.0); }},
+                       [](A_long, A_long y) {
+                           return y >= 5 ? 0.0 : (y <= 1 ? 1.0 : (5.0 - y) / 4.0);
+                       }},
         DegenerateRamp{"coinciding points, linear", two_points(5, 5, 5, 5, kLinear), zero},
         DegenerateRamp{"coinciding points, linear 2", two_points(5, 5, 5, 5, kLinear2), zero},
         DegenerateRamp{"coinciding points, radial", two_points(5, 5, 5, 5, kRadial), on_point},
@@ -129,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](A_long, A_long y) { return y == 5 ? 0.0 : 1.0; }},
         DegenerateRamp{"length 0, radial", center_and_length(5, 5, 0, 0, kRadial), on_point},
         DegenerateRamp{"unknown shape 0", two_points(5, 5, 9, 0, 0), zero},
-        DegenerateRamp{"unknown shape after the choices", center_and_length(5, 5, 90, 3, kUnknownShape), zero},
+        DegenerateRamp{"unknown shape after the choices",
+                       center_and_length(5, 5, 90, 3, kUnknownShape), zero},
         DegenerateRamp{"unknown shape -1", two_points(0, 0, 1, 1, -1), zero}),
     described<DegenerateRamp>);
 
@@ -158,7 +169,8 @@ TEST(ShapedPosition, RaisesTheClampedPositionToThePowerThroughTheHost)
 
     RampSettings root = two_points(0, 0, 7, 0, kRadial);
     root.power = 0.37;
-    EXPECT_EQ(RampEvaluator(host.record(root)).shaped_position(3, 2), std::pow(std::sqrt(13.0) / 7.0, 0.37));
+    EXPECT_EQ(RampEvaluator(host.record(root)).shaped_position(3, 2),
+              std::pow(std::sqrt(13.0) / 7.0, 0.37));
 }
 
 TEST(RampEvaluator, CopiesAndHoldersCarryTheWholeGeometry)
@@ -174,7 +186,8 @@ TEST(RampEvaluator, CopiesAndHoldersCarryTheWholeGeometry)
     ASSERT_NE(&clone->get(), &holder.get());
     for (const RampEvaluator* e :
          {&copied, &std::as_const(overwritten.get()), &std::as_const(clone->get())}) {
-        for (A_long x = -4; x < 20; x += 3) EXPECT_EQ(e->ramp_position(x, x), original.ramp_position(x, x));
+        for (A_long x = -4; x < 20; x += 3)
+            EXPECT_EQ(e->ramp_position(x, x), original.ramp_position(x, x));
     }
 }
 

@@ -42,7 +42,8 @@ RampSettings random_settings(std::mt19937& rng, A_long width, A_long height, uns
     RampSettings s = test::basic_settings();
     s.type = 1 + pick(3);
     s.controlled_by = geometry == 4 ? 2 : (geometry != 0 ? 1 : 1 + pick(2));
-    s.shape = geometry == 5 ? kUnknownShape * (1 - pick(2)) : 1 + pick(geometry != 0 && geometry != 3 ? 2 : 3);
+    s.shape = geometry == 5 ? kUnknownShape * (1 - pick(2))
+                            : 1 + pick(geometry != 0 && geometry != 3 ? 2 : 3);
     s.start_point = {at(width), at(height)};
     s.end_point = {geometry == 2 || geometry == 3 ? s.start_point.x : at(width),
                    geometry == 1 || geometry == 3 ? s.start_point.y : at(height)};
@@ -70,8 +71,9 @@ template <class D>
 void fill_with_model(TestWorld<typename D::Pixel>& expected, TestWorld<typename D::Pixel>& input,
                      const RampSettings& s)
 {
-    expected.for_each(
-        [&](A_long x, A_long y, typename D::Pixel& p) { p = model_pixel<D>(s, x, y, input.at(x, y)); });
+    expected.for_each([&](A_long x, A_long y, typename D::Pixel& p) {
+        p = model_pixel<D>(s, x, y, input.at(x, y));
+    });
 }
 
 template <class D>
@@ -79,8 +81,8 @@ class RampKernel : public ::testing::Test {
 protected:
     static constexpr DepthClass kDepth = D::depth;
 
-    void render(const RampSettings& s, TestWorld<typename D::Pixel>& in, TestWorld<typename D::Pixel>& out,
-                DepthClass depth = kDepth)
+    void render(const RampSettings& s, TestWorld<typename D::Pixel>& in,
+                TestWorld<typename D::Pixel>& out, DepthClass depth = kDepth)
     {
         RampRenderer(host.record(s)).render_frame(in.view(depth), out.view(depth));
     }
@@ -94,8 +96,8 @@ TYPED_TEST_SUITE(RampKernel, Depths);
 TYPED_TEST(RampKernel, MatchesThePerPixelModelOnRandomSettings)
 {
     using World = TestWorld<typename TypeParam::Pixel>;
-    for (const auto& [w, h] :
-         {std::pair{1, 1}, std::pair{3, 2}, std::pair{17, 9}, std::pair{64, 33}, std::pair{300, 4}}) {
+    for (const auto& [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{17, 9},
+                               std::pair{64, 33}, std::pair{300, 4}}) {
         for (unsigned seed = 1; seed <= 12; ++seed) {
             std::mt19937 rng(seed * 7919u + static_cast<unsigned>(w));
             const RampSettings s = random_settings(rng, w, h, seed % 6);
@@ -243,16 +245,16 @@ TYPED_TEST(RampKernel, ClipsTheRectangleAndLeavesTheRestUntouched)
     const RampSettings s = random_settings(rng, w, h);
     fill_with_model<TypeParam>(expected, in, s);
     const RampRenderer renderer(this->host.record(s));
-    for (const PF_Rect r :
-         {PF_Rect{-3, -2, 3, 2}, PF_Rect{4, 2, 100, 100}, PF_Rect{1, 1, 5, 3}, PF_Rect{6, 0, 9, 4},
-          PF_Rect{0, -3, 6, 0}, PF_Rect{-5, -5, -1, -1}, PF_Rect{0, 4, 6, 9}, PF_Rect{4, 1, 2, 3}}) {
+    for (const PF_Rect r : {PF_Rect{-3, -2, 3, 2}, PF_Rect{4, 2, 100, 100}, PF_Rect{1, 1, 5, 3},
+                            PF_Rect{6, 0, 9, 4}, PF_Rect{0, -3, 6, 0}, PF_Rect{-5, -5, -1, -1},
+                            PF_Rect{0, 4, 6, 9}, PF_Rect{4, 1, 2, 3}}) {
         World out(w, h);
         renderer.render_area(in.view(this->kDepth), out.view(this->kDepth), r);
         out.for_each([&](A_long x, A_long y, const auto& actual) {
             const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
             EXPECT_TRUE(same_bits(actual, inside ? expected.at(x, y) : untouched.at(x, y)))
-                << "rect " << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << " at " << x
-                << ", " << y;
+                << "rect " << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom
+                << " at " << x << ", " << y;
         });
     }
 }
@@ -276,7 +278,8 @@ TYPED_TEST(RampKernel, WritesNothingForMismatchedOrUnusableWorlds)
          [](World& in, World&, DepthClass&) { in.world.rowbytes = row + misaligned; }},
         {"input data off the channels",
          [](World& in, World&, DepthClass&) {
-             in.world.data = reinterpret_cast<PF_PixelPtr>(reinterpret_cast<char*>(in.world.data) + misaligned);
+             in.world.data =
+                 reinterpret_cast<PF_PixelPtr>(reinterpret_cast<char*>(in.world.data) + misaligned);
          }},
         {"negative output width", [](World&, World& out, DepthClass&) { out.world.width = -4; }},
         {"input rows overlap",
@@ -288,10 +291,12 @@ TYPED_TEST(RampKernel, WritesNothingForMismatchedOrUnusableWorlds)
         {"output without data", [](World&, World& out, DepthClass&) { out.world.data = nullptr; }},
     };
     for (const auto& [what, change] : cases) {
-        World in(4, 3, 8 * sizeof(Pixel)), out(4, 3, 8 * sizeof(Pixel)), fresh(4, 3, 8 * sizeof(Pixel));
+        World in(4, 3, 8 * sizeof(Pixel)), out(4, 3, 8 * sizeof(Pixel)),
+            fresh(4, 3, 8 * sizeof(Pixel));
         DepthClass depth = this->kDepth;
         change(in, out, depth);
-        if (misaligned == 0 && std::string(what).find("off the channels") != std::string::npos) continue;
+        if (misaligned == 0 && std::string(what).find("off the channels") != std::string::npos)
+            continue;
         this->render(test::basic_settings(), in, out, depth);
         EXPECT_EQ(out.bytes(), fresh.bytes()) << what;
     }
@@ -359,7 +364,8 @@ TEST(EightBitConversion, BlackToWhiteAtAQuarterWrites64)
     RampSettings s = test::basic_settings();
     s.start_color = {1.0, 0.0, 0.0, 0.0};
     s.end_color = {1.0, 1.0, 1.0, 1.0};
-    const auto row = render_row(s, std::vector<PF_Pixel>(5, PF_Pixel{200, 9, 9, 9}), DepthClass::eight);
+    const auto row =
+        render_row(s, std::vector<PF_Pixel>(5, PF_Pixel{200, 9, 9, 9}), DepthClass::eight);
     EXPECT_TRUE(same_bits(row[1], PF_Pixel{200, 64, 64, 64}));
 }
 
@@ -381,7 +387,8 @@ TEST(EightBitConversion, RampEndsWriteTheColorBytesExactly)
                 render_row(s, std::vector<PF_Pixel>(2, PF_Pixel{255, 1, 2, 3}), DepthClass::eight);
             EXPECT_TRUE(same_bits(row[0], PF_Pixel{255, start.red, start.green, start.blue}))
                 << k << ", type " << type;
-            EXPECT_TRUE(same_bits(row[1], PF_Pixel{b(type == 1 ? 255 : 0), end.red, end.green, end.blue}))
+            EXPECT_TRUE(
+                same_bits(row[1], PF_Pixel{b(type == 1 ? 255 : 0), end.red, end.green, end.blue}))
                 << k << ", type " << type;
         }
     }
@@ -392,7 +399,8 @@ TEST(EightBitConversion, HalfStartAlphaOnOpaqueWrites128)
     RampSettings s = test::basic_settings();
     s.type = 2;
     s.start_alpha = 0.5;
-    const auto row = render_row(s, std::vector<PF_Pixel>(3, PF_Pixel{255, 10, 20, 30}), DepthClass::eight);
+    const auto row =
+        render_row(s, std::vector<PF_Pixel>(3, PF_Pixel{255, 10, 20, 30}), DepthClass::eight);
     EXPECT_TRUE(same_bits(row[0], PF_Pixel{128, 10, 20, 30}));
 }
 
@@ -416,14 +424,15 @@ TEST(FloatConversion, ScalesAlphaOutsideZeroToOneUnclampedAndRoundsToNearest)
     s.start_alpha = 0.8;
     s.end_alpha = 0.3;
     for (const float alpha : {2.0f, -0.5f, 1.0f}) {
-        const auto row =
-            render_row(s, std::vector<PF_PixelFloat>(5, PF_PixelFloat{alpha, 5, 5, 5}), DepthClass::floating);
+        const auto row = render_row(s, std::vector<PF_PixelFloat>(5, PF_PixelFloat{alpha, 5, 5, 5}),
+                                    DepthClass::floating);
         for (std::size_t x = 0; x < 5; ++x) {
             const double t = static_cast<double>(x) / 4.0;
-            const PF_PixelFloat expected{
-                static_cast<float>((t * (0.3 - 0.8) + 0.8) * static_cast<double>(alpha)),
-                static_cast<float>(0.1 + (0.9 - 0.1) * t), static_cast<float>(0.2 + (0.0 - 0.2) * t),
-                static_cast<float>(0.3 + (1.0 / 3.0 - 0.3) * t)};
+            const PF_PixelFloat expected{static_cast<float>((t * (0.3 - 0.8) + 0.8) *
+                                                            static_cast<double>(alpha)),
+                                         static_cast<float>(0.1 + (0.9 - 0.1) * t),
+                                         static_cast<float>(0.2 + (0.0 - 0.2) * t),
+                                         static_cast<float>(0.3 + (1.0 / 3.0 - 0.3) * t)};
             EXPECT_TRUE(same_bits(row[x], expected)) << "alpha " << alpha << ", x " << x;
         }
     }

@@ -105,7 +105,8 @@ TEST(FillRampSettings, DirectionIsDegreesTimesPiOver180Unwrapped)
     ParamValues p = checked_out();
     for (const auto& [fixed_degrees, radians] :
          {std::pair{fixed(90), 1.5707963267948966}, std::pair{fixed(-90), -1.5707963267948966},
-          std::pair{fixed(180), 3.141592653589793}, std::pair{fixed(450), 450.0 * 0.017453292519943295},
+          std::pair{fixed(180), 3.141592653589793},
+          std::pair{fixed(450), 450.0 * 0.017453292519943295},
           std::pair{-3276833, (-3276833 / 65536.0) * 0.017453292519943295}}) {
         p[7].u.ad.value = fixed_degrees;
         EXPECT_EQ(filled(p).direction, radians) << fixed_degrees;

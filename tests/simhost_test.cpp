@@ -153,7 +153,8 @@ TEST(SimhostLoading, MissingFileIsAClearError)
 
 TEST(SimhostLoading, AFileThatIsNoLibraryIsAClearError)
 {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "simhost_not_a_library.so";
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "simhost_not_a_library.so";
     std::ofstream(path) << "not a library\n";
     simhost::Session s;
     const simhost::Status st = s.load(path.string());
@@ -181,7 +182,14 @@ TEST(SimhostLoading, TheModuleLoads)
 // ------------------------------------------------------------------ a fake module
 
 // What the fake module does on each command; set by each test.
-enum class FakeBehaviour { tidy, leak_suite, leak_handle, leak_lock, leak_param, bad_release };
+enum class FakeBehaviour {
+    tidy,
+    leak_suite,
+    leak_handle,
+    leak_lock,
+    leak_param,
+    bad_release
+};
 FakeBehaviour g_behaviour = FakeBehaviour::tidy;
 
 PF_Err fake_entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef*[], PF_LayerDef*, void*)
@@ -279,7 +287,8 @@ TEST_F(SimhostFakeModule, RefusedSuiteGivesNullAndAnError)
     host.refuse_suite("PF Handle Suite", 2);
     EXPECT_EQ(run(), PF_Err_BAD_CALLBACK_PARAM);
     const void* suite = reinterpret_cast<const void*>(1);
-    EXPECT_NE(host.basic_suite()->AcquireSuite("PF Handle Suite", 3, &suite), 0) << "versions not served";
+    EXPECT_NE(host.basic_suite()->AcquireSuite("PF Handle Suite", 3, &suite), 0)
+        << "versions not served";
     EXPECT_EQ(suite, nullptr);
     EXPECT_NE(host.basic_suite()->AcquireSuite("PF Handle Suite", 2, &suite), 0);
     const simhost::Accounting a = host.accounting();
@@ -290,17 +299,20 @@ TEST_F(SimhostFakeModule, RefusedSuiteGivesNullAndAnError)
 
 TEST_F(SimhostFakeModule, ServesExactlyTheSixSuites)
 {
-    const std::pair<const char*, int> served[] = {{"PF Handle Suite", 2},     {"AEGP Utility Suite", 7},
-                                                  {"PF Param Utils Suite", 2}, {"PF World Suite", 2},
-                                                  {"AEGP Iterate Suite", 1},   {"PF Iterate8 Suite", 1}};
+    const std::pair<const char*, int> served[] = {
+        {"PF Handle Suite", 2}, {"AEGP Utility Suite", 7}, {"PF Param Utils Suite", 2},
+        {"PF World Suite", 2},  {"AEGP Iterate Suite", 1}, {"PF Iterate8 Suite", 1}};
     for (const auto& [name, version] : served) {
         const void* suite = nullptr;
         EXPECT_EQ(host.basic_suite()->AcquireSuite(name, version, &suite), 0) << name;
         EXPECT_NE(suite, nullptr) << name;
         EXPECT_EQ(host.basic_suite()->ReleaseSuite(name, version), 0) << name;
     }
-    for (const auto& [name, version] : std::initializer_list<std::pair<const char*, int>>{
-             {"PF World Suite", 1}, {"AEGP Utility Suite", 3}, {"PF Iterate16 Suite", 1}, {"PF ANSI Suite", 1}}) {
+    for (const auto& [name, version] :
+         std::initializer_list<std::pair<const char*, int>>{{"PF World Suite", 1},
+                                                            {"AEGP Utility Suite", 3},
+                                                            {"PF Iterate16 Suite", 1},
+                                                            {"PF ANSI Suite", 1}}) {
         const void* suite = reinterpret_cast<const void*>(1);
         EXPECT_NE(host.basic_suite()->AcquireSuite(name, version, &suite), 0) << name;
         EXPECT_EQ(suite, nullptr) << name;
@@ -358,7 +370,9 @@ TEST_F(SimhostFakeModule, IterateGenericRunsEveryIterationAndReturnsTheFirstFail
     const void* suite = nullptr;
     ASSERT_EQ(host.basic_suite()->AcquireSuite("PF Iterate8 Suite", 1, &suite), 0);
     std::atomic<int> calls{0};
-    EXPECT_EQ(static_cast<const PF_Iterate8Suite1*>(suite)->iterate_generic(9, &calls, fails_at_five), 55);
+    EXPECT_EQ(static_cast<const PF_Iterate8Suite1*>(suite)->iterate_generic(9, &calls,
+                                                                            fails_at_five),
+              55);
     EXPECT_EQ(calls.load(), 9);
     host.basic_suite()->ReleaseSuite("PF Iterate8 Suite", 1);
     ASSERT_EQ(host.iterate_calls().size(), 1u);
@@ -370,7 +384,8 @@ TEST_F(SimhostFakeModule, ForeignEffectRefIsRefused)
     PF_InData in = host.make_in_data();
     PF_ParamDef def{};
     int dummy = 0;
-    EXPECT_EQ(in.inter.add_param(reinterpret_cast<PF_ProgPtr>(&dummy), -1, &def), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(in.inter.add_param(reinterpret_cast<PF_ProgPtr>(&dummy), -1, &def),
+              PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_FALSE(host.accounting().balanced());
 }
 
@@ -397,7 +412,8 @@ TwoLocks lock_twice(Host& host)
     seen.poisoned_between = simhost::is_poisoned(seen.first, 16);
     seen.second = handles->host_lock_handle(h);
     seen.kept = host.handle_contents(h);
-    EXPECT_TRUE(bytes_equal(seen.second, std::vector<std::uint8_t>(16, 0x42).data(), 16)) << "contents kept";
+    EXPECT_TRUE(bytes_equal(seen.second, std::vector<std::uint8_t>(16, 0x42).data(), 16))
+        << "contents kept";
     handles->host_unlock_handle(h);
     handles->host_dispose_handle(h);
     host.basic_suite()->ReleaseSuite("PF Handle Suite", 2);
@@ -441,13 +457,15 @@ void delete_fake_pre_render_data(void* data)
     delete static_cast<int*>(data);
 }
 
-PF_Err frame_module_entry(PF_Cmd cmd, PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void* extra)
+PF_Err frame_module_entry(PF_Cmd cmd, PF_InData* in, PF_OutData*, PF_ParamDef*[], PF_LayerDef*,
+                          void* extra)
 {
     if (cmd == PF_Cmd_SMART_PRE_RENDER) {
         auto* pre = static_cast<PF_PreRenderExtra*>(extra);
         PF_CheckoutResult result{};
-        const PF_Err err = pre->cb->checkout_layer(in->effect_ref, 0, 0, &pre->input->output_request,
-                                                   in->current_time, in->time_step, in->time_scale, &result);
+        const PF_Err err =
+            pre->cb->checkout_layer(in->effect_ref, 0, 0, &pre->input->output_request,
+                                    in->current_time, in->time_step, in->time_scale, &result);
         pre->output->result_rect = result.result_rect;
         pre->output->max_result_rect = result.max_result_rect;
         if (g_frame_module.fail_pre_render_with_data) {
@@ -574,7 +592,8 @@ TEST_F(SimhostFrames, AfterAFailedPreRenderTheHostCallsTheDeleterOrDropsTheData)
     EXPECT_EQ(g_frame_module.deleted, 0) << "this host lets go without calling the deleter";
     const simhost::Accounting a = host.accounting();
     EXPECT_EQ(a.pre_render_data_dropped, 1);
-    EXPECT_NE(a.unbalanced().find("pre-render data: created 1, deleted 0"), std::string::npos) << a.unbalanced();
+    EXPECT_NE(a.unbalanced().find("pre-render data: created 1, deleted 0"), std::string::npos)
+        << a.unbalanced();
     delete g_frame_module.handed_over;  // what the host dropped is still the test's to free
 }
 
@@ -587,7 +606,8 @@ TEST_F(SimhostFrames, AFailedCommandThatLeavesWhatItMadeIsAViolation)
     EXPECT_EQ(rendered, 0x52);
     const simhost::Accounting a = host.accounting();
     ASSERT_FALSE(a.violations.empty());
-    EXPECT_NE(a.violations[0].find("failed PF_Cmd_SMART_RENDER left a handle of 24 bytes"), std::string::npos)
+    EXPECT_NE(a.violations[0].find("failed PF_Cmd_SMART_RENDER left a handle of 24 bytes"),
+              std::string::npos)
         << a.violations[0];
 }
 
@@ -684,7 +704,9 @@ TEST(SimhostUsage, TheHeadersExampleRuns)
     config.layer_width = 320;
     config.layer_height = 200;
     simhost::Session s(config);
-    if (simhost::Status st = s.load(path); !st) { FAIL() << st.message; }
+    if (simhost::Status st = s.load(path); !st) {
+        FAIL() << st.message;
+    }
     PF_Err err = s.global_setup();
     if (err == PF_Err_NONE) err = s.params_setup();
     if (simhost::Status st = s.set_popup(s.find_param("Shape"), 3); !st) cerr << st.message;
@@ -725,7 +747,8 @@ TEST_F(SimhostSession, UncheckedInParameterIsReported)
     ASSERT_EQ(in.inter.checkout_param(in.effect_ref, 2, 0, 1, 30, &def), PF_Err_NONE);
     simhost::Accounting a = session.accounting();
     EXPECT_FALSE(a.balanced());
-    EXPECT_NE(a.unbalanced().find("parameters still checked out: 2"), std::string::npos) << a.unbalanced();
+    EXPECT_NE(a.unbalanced().find("parameters still checked out: 2"), std::string::npos)
+        << a.unbalanced();
     ASSERT_EQ(in.inter.checkin_param(in.effect_ref, &def), PF_Err_NONE);
 }
 

@@ -12,9 +12,9 @@
 namespace velkor_test {
 namespace {
 
+using simhost::Keyframe;
 using simhost::KeyTime;
 using simhost::KeyValue;
-using simhost::Keyframe;
 
 KeyValue one(double v) { return KeyValue{{v, 0, 0, 0}}; }
 
@@ -22,8 +22,12 @@ KeyValue one(double v) { return KeyValue{{v, 0, 0, 0}}; }
 
 TEST(SimhostKeyframes, NumbersLieOnTheLineBetweenKeysAndHoldOutside)
 {
-    const std::vector<Keyframe> keys{{{10, 24}, one(1.0)}, {{20, 24}, one(3.0)}, {{40, 24}, one(-5.0)}};
-    const auto at = [&](A_long t) { return simhost::value_at(PF_Param_FLOAT_SLIDER, keys, KeyTime{t, 24}).v[0]; };
+    const std::vector<Keyframe> keys{{{10, 24}, one(1.0)},
+                                     {{20, 24}, one(3.0)},
+                                     {{40, 24}, one(-5.0)}};
+    const auto at = [&](A_long t) {
+        return simhost::value_at(PF_Param_FLOAT_SLIDER, keys, KeyTime{t, 24}).v[0];
+    };
     EXPECT_EQ(at(-100), 1.0) << "before the first key";
     EXPECT_EQ(at(10), 1.0);
     EXPECT_EQ(at(15), 2.0);
@@ -33,19 +37,22 @@ TEST(SimhostKeyframes, NumbersLieOnTheLineBetweenKeysAndHoldOutside)
     EXPECT_EQ(at(41), -5.0) << "after the last key";
     EXPECT_EQ(at(13), 1.0 + (3.0 - 1.0) * (3.0 / 10.0));
     // A single key holds everywhere.
-    EXPECT_EQ(simhost::value_at(PF_Param_FLOAT_SLIDER, {{{5, 24}, one(7.5)}}, KeyTime{-9, 24}).v[0], 7.5);
+    EXPECT_EQ(simhost::value_at(PF_Param_FLOAT_SLIDER, {{{5, 24}, one(7.5)}}, KeyTime{-9, 24}).v[0],
+              7.5);
 }
 
 TEST(SimhostKeyframes, WholeNumberControlsRoundAndPopupsHold)
 {
-    const std::vector<Keyframe> colour{{{0, 30}, KeyValue{{255, 0, 10, 255}}}, {{4, 30}, KeyValue{{255, 255, 11, 0}}}};
+    const std::vector<Keyframe> colour{{{0, 30}, KeyValue{{255, 0, 10, 255}}},
+                                       {{4, 30}, KeyValue{{255, 255, 11, 0}}}};
     const KeyValue quarter = simhost::value_at(PF_Param_COLOR, colour, KeyTime{1, 30});
     EXPECT_EQ(quarter, (KeyValue{{255, 64, 10, 191}})) << "63.75 -> 64, 10.25 -> 10, 191.25 -> 191";
     const KeyValue half = simhost::value_at(PF_Param_COLOR, colour, KeyTime{2, 30});
     EXPECT_EQ(half, (KeyValue{{255, 128, 11, 128}})) << "halves go away from zero";
 
     const std::vector<Keyframe> angle{{{0, 30}, one(0)}, {{3, 30}, one(-1)}};
-    EXPECT_EQ(simhost::value_at(PF_Param_ANGLE, angle, KeyTime{1, 30}).v[0], 0.0) << "-1/3 rounds to 0";
+    EXPECT_EQ(simhost::value_at(PF_Param_ANGLE, angle, KeyTime{1, 30}).v[0], 0.0)
+        << "-1/3 rounds to 0";
     EXPECT_EQ(simhost::value_at(PF_Param_ANGLE, angle, KeyTime{2, 30}).v[0], -1.0);
 
     const std::vector<Keyframe> popup{{{0, 30}, one(1)}, {{10, 30}, one(3)}, {{20, 30}, one(2)}};
@@ -54,8 +61,10 @@ TEST(SimhostKeyframes, WholeNumberControlsRoundAndPopupsHold)
     EXPECT_EQ(simhost::value_at(PF_Param_POPUP, popup, KeyTime{19, 30}).v[0], 3.0);
     EXPECT_EQ(simhost::value_at(PF_Param_POPUP, popup, KeyTime{99, 30}).v[0], 2.0);
 
-    const std::vector<Keyframe> point{{{0, 30}, KeyValue{{0, 100, 0, 0}}}, {{8, 30}, KeyValue{{-40, 100.5, 0, 0}}}};
-    EXPECT_EQ(simhost::value_at(PF_Param_POINT, point, KeyTime{3, 30}), (KeyValue{{-15, 100.1875, 0, 0}}))
+    const std::vector<Keyframe> point{{{0, 30}, KeyValue{{0, 100, 0, 0}}},
+                                      {{8, 30}, KeyValue{{-40, 100.5, 0, 0}}}};
+    EXPECT_EQ(simhost::value_at(PF_Param_POINT, point, KeyTime{3, 30}),
+              (KeyValue{{-15, 100.1875, 0, 0}}))
         << "points are not rounded";
 }
 
@@ -75,8 +84,10 @@ TEST(SimhostKeyframes, TimesOnOtherScalesCompareExactly)
 {
     // 1/24 s and 1001/24024 s are the same time; a key at one is found at the other.
     EXPECT_TRUE(simhost::same_time(KeyTime{1, 24}, KeyTime{1001, 24024}));
-    EXPECT_TRUE(simhost::earlier(KeyTime{-2147483647, 4294967294u}, KeyTime{-2147483647, 4294967295u}));
-    EXPECT_TRUE(simhost::earlier(KeyTime{2147483646, 4294967295u}, KeyTime{2147483647, 4294967295u}));
+    EXPECT_TRUE(
+        simhost::earlier(KeyTime{-2147483647, 4294967294u}, KeyTime{-2147483647, 4294967295u}));
+    EXPECT_TRUE(
+        simhost::earlier(KeyTime{2147483646, 4294967295u}, KeyTime{2147483647, 4294967295u}));
     const std::vector<Keyframe> keys{{{0, 24}, one(0.0)}, {{24, 24}, one(48.0)}};
     EXPECT_EQ(simhost::value_at(PF_Param_FLOAT_SLIDER, keys, KeyTime{15, 30}).v[0], 24.0);
     EXPECT_EQ(simhost::value_at(PF_Param_FLOAT_SLIDER, keys, KeyTime{30, 30}).v[0], 48.0);
@@ -102,8 +113,8 @@ protected:
         const KeyTime t = session.frame_time(frame);
         PF_InData in = session.host().make_in_data();
         PF_ParamDef def{};
-        EXPECT_EQ(in.inter.checkout_param(in.effect_ref, index, t.value, session.host().config().time_step, t.scale,
-                                          &def),
+        EXPECT_EQ(in.inter.checkout_param(in.effect_ref, index, t.value,
+                                          session.host().config().time_step, t.scale, &def),
                   PF_Err_NONE);
         EXPECT_EQ(in.inter.checkin_param(in.effect_ref, &def), PF_Err_NONE);
         return def;
@@ -182,7 +193,9 @@ TEST_F(SimhostTime, TheModuleChecksOutAtTheFramesTimeAndTheUiUpdateSeesItsValues
     session.set_current_frame(12);
     EXPECT_EQ(session.host().config().current_time, 12012);
     ASSERT_EQ(session.update_params_ui(), PF_Err_NONE);
-    EXPECT_EQ(session.host().param_records()[static_cast<std::size_t>(index("Controlled By"))].u.pd.value, 2)
+    EXPECT_EQ(
+        session.host().param_records()[static_cast<std::size_t>(index("Controlled By"))].u.pd.value,
+        2)
         << "the parameter array holds the value at the current time";
 
     session.host().clear_call_logs();
@@ -220,7 +233,8 @@ TEST_F(SimhostTime, KeyedFramesEqualFramesOfTheInterpolatedValues)
     ASSERT_TRUE(session.set_percent(index("Start Alpha"), 20, key(5)));
 
     // The keyed frames first: one host is active at a time.
-    const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128};
+    const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64,
+                                      PF_PixelFormat_ARGB128};
     const auto options = [](PF_PixelFormat format) {
         simhost::RenderOptions o;
         o.format = format;
@@ -245,7 +259,8 @@ TEST_F(SimhostTime, KeyedFramesEqualFramesOfTheInterpolatedValues)
     std::size_t next = 0;
     for (const PF_PixelFormat format : formats) {
         for (int frame = 1; frame <= 5; ++frame) {
-            SCOPED_TRACE("frame " + std::to_string(frame) + ", " + simhost::pixel_format_name(format));
+            SCOPED_TRACE("frame " + std::to_string(frame) + ", " +
+                         simhost::pixel_format_name(format));
             const double u = (frame - 1) / 4.0;
             ASSERT_TRUE(plain.set_point(index("Start of Ramp"), 20 * u, 10 * u));
             // Each channel on its own line, rounded: at u = 0.5 both are 127.5 -> 128.
@@ -295,7 +310,8 @@ TEST_F(SimhostTime, KeyedFramesInFlightTogetherEqualTheFramesRenderedAlone)
         SCOPED_TRACE("frame " + std::to_string(4 - i));
         ASSERT_EQ(together[i].err, PF_Err_NONE);
         ASSERT_EQ(together[i].layer_checkouts.size(), 1u);
-        EXPECT_EQ(together[i].layer_checkouts[0].what_time, session.frame_time(static_cast<int>(4 - i)).value);
+        EXPECT_EQ(together[i].layer_checkouts[0].what_time,
+                  session.frame_time(static_cast<int>(4 - i)).value);
         EXPECT_EQ(together[i].output.first_difference(alone[i]), "");
         if (i > 0) {
             EXPECT_NE(alone[i].first_difference(alone[i - 1]), "") << "the keys change every frame";

@@ -26,19 +26,22 @@ TEST_F(SuiteAccess, OneShotFailuresLeaveTheDefaultMessagesAndTheFlag)
 {
     host.refuse_suite("PF World Suite", 2);
     const void* suite = nullptr;
-    EXPECT_EQ(velkor::acquire_aefx_suite(&in, &out, "PF World Suite", 2, nullptr, &suite), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(velkor::acquire_aefx_suite(&in, &out, "PF World Suite", 2, nullptr, &suite),
+              PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(suite, nullptr);
     EXPECT_EQ(out.out_flags, kDisplayErrorMessage);
     EXPECT_EQ(message(), "Not able to acquire AEFX Suite.");
 
     out = PF_OutData{};
     in.pica_basicP = nullptr;
-    EXPECT_EQ(velkor::release_aefx_suite(&in, &out, "PF World Suite", 2, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(velkor::release_aefx_suite(&in, &out, "PF World Suite", 2, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(out.out_flags, kDisplayErrorMessage);
     EXPECT_EQ(message(), "Not able to release AEFX Suite.");
 
     out = PF_OutData{};
-    EXPECT_EQ(velkor::acquire_aefx_suite(&in, &out, "PF World Suite", 2, nullptr, &suite), PF_Err_BAD_CALLBACK_PARAM)
+    EXPECT_EQ(velkor::acquire_aefx_suite(&in, &out, "PF World Suite", 2, nullptr, &suite),
+              PF_Err_BAD_CALLBACK_PARAM)
         << "no basic suite at all";
     EXPECT_EQ(message(), "Not able to acquire AEFX Suite.");
     EXPECT_TRUE(host.accounting().balanced()) << host.accounting().unbalanced();

@@ -31,7 +31,8 @@ std::vector<std::uint8_t> file_bytes(const char* path)
 
 std::string lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
@@ -80,15 +81,17 @@ TEST(WindowsModule, CarriesThePropertyListAndTheManifest)
 {
     const auto& resources = module_image().resources;
     ASSERT_EQ(resources.size(), 2u);
-    const auto pipl = std::find_if(resources.begin(), resources.end(),
-                                   [](const auto& r) { return r.type.text == velkor::pipl::kResourceType; });
+    const auto pipl = std::find_if(resources.begin(), resources.end(), [](const auto& r) {
+        return r.type.text == velkor::pipl::kResourceType;
+    });
     ASSERT_NE(pipl, resources.end());
     EXPECT_EQ(pipl->name, (velkor::pe::ResourceKey{16000, {}}));
     EXPECT_EQ(pipl->language, 1033);
     EXPECT_EQ(pipl->data, velkor::pipl::build_property_list(velkor::pipl::velkor_ramp_identity()));
 
-    const auto manifest = std::find_if(resources.begin(), resources.end(),
-                                       [](const auto& r) { return r.type == velkor::pe::ResourceKey{24, {}}; });
+    const auto manifest = std::find_if(resources.begin(), resources.end(), [](const auto& r) {
+        return r.type == velkor::pe::ResourceKey{24, {}};
+    });
     ASSERT_NE(manifest, resources.end());
     EXPECT_EQ(manifest->name, (velkor::pe::ResourceKey{2, {}}));
     EXPECT_EQ(manifest->language, 1033);
