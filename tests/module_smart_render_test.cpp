@@ -49,7 +49,7 @@ protected:
         return o;
     }
 
-    // The colour channel that the design's kernel writes at column x of the
+    // The colour channel that the per-pixel kernel writes at column x of the
     // horizontal ramp: start + (end - start) * t, t = x / width.
     static double ramp_channel(int x, int width)
     {
