@@ -174,12 +174,12 @@ FramesInMemory read_back(const Format& format, const fs::path& dir, const std::s
         std::snprintf(name, sizeof name, "%s.%04d.%s", stem.c_str(), f, format.extension);
         auto in = OIIO::ImageInput::open((dir / name).string());
         if (!in) return {};
-        const OIIO::ImageSpec& spec = in->spec();
-        memory.width = spec.width;
-        memory.height = spec.height;
-        std::vector<unsigned char> pixels(spec.image_bytes(true) / spec.format.size() *
+        const OIIO::ImageSpec& header = in->spec();
+        memory.width = header.width;
+        memory.height = header.height;
+        std::vector<unsigned char> pixels(header.image_bytes(true) / header.format.size() *
                                           format.type.size());
-        if (spec.nchannels != 4 || !in->read_image(0, 0, 0, 4, format.type, pixels.data()))
+        if (header.nchannels != 4 || !in->read_image(0, 0, 0, 4, format.type, pixels.data()))
             return {};
         memory.frames.push_back(std::move(pixels));
     }
@@ -200,12 +200,12 @@ double encoder_floor(const Format& format, const FramesInMemory& memory, int wri
             for (int f = next++; f < kFrames; f = next++) {
                 char name[64];
                 std::snprintf(name, sizeof name, "floor.%04d.%s", f + 1, format.extension);
-                OIIO::ImageSpec spec(memory.width, memory.height, 4, format.type);
-                if (format.depth != 32) spec.attribute("oiio:UnassociatedAlpha", 1);
-                spec.attribute("Software", "velkorramp");
-                spec.attribute("tiff:write_exif", 0);
+                OIIO::ImageSpec header(memory.width, memory.height, 4, format.type);
+                if (format.depth != 32) header.attribute("oiio:UnassociatedAlpha", 1);
+                header.attribute("Software", "velkorramp");
+                header.attribute("tiff:write_exif", 0);
                 auto out = OIIO::ImageOutput::create((dir / name).string());
-                if (!out || !out->open((dir / name).string(), spec) ||
+                if (!out || !out->open((dir / name).string(), header) ||
                     !out->write_image(format.type,
                                       memory.frames[static_cast<std::size_t>(f)].data()) ||
                     !out->close()) {

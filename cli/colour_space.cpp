@@ -153,13 +153,13 @@ void ColourSpaces::Conversion::apply(float* rgba, int width, int height) const
     }
 }
 
-std::string file_colour_space(const OIIO::ImageSpec& spec, std::string_view format)
+std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view format)
 {
     if (format == "openexr") {
-        const std::string recorded = spec.get_string_attribute(kExrColourSpaceAttribute);
+        const std::string recorded = header.get_string_attribute(kExrColourSpaceAttribute);
         return recorded.empty() ? std::string("linear") : recorded;
     }
-    return spec.get_string_attribute("oiio:ColorSpace");
+    return header.get_string_attribute("oiio:ColorSpace");
 }
 
 bool tag_colour_space(OIIO::ImageSpec& spec, std::string_view format, const std::string& space,

@@ -76,7 +76,7 @@ private:
 
 // The colour space an input file says it is in, by the attribute its format and
 // OpenImageIO use, or "" when it says nothing. `format` is the reader's name.
-std::string file_colour_space(const OIIO::ImageSpec& spec, std::string_view format);
+std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view format);
 
 // Sets the attributes by which `format` (a writer's name) records `space` in
 // `spec`. Returns false when the format has no way to record it, so readers
