@@ -648,14 +648,11 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
     check_frame_fits(plan, request.memory_limit ? *request.memory_limit : machine_memory_budget());
 
     // The frame's place on the layer, at the frame's (proxy) scale.
-    const auto windows_for = [&](FrameRecord& record) {
-        record.windows.display_x = downsampled_position(layer.display_x, request.downsample.x);
-        record.windows.display_y = downsampled_position(layer.display_y, request.downsample.y);
-        record.windows.display_width = downsampled_side(request.size.width, request.downsample.x);
-        record.windows.display_height = downsampled_side(request.size.height, request.downsample.y);
-    };
     FrameRecord first;
-    windows_for(first);
+    first.windows.display_x = downsampled_position(layer.display_x, request.downsample.x);
+    first.windows.display_y = downsampled_position(layer.display_y, request.downsample.y);
+    first.windows.display_width = downsampled_side(request.size.width, request.downsample.x);
+    first.windows.display_height = downsampled_side(request.size.height, request.downsample.y);
     std::unique_ptr<simhost::World> input;
     if (file) {
         input = layer_from(*file, request, layer, spaces, first);
@@ -740,7 +737,9 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
         const FrameFile frame{i, frames.frame(i),
                               request.write.output == "-" ? fs::path("-")
                                                           : request.output.name(frames.frame(i))};
-        FrameRecord record = i == 0 ? first : FrameRecord{};
+        // Every frame lies where the first does, unless its own input file moves it.
+        FrameRecord record = first;
+        if (i > 0) record.read_seconds = 0;
         try {
             if (input_sequence && i > 0) {
                 // The last frame's input goes before the next one comes.
@@ -748,11 +747,8 @@ void render_frames(RenderRequest& request, const ParsedOptions& options, FramePl
                 input.reset();
                 InputFile next(request.input->name(frame.frame));
                 check_same_layer(next, frame.frame, request, layer);
-                windows_for(record);
                 input = layer_from(next, request, layer, spaces, record);
                 record.read_seconds = seconds_since(frame_read_start);
-            } else if (i > 0) {
-                record.windows = first.windows;
             }
             std::unique_ptr<simhost::World> output = writers.next_world(input->world_spec());
             if (!output) break;
