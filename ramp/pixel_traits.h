@@ -65,10 +65,26 @@ struct IntegerPixelTraits : ChannelPlaces<PixelType, ChannelType> {
 using Pixel8Traits = IntegerPixelTraits<PF_Pixel, A_u_char, PF_MAX_CHAN8, DepthClass::eight>;
 using Pixel16Traits = IntegerPixelTraits<PF_Pixel16, A_u_short, PF_MAX_CHAN16, DepthClass::sixteen>;
 
-struct PixelFloatTraits : ChannelPlaces<PF_PixelFloat, PF_FpShort> {
-    using Pixel = PF_PixelFloat;
+// Pixels stored red first, alpha last.
+struct RgbaPixel8 {
+    A_u_char red, green, blue, alpha;
+};
+struct RgbaPixel16 {
+    A_u_short red, green, blue, alpha;
+};
+struct RgbaPixelFloat {
+    PF_FpShort red, green, blue, alpha;
+};
+
+using Rgba8Traits = IntegerPixelTraits<RgbaPixel8, A_u_char, PF_MAX_CHAN8, DepthClass::rgba8>;
+// The whole 16-bit range: a unit channel is k x 65535 + 0.5, clamped, truncated.
+using Rgba16Traits = IntegerPixelTraits<RgbaPixel16, A_u_short, 65535, DepthClass::rgba16>;
+
+template <class PixelType, DepthClass kDepth>
+struct FloatPixelTraits : ChannelPlaces<PixelType, PF_FpShort> {
+    using Pixel = PixelType;
     using Channel = PF_FpShort;
-    static constexpr DepthClass depth = DepthClass::floating;
+    static constexpr DepthClass depth = kDepth;
     static constexpr bool is_integer = false;
 
     // Float channels are not limited: nearest float32, no clamp, no offset.
@@ -88,12 +104,16 @@ struct PixelFloatTraits : ChannelPlaces<PF_PixelFloat, PF_FpShort> {
     }
 };
 
+using PixelFloatTraits = FloatPixelTraits<PF_PixelFloat, DepthClass::floating>;
+using RgbaFloatTraits = FloatPixelTraits<RgbaPixelFloat, DepthClass::rgba_float>;
+
 // Every traits type the kernels are built for; the vector loops are
 // instantiated for each.
 template <class... Traits>
 struct TraitsList {
 };
-using KernelTraits = TraitsList<Pixel8Traits, Pixel16Traits, PixelFloatTraits>;
+using KernelTraits = TraitsList<Pixel8Traits, Pixel16Traits, PixelFloatTraits, Rgba8Traits,
+                                Rgba16Traits, RgbaFloatTraits>;
 
 template <class Traits>
 inline typename Traits::Pixel to_pixel(const Color4& c)
@@ -116,6 +136,12 @@ inline std::size_t pixel_size(DepthClass depth)
         return sizeof(PF_Pixel16);
     case DepthClass::floating:
         return sizeof(PF_PixelFloat);
+    case DepthClass::rgba8:
+        return sizeof(RgbaPixel8);
+    case DepthClass::rgba16:
+        return sizeof(RgbaPixel16);
+    case DepthClass::rgba_float:
+        return sizeof(RgbaPixelFloat);
     default:
         return 0;
     }
@@ -131,6 +157,12 @@ inline std::size_t channel_alignment(DepthClass depth)
         return alignof(PF_Pixel16);
     case DepthClass::floating:
         return alignof(PF_PixelFloat);
+    case DepthClass::rgba8:
+        return alignof(RgbaPixel8);
+    case DepthClass::rgba16:
+        return alignof(RgbaPixel16);
+    case DepthClass::rgba_float:
+        return alignof(RgbaPixelFloat);
     default:
         return 0;
     }

@@ -247,6 +247,15 @@ void by_input_depth(const WorldView& input, const WorldView& output, Draw&& draw
     case DepthClass::floating:
         draw(PixelFloatTraits{});
         break;
+    case DepthClass::rgba8:
+        draw(Rgba8Traits{});
+        break;
+    case DepthClass::rgba16:
+        draw(Rgba16Traits{});
+        break;
+    case DepthClass::rgba_float:
+        draw(RgbaFloatTraits{});
+        break;
     default:
         break;
     }
