@@ -64,7 +64,8 @@ void describe(const ParamSpec& spec, OfxPropertySetHandle props)
         check(p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypeXYAbsolute));
         check(p.propSetString(props, kOfxParamPropDefaultCoordinateSystem, 0,
                               kOfxParamCoordinatesNormalised));
-        check(p.propSetDouble(props, kOfxParamPropDefault, 0, spec.x_default / kFixedScale / 100.0));
+        check(
+            p.propSetDouble(props, kOfxParamPropDefault, 0, spec.x_default / kFixedScale / 100.0));
         check(p.propSetDouble(props, kOfxParamPropDefault, 1,
                               1.0 - spec.y_default / kFixedScale / 100.0));
         break;
@@ -133,7 +134,7 @@ std::string script_name(const char* label)
             word_start = !name.empty();
             continue;
         }
-        name += static_cast<char>(name.empty()  ? std::tolower(ch)
+        name += static_cast<char>(name.empty() ? std::tolower(ch)
                                   : word_start ? std::toupper(ch)
                                                : ch);
         word_start = false;

@@ -28,8 +28,7 @@ OfxStatus load_suites()
     s.memory = fetch<OfxMemorySuiteV1>(kOfxMemorySuite, 1);
     s.thread = fetch<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
     s.message = fetch<OfxMessageSuiteV1>(kOfxMessageSuite, 1);
-    if (s.property == nullptr || s.effect == nullptr || s.param == nullptr ||
-        s.memory == nullptr) {
+    if (s.property == nullptr || s.effect == nullptr || s.param == nullptr || s.memory == nullptr) {
         g_suites = HostSuites{};
         return kOfxStatErrMissingHostFeature;
     }

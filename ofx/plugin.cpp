@@ -58,8 +58,7 @@ void define_clip(OfxImageEffectHandle descriptor, const char* name, bool optiona
     const OfxPropertySuiteV1& p = *suites().property;
     OfxPropertySetHandle clip = nullptr;
     check(suites().effect->clipDefine(descriptor, name, &clip));
-    check(p.propSetString(clip, kOfxImageEffectPropSupportedComponents, 0,
-                          kOfxImageComponentRGBA));
+    check(p.propSetString(clip, kOfxImageEffectPropSupportedComponents, 0, kOfxImageComponentRGBA));
     check(p.propSetInt(clip, kOfxImageEffectPropSupportsTiles, 0, 1));
     check(p.propSetInt(clip, kOfxImageEffectPropTemporalClipAccess, 0, 0));
     check(p.propSetInt(clip, kOfxImageClipPropOptional, 0, optional ? 1 : 0));
@@ -94,7 +93,8 @@ OfxStatus dispatch(std::string_view action, OfxImageEffectHandle effect, OfxProp
         return kOfxStatOK;
     }
     if (suites().property == nullptr) return kOfxStatErrMissingHostFeature;
-    const bool needs_handle = action != kOfxActionPurgeCaches && action != kOfxActionSyncPrivateData;
+    const bool needs_handle =
+        action != kOfxActionPurgeCaches && action != kOfxActionSyncPrivateData;
     if (effect == nullptr && needs_handle) return kOfxStatErrBadHandle;
     if (action == kOfxActionDescribe) return describe(effect);
     if (action == kOfxImageEffectActionDescribeInContext) return describe_in_context(effect, in);
@@ -133,9 +133,12 @@ OfxStatus main_entry(const char* action, const void* handle, OfxPropertySetHandl
 
 void store_host(OfxHost* host) { set_host(host); }
 
-OfxPlugin g_plugin = {kOfxImageEffectPluginApi, kOfxImageEffectPluginApiVersion,
-                      kPluginIdentifier,        static_cast<unsigned>(kVersionMajor),
-                      static_cast<unsigned>(kVersionMinor), &store_host,
+OfxPlugin g_plugin = {kOfxImageEffectPluginApi,
+                      kOfxImageEffectPluginApiVersion,
+                      kPluginIdentifier,
+                      static_cast<unsigned>(kVersionMajor),
+                      static_cast<unsigned>(kVersionMinor),
+                      &store_host,
                       &main_entry};
 
 }  // namespace

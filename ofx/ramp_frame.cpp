@@ -69,9 +69,9 @@ PF_EffectWorld world_of(const ImageMemory& image, const OfxRectI& window)
     std::memset(&world, 0, sizeof world);
     const std::ptrdiff_t row = window.y2 - 1 - image.bounds.y1;
     const std::ptrdiff_t column = window.x1 - image.bounds.x1;
-    world.data = reinterpret_cast<PF_PixelPtr>(static_cast<unsigned char*>(image.data) +
-                                               row * image.row_bytes +
-                                               column * static_cast<std::ptrdiff_t>(image.pixel_bytes));
+    world.data = reinterpret_cast<PF_PixelPtr>(
+        static_cast<unsigned char*>(image.data) + row * image.row_bytes +
+        column * static_cast<std::ptrdiff_t>(image.pixel_bytes));
     world.rowbytes = -image.row_bytes;
     world.width = window.x2 - window.x1;
     world.height = window.y2 - window.y1;

@@ -196,8 +196,8 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
     if (window.x1 == window.x2) return kOfxStatOK;
     RenderGeometry geometry;
     geometry.render_scale = scale;
-    check(p.propGetDouble(output.props(), kOfxImagePropPixelAspectRatio, 0,
-                          &geometry.pixel_aspect));
+    check(
+        p.propGetDouble(output.props(), kOfxImagePropPixelAspectRatio, 0, &geometry.pixel_aspect));
     if (!(geometry.pixel_aspect > 0.0)) geometry.pixel_aspect = 1.0;
     geometry.frame = frame_rect(effect, instance, time);
 
@@ -248,7 +248,8 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
     }
 
     const RampRenderer renderer(RenderRecord{&engine_in_data(), settings});
-    const BandJob job{&renderer, {depth, in_place ? &out_world : &source_world},
+    const BandJob job{&renderer,
+                      {depth, in_place ? &out_world : &source_world},
                       {depth, &out_world}};
     const OfxStatus status = draw_bands(job);
     if (status != kOfxStatOK) return status;

@@ -3,82 +3,34 @@
 #include <filesystem>
 #include <system_error>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "host/effect_identity.h"
 
 namespace simhost {
 
-namespace {
-
-#if defined(_WIN32)
-void* open_native(const std::string& path, std::string& error)
-{
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) {
-        error = "LoadLibrary failed for \"" + path + "\" (Windows error " +
-                std::to_string(static_cast<unsigned long>(GetLastError())) + ")";
-    }
-    return reinterpret_cast<void*>(module);
-}
-
-void* find_symbol(void* native, const char* name)
-{
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(native), name));
-}
-
-void close_native(void* native) { FreeLibrary(static_cast<HMODULE>(native)); }
-#else
-void* open_native(const std::string& path, std::string& error)
-{
-    dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        error = "dlopen failed for \"" + path +
-                "\": " + (reason != nullptr ? reason : "unknown reason");
-    }
-    return handle;
-}
-
-void* find_symbol(void* native, const char* name) { return dlsym(native, name); }
-
-void close_native(void* native) { dlclose(native); }
-#endif
-
-}  // namespace
-
 std::shared_ptr<ModuleLibrary> ModuleLibrary::open(const std::string& path, std::string& error)
 {
-    error.clear();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) {
         error = "effect module not found: \"" + path + "\" is not a file";
         return nullptr;
     }
-    void* native = open_native(path, error);
-    if (native == nullptr) {
-        return nullptr;
-    }
-    void* symbol = find_symbol(native, velkor::kEntryPointName);
+    std::unique_ptr<SharedLibrary> library = SharedLibrary::open(path, error);
+    if (library == nullptr) return nullptr;
+    void* symbol = library->symbol(velkor::kEntryPointName);
     if (symbol == nullptr) {
-        close_native(native);
         error = "\"" + path + "\" does not export " + velkor::kEntryPointName;
         return nullptr;
     }
     auto entry = reinterpret_cast<EntryPointFuncPtr>(symbol);
-    return std::shared_ptr<ModuleLibrary>(new ModuleLibrary(native, entry, path));
+    return std::shared_ptr<ModuleLibrary>(new ModuleLibrary(std::move(library), entry, path));
 }
 
-ModuleLibrary::ModuleLibrary(void* native, EntryPointFuncPtr entry_point, std::string path)
-    : native_(native), entry_(entry_point), path_(std::move(path))
+ModuleLibrary::ModuleLibrary(std::unique_ptr<SharedLibrary> library, EntryPointFuncPtr entry_point,
+                             std::string path)
+    : library_(std::move(library)), entry_(entry_point), path_(std::move(path))
 {
 }
 
-ModuleLibrary::~ModuleLibrary() { close_native(native_); }
+ModuleLibrary::~ModuleLibrary() = default;
 
 }  // namespace simhost

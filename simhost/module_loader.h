@@ -1,12 +1,12 @@
 // Loading an effect module by path and finding its entry point, as the host
-// does. The only platform-specific part of the simulated host: dlopen on POSIX,
-// LoadLibrary on Windows (module_loader.cpp).
+// does (the library itself is opened by shared_library.h).
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "host/entry.h"
+#include "simhost/shared_library.h"
 
 namespace simhost {
 
@@ -26,9 +26,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    ModuleLibrary(void* native, EntryPointFuncPtr entry_point, std::string path);
+    ModuleLibrary(std::unique_ptr<SharedLibrary> library, EntryPointFuncPtr entry_point,
+                  std::string path);
 
-    void* native_;
+    std::unique_ptr<SharedLibrary> library_;
     EntryPointFuncPtr entry_;
     std::string path_;
 };
