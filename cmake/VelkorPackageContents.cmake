@@ -7,6 +7,7 @@ if(CPACK_GENERATOR STREQUAL "ZIP")
   set(CPACK_INSTALL_CMAKE_PROJECTS "${project_entry};host-zip;/")
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_VELKOR_HOST_ZIP_NAME}")
 else()
-  set(CPACK_INSTALL_CMAKE_PROJECTS "${project_entry};tool;/;${project_entry};docs;/")
+  set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${project_entry};tool;/;${project_entry};docs;/;${project_entry};ofx;/")
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_VELKOR_TARBALL_NAME}")
 endif()

@@ -8,6 +8,9 @@
 #     source tree so the READMEs' links hold
 #   share/velkorramp/windows/VelkorRamp.aex, INSTALL.txt
 #                                               component "windows", when built
+#   lib/OFX/Plugins/VelkorRamp.ofx.bundle/Contents/Linux-x86-64/VelkorRamp.ofx
+#                                               component "ofx": the OpenFX
+#     plug-in in the standard's bundle layout, found through OFX_PLUGIN_PATH
 #
 # Packages, into <build>/packages (`cpack` in the build folder, or
 # `cpack --preset release`):
@@ -17,6 +20,10 @@
 #   velkorramp-<version>-linux-<arch>.tar.gz    for pipelines: "tool" and "docs"
 #   velkorramp_<version>-1_<arch>.deb           the same under /usr, where
 #     Debian's packaging tools are installed
+#   Both Linux packages also hold "ofx".
+#   VelkorRamp-<version>-ofx-win64.zip          for OpenFX hosts' users, when the
+#     Windows build is made: the bundle with Contents/Win64/VelkorRamp.ofx,
+#     INSTALL.txt and LICENSE (cmake/VelkorOfxZip.cmake)
 
 include(GNUInstallDirs)
 
@@ -44,6 +51,19 @@ if(DEFINED VELKOR_WINDOWS_MODULE)
     DESTINATION . COMPONENT host-zip EXCLUDE_FROM_ALL)
   list(TRANSFORM VELKOR_HOST_ZIP_PICTURES PREPEND ${gallery}/ OUTPUT_VARIABLE pictures)
   install(FILES ${pictures} DESTINATION gallery COMPONENT host-zip EXCLUDE_FROM_ALL)
+endif()
+
+# The OpenFX plug-in's bundle, in the standard's layout.
+set(VELKOR_INSTALL_OFX_BUNDLE lib/OFX/Plugins/VelkorRamp.ofx.bundle)
+install(TARGETS velkor_ofx_plugin
+  LIBRARY DESTINATION ${VELKOR_INSTALL_OFX_BUNDLE}/Contents/${VELKOR_OFX_ARCH} COMPONENT ofx)
+if(DEFINED VELKOR_WINDOWS_OFX_PLUGIN)
+  set(CPACK_VELKOR_OFX_ZIP_NAME VelkorRamp-${VELKOR_VERSION_TEXT}-ofx-win64)
+  set(CPACK_VELKOR_OFX_PLUGIN ${VELKOR_WINDOWS_OFX_PLUGIN})
+  set(CPACK_VELKOR_OFX_INSTALL_TXT ${PROJECT_BINARY_DIR}/ofx-zip/INSTALL.txt)
+  set(CPACK_VELKOR_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+  configure_file(docs/INSTALL-ofx.txt.in ${CPACK_VELKOR_OFX_INSTALL_TXT} @ONLY)
+  list(APPEND CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/VelkorOfxZip.cmake)
 endif()
 
 # CPack: one configuration, and per generator the components it packs

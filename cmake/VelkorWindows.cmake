@@ -6,7 +6,8 @@
 # SDK headers while this build keeps our own declarations.
 #
 # Sets VELKOR_WINDOWS_MODULE, VELKOR_WINDOWS_HOSTCHECK, VELKOR_WINDOWS_MATH_PROBE,
-# VELKOR_WINE and VELKOR_WINESERVER for the tests.
+# VELKOR_WINDOWS_OFX_BUNDLE, VELKOR_WINDOWS_OFXCHECK, VELKOR_WINE and
+# VELKOR_WINESERVER for the tests.
 
 include(ExternalProject)
 
@@ -31,7 +32,12 @@ set(windows_dir "${CMAKE_BINARY_DIR}/windows")
 set(VELKOR_WINDOWS_MODULE "${windows_dir}/VelkorRamp.aex")
 set(VELKOR_WINDOWS_HOSTCHECK "${windows_dir}/hostcheck/velkor_hostcheck.exe")
 set(VELKOR_WINDOWS_MATH_PROBE "${windows_dir}/hostcheck/velkor_math_probe.exe")
-set(windows_targets VelkorRamp velkor_hostcheck velkor_math_probe)
+# The OpenFX plug-in in its bundle (Contents/Win64) and the OpenFX test host's
+# frame writer.
+set(VELKOR_WINDOWS_OFX_BUNDLE "${windows_dir}/ofx/VelkorRamp.ofx.bundle")
+set(VELKOR_WINDOWS_OFX_PLUGIN "${VELKOR_WINDOWS_OFX_BUNDLE}/Contents/Win64/VelkorRamp.ofx")
+set(VELKOR_WINDOWS_OFXCHECK "${windows_dir}/ofxhost/velkor_ofxcheck.exe")
+set(windows_targets VelkorRamp velkor_hostcheck velkor_math_probe velkor_ofx_plugin velkor_ofxcheck)
 
 # Make shares its job server with the cross build (and, unlike Ninja, must be
 # told to regenerate before it knows a newly added target); other generators
@@ -60,5 +66,6 @@ ExternalProject_Add(velkor_windows
   BUILD_COMMAND ${windows_build}
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${VELKOR_WINDOWS_MODULE}" "${VELKOR_WINDOWS_HOSTCHECK}" "${VELKOR_WINDOWS_MATH_PROBE}"
+    "${VELKOR_WINDOWS_OFX_PLUGIN}" "${VELKOR_WINDOWS_OFXCHECK}"
   INSTALL_COMMAND ""
   DEPENDS velkor_pipl)

@@ -48,6 +48,10 @@ std::set<std::string> tree(const fs::path& root)
     return entries;
 }
 
+constexpr const char* kLinuxOfxPlugin =
+    "lib/OFX/Plugins/VelkorRamp.ofx.bundle/Contents/Linux-x86-64/VelkorRamp.ofx";
+const std::vector<std::string> kOfxExports = {"OfxGetNumberOfPlugins", "OfxGetPlugin"};
+
 // What the Linux packages hold below their prefix: the tool in bin/, its module
 // in lib/velkorramp/, the docs as laid out in the source tree with the whole
 // gallery.
@@ -67,7 +71,13 @@ std::set<std::string> linux_tree()
                                      "share/doc/velkorramp/cli/",
                                      "share/doc/velkorramp/cli/README.md",
                                      "share/doc/velkorramp/docs/",
-                                     "share/doc/velkorramp/docs/gallery/"};
+                                     "share/doc/velkorramp/docs/gallery/",
+                                     "lib/OFX/",
+                                     "lib/OFX/Plugins/",
+                                     "lib/OFX/Plugins/VelkorRamp.ofx.bundle/",
+                                     "lib/OFX/Plugins/VelkorRamp.ofx.bundle/Contents/",
+                                     "lib/OFX/Plugins/VelkorRamp.ofx.bundle/Contents/Linux-x86-64/",
+                                     kLinuxOfxPlugin};
     for (const auto& entry : fs::directory_iterator(fs::path(VELKOR_SOURCE_DIR) / "docs/gallery"))
         entries.insert("share/doc/velkorramp/docs/gallery/" + entry.path().filename().string());
     return entries;
@@ -159,6 +169,53 @@ TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
     renders_from_a_moved_copy(root);
 }
 
+// The dynamic symbols a Linux binary defines, sorted.
+std::vector<std::string> defined_symbols(const fs::path& binary, const fs::path& dir)
+{
+    const ProcessRun nm = run("nm", {"-D", "--defined-only", "--format=posix", binary.string()}, dir);
+    EXPECT_EQ(nm.exit_code, 0) << nm.err;
+    std::vector<std::string> names;
+    std::istringstream lines(nm.out);
+    for (std::string line; std::getline(lines, line);) {
+        names.push_back(line.substr(0, line.find(' ')));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(PackageTest, LinuxOfxPluginExportsTheTwoEntryPointsAndNothingElse)
+{
+    const fs::path plugin = kUnpacked / "tarball" / VELKOR_TARBALL_NAME / kLinuxOfxPlugin;
+    ASSERT_TRUE(fs::is_regular_file(plugin));
+    EXPECT_EQ(defined_symbols(plugin, dir_), kOfxExports);
+}
+
+TEST_F(PackageTest, OfxZipHoldsTheWindowsBundleInstructionsAndLicence)
+{
+#if !defined(VELKOR_WINDOWS_OFX_PLUGIN)
+    GTEST_SKIP() << "no Windows build (VELKOR_WINDOWS=OFF)";
+#else
+    const fs::path root = kUnpacked / "ofx-zip" / VELKOR_OFX_ZIP_NAME;
+    EXPECT_EQ(top_level(kUnpacked / "ofx-zip"),
+              std::set<std::string>{std::string(VELKOR_OFX_ZIP_NAME) + "/"});
+    EXPECT_EQ(tree(root), (std::set<std::string>{
+                              "VelkorRamp.ofx.bundle/", "VelkorRamp.ofx.bundle/Contents/",
+                              "VelkorRamp.ofx.bundle/Contents/Win64/",
+                              "VelkorRamp.ofx.bundle/Contents/Win64/VelkorRamp.ofx", "INSTALL.txt",
+                              "LICENSE"}));
+    const fs::path plugin = root / "VelkorRamp.ofx.bundle/Contents/Win64/VelkorRamp.ofx";
+    EXPECT_EQ(slurp(plugin), slurp(VELKOR_WINDOWS_OFX_PLUGIN)) << "not the plug-in the tests ran";
+    const velkor::pe::Image image = velkor::pe::read_image_file(plugin);
+    EXPECT_EQ(image.machine, velkor::pe::kMachineAmd64);
+    EXPECT_TRUE(image.is_dll());
+    EXPECT_EQ(image.exports, kOfxExports);
+    const std::string install = slurp(root / "INSTALL.txt");
+    EXPECT_NE(install.find("C:\\Program Files\\Common Files\\OFX\\Plugins\\"), std::string::npos);
+    EXPECT_NE(install.find("OFX_PLUGIN_PATH"), std::string::npos);
+    EXPECT_EQ(install.find('@'), std::string::npos) << "a placeholder was left unfilled";
+#endif
+}
+
 TEST_F(PackageTest, DebHoldsTheSameFilesUnderUsr)
 {
     if (!VELKOR_DEB_PACKAGE)
@@ -232,6 +289,7 @@ TEST_F(PackageTest, NamesCarryTheVersionAndPlatform)
     std::set<std::string> expected = {"velkorramp-" + version + "-linux-x86_64.tar.gz"};
 #if defined(VELKOR_WINDOWS_MODULE)
     expected.insert("VelkorRamp-" + version + "-win64.zip");
+    expected.insert("VelkorRamp-" + version + "-ofx-win64.zip");
 #endif
     if (VELKOR_DEB_PACKAGE) expected.insert("velkorramp_" + version + "-1_amd64.deb");
     EXPECT_EQ(names, expected);

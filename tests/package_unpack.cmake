@@ -1,8 +1,8 @@
 # cmake -DCPACK=<cpack> -DBUILD_DIR=<build> -DUNPACK_DIR=<folder> -P package_unpack.cmake
 #
 # Makes this build's packages with cpack, as a user would, then unpacks each
-# into a fresh folder of UNPACK_DIR named after its kind (zip, tarball, deb),
-# for the package tests to inspect and run.
+# into a fresh folder of UNPACK_DIR named after its kind (zip, ofx-zip, tarball,
+# deb), for the package tests to inspect and run.
 
 file(REMOVE_RECURSE ${UNPACK_DIR} ${BUILD_DIR}/packages)
 execute_process(COMMAND ${CPACK} --config ${BUILD_DIR}/CPackConfig.cmake
@@ -13,7 +13,9 @@ endif()
 
 file(GLOB packages ${BUILD_DIR}/packages/*.zip ${BUILD_DIR}/packages/*.tar.gz ${BUILD_DIR}/packages/*.deb)
 foreach(package IN LISTS packages)
-  if(package MATCHES "\\.zip$")
+  if(package MATCHES "-ofx-win64\\.zip$")
+    set(kind ofx-zip)
+  elseif(package MATCHES "\\.zip$")
     set(kind zip)
   elseif(package MATCHES "\\.tar\\.gz$")
     set(kind tarball)
