@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "bench/frames.h"
+#include "ofxhost/ofx_host.h"
 #include "params/param_table.h"
 #include "ramp/ramp_evaluator.h"
 #include "ramp/ramp_kernels.h"
@@ -326,6 +327,86 @@ void thread_scaling_case(benchmark::State& state, PF_PixelFormat format, FrameSi
     set_frame_counters(state, size);
 }
 
+// The same frame through the OpenFX plug-in in the OpenFX test host: the
+// filter context over a source of HostRender's input colour, with HostRender's
+// settings (the points measured from the bottom), rendered in place.
+class OfxRender {
+public:
+    OfxRender(FrameSize size, int threads, bool shaped)
+        : source_(ofxhost::Frame::blank(kOfxBitDepthFloat, {0, 0, size.width, size.height}))
+    {
+        for (int y = 0; y < size.height; ++y) {
+            auto* row = reinterpret_cast<float*>(source_.pixel(0, y));
+            for (int x = 0; x < size.width; ++x) {
+                row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0.25f;
+                row[4 * x + 3] = 1.0f;
+            }
+        }
+        request_.depth = kOfxBitDepthFloat;
+        request_.threads = static_cast<unsigned>(threads);
+        request_.source = &source_;
+        if (!host_.load(VELKOR_OFX_BUNDLE).empty() || host_.load_status() != kOfxStatOK ||
+            host_.describe() != kOfxStatOK ||
+            host_.create_instance(kOfxImageEffectContextFilter,
+                                  {static_cast<double>(size.width),
+                                   static_cast<double>(size.height), 1, true},
+                                  &instance_) != kOfxStatOK) {
+            error_ = "the OpenFX plug-in did not load and set up";
+            return;
+        }
+        const double w = size.width, h = size.height;
+        if (shaped && (host_.set_param(instance_, "power", {2.2}) != kOfxStatOK ||
+                       host_.set_param(instance_, "startOfRamp", {0.0, h}) != kOfxStatOK ||
+                       host_.set_param(instance_, "endOfRamp", {w, 0.0}) != kOfxStatOK)) {
+            error_ = "the shaped ramp's values were refused";
+        }
+    }
+    const char* error() const { return error_; }
+    OfxStatus frame() { return host_.render(instance_, request_, output_); }
+
+private:
+    ofxhost::Host host_;
+    ofxhost::Effect* instance_ = nullptr;
+    ofxhost::Frame source_;
+    ofxhost::Frame output_;
+    ofxhost::RenderRequest request_;
+    const char* error_ = nullptr;
+};
+
+// A float frame through the OpenFX plug-in and through the module, one of each
+// in turn on the same threads, so that the machine's load falls on both alike;
+// `x_module` is how many times longer the plug-in's frames took in all. The
+// iteration time is the plug-in's frame.
+void ofx_ratio_case(benchmark::State& state, FrameSize size, int threads, bool shaped)
+{
+    using Clock = std::chrono::steady_clock;
+    HostRender module(PF_PixelFormat_ARGB128, size, threads, shaped);
+    OfxRender plugin(size, threads, shaped);
+    if (module.error() != nullptr || plugin.error() != nullptr) {
+        state.SkipWithError(module.error() != nullptr ? module.error() : plugin.error());
+        return;
+    }
+    Clock::duration module_time{};
+    Clock::duration plugin_time{};
+    for (auto _ : state) {
+        auto start = Clock::now();
+        const PF_Err err = module.frame();
+        module_time += Clock::now() - start;
+        start = Clock::now();
+        const OfxStatus st = plugin.frame();
+        const auto spent = Clock::now() - start;
+        plugin_time += spent;
+        if (err != PF_Err_NONE || st != kOfxStatOK) {
+            state.SkipWithError("a render failed");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(spent).count());
+    }
+    state.counters["x_module"] = std::chrono::duration<double>(plugin_time).count() /
+                                 std::chrono::duration<double>(module_time).count();
+    set_frame_counters(state, size);
+}
+
 void register_all()
 {
     auto add = [](const std::string& name, auto fn) {
@@ -352,6 +433,20 @@ void register_all()
             add("Copy/" + tail, [=](benchmark::State& s) { copy_floor(s, depth, size); });
             add("Fill/" + tail, [=](benchmark::State& s) { fill_floor(s, depth, size); });
         }
+    }
+
+    for (const bool shaped : {false, true}) {
+        const FrameSize size{3840, 2160};
+        const std::string name = std::string("OfxVsModule/float") +
+                                 (shaped ? "/shaped" : "/default") + "/threads:2/" +
+                                 size_name(size);
+        benchmark::RegisterBenchmark(name.c_str(),
+                                     [=](benchmark::State& s) {
+                                         ofx_ratio_case(s, size, 2, shaped);
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->MinTime(0.5);
     }
 
     const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64,

@@ -8,7 +8,7 @@ build="$here/build/bench"
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELKOR_BUILD_BENCH=ON -DVELKOR_BUILD_TESTS=OFF -DVELKOR_WINDOWS=OFF > /dev/null
-cmake --build "$build" -j "$(nproc)" --target velkor_bench VelkorRamp > /dev/null
+cmake --build "$build" -j "$(nproc)" --target velkor_bench VelkorRamp velkor_ofx_plugin > /dev/null
 
 json="$build/bench.json"
 "$build/bench/velkor_bench" --benchmark_out="$json" --benchmark_out_format=json "$@" > /dev/null

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "ofx/aspect_ramp.h"
 #include "ofx/host_suites.h"
 #include "ofx/instance.h"
 #include "ofx/ramp_frame.h"
@@ -142,6 +143,7 @@ void with_traits(DepthClass depth, Fn&& fn)
 // What each host thread needs to draw its band.
 struct BandJob {
     const RampRenderer* renderer;
+    const AspectRamp* aspect;  // pixels that are not square; else null
     WorldView input;
     WorldView output;
 };
@@ -152,8 +154,12 @@ void draw_band(unsigned int index, unsigned int count, void* arg)
     const std::int64_t height = job.output.world->height;
     const auto top = static_cast<A_long>(height * index / count);
     const auto bottom = static_cast<A_long>(height * (index + 1) / count);
-    job.renderer->render_area(job.input, job.output,
-                              PF_Rect{0, top, job.output.world->width, bottom});
+    if (job.aspect != nullptr) {
+        job.aspect->render_rows(job.input, job.output, top, bottom);
+    } else {
+        job.renderer->render_area(job.input, job.output,
+                                  PF_Rect{0, top, job.output.world->width, bottom});
+    }
 }
 
 OfxStatus draw_bands(const BandJob& job)
@@ -201,10 +207,16 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
     if (!(geometry.pixel_aspect > 0.0)) geometry.pixel_aspect = 1.0;
     geometry.frame = frame_rect(effect, instance, time);
 
+    // Square pixels are the other host's frame; others are measured in square
+    // units, the height of a pixel.
+    const bool square = geometry.pixel_aspect == 1.0;
     const RampControls controls = read_controls(instance.controls, time);
-    RampSettings settings = settings_from(controls, geometry);
-    rebase_ramp_points(settings, window.x1 - frame_left_pixel(geometry),
-                       frame_top_pixel(geometry) - window.y2);
+    const A_long column_offset = window.x1 - frame_left_pixel(geometry);
+    const A_long row_offset = frame_top_pixel(geometry) - window.y2;
+    RampSettings settings =
+        settings_from(controls,
+                      square ? geometry : RenderGeometry{geometry.frame, {scale.y, scale.y}, 1.0});
+    if (square) rebase_ramp_points(settings, column_offset, row_offset);
 
     PF_EffectWorld out_world = world_of(out_memory, window);
     PF_EffectWorld source_world{};
@@ -248,7 +260,13 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
     }
 
     const RampRenderer renderer(RenderRecord{&engine_in_data(), settings});
+    std::optional<AspectRamp> aspect;
+    if (!square) {
+        aspect.emplace(renderer.evaluator(), geometry.pixel_aspect * scale.y / scale.x,
+                       column_offset, row_offset);
+    }
     const BandJob job{&renderer,
+                      aspect ? &*aspect : nullptr,
                       {depth, in_place ? &out_world : &source_world},
                       {depth, &out_world}};
     const OfxStatus status = draw_bands(job);

@@ -439,7 +439,11 @@ OfxStatus Host::render(Effect* fx, const RenderRequest& r, Frame& frame)
     st = region_of_definition(fx, r, rod);
     if (st != kOfxStatOK && st != kOfxStatReplyDefault) return st;
     const OfxRectI bounds = pixels_of(rod, r.scale, aspect);
-    frame = Frame::blank(r.depth, bounds);
+    const OfxRectI& had = frame.bounds;
+    if (frame.depth != r.depth || had.x1 != bounds.x1 || had.y1 != bounds.y1 ||
+        had.x2 != bounds.x2 || had.y2 != bounds.y2 || frame.row_bytes <= 0) {
+        frame = Frame::blank(r.depth, bounds);
+    }
 
     PropertySet sequence;
     sequence.set("OfxImageEffectPropFrameRange", std::vector<double>{r.time, r.time});

@@ -165,7 +165,8 @@ public:
     OfxStatus region_of_definition(Effect* instance, const RenderRequest& r, OfxRectD& rod);
     OfxStatus regions_of_interest(Effect* instance, const RenderRequest& r, const OfxRectD& region,
                                   OfxRectD& source_roi);
-    // The whole frame: begin sequence, one render per tile, end sequence.
+    // The whole frame: begin sequence, one render per tile, end sequence. `out`
+    // is reused when it already has the frame's depth and bounds.
     OfxStatus render(Effect* instance, const RenderRequest& r, Frame& out);
 
     OfxStatus call(const char* action, const void* handle, PropertySet* in, PropertySet* out);

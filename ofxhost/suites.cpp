@@ -163,9 +163,17 @@ OfxStatus clip_get_image(OfxImageClipHandle handle, OfxTime, const OfxRectD*,
     const double aspect = clip->props.get_double(kOfxImagePropPixelAspectRatio, 0, 1.0);
     auto image = std::make_unique<Image>();
     if (clip->name == kOfxImageEffectOutputClipName) {
-        image->pixels = Frame::blank(ctx.output->depth, ctx.window, r.row_padding);
-        image->target = ctx.output;
-        describe_image(image->props, image->pixels,
+        // A whole untiled frame is rendered in place; tiles and padded rows get
+        // images of their own, copied into the frame on release.
+        const OfxRectI& b = ctx.output->bounds;
+        const bool whole = r.tile_width == 0 && r.tile_height == 0 && r.row_padding == 0 &&
+                           ctx.window.x1 == b.x1 && ctx.window.y1 == b.y1 &&
+                           ctx.window.x2 == b.x2 && ctx.window.y2 == b.y2;
+        if (!whole) {
+            image->pixels = Frame::blank(ctx.output->depth, ctx.window, r.row_padding);
+            image->target = ctx.output;
+        }
+        describe_image(image->props, whole ? *ctx.output : image->pixels,
                        clip->props.get_string(kOfxImageEffectPropPreMultiplication), r, aspect);
     } else {
         Shared& s = shared();

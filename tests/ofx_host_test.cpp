@@ -210,6 +210,27 @@ TEST_F(OfxHostTest, OutputIsStraightAndAPremultipliedSourceIsStraightenedFirst)
     EXPECT_EQ(p.alpha, 0.5f);  // Start Alpha 100 % at the start of the ramp
 }
 
+TEST_F(OfxHostTest, ACircleStaysACircleOnPixelsTwiceAsWideAsHigh)
+{
+    ofxhost::Effect* fx = nullptr;
+    ASSERT_EQ(host.create_instance(kOfxImageEffectContextGenerator, {40, 20, 2.0}, &fx),
+              kOfxStatOK);
+    ASSERT_EQ(host.set_param(fx, "controlledBy", {1}), kOfxStatOK);
+    ASSERT_EQ(host.set_param(fx, "shape", {2}), kOfxStatOK);
+    ASSERT_EQ(host.set_param(fx, "center", {20, 10}), kOfxStatOK);
+    ASSERT_EQ(host.set_param(fx, "length", {8}), kOfxStatOK);
+    ofxhost::Frame out;
+    ASSERT_EQ(host.render(fx, {}, out), kOfxStatOK);
+    ASSERT_EQ(out.width(), 20);
+    // Four units right of the centre (two pixels) and four below (four rows).
+    const auto red = [&](int x, int y) {
+        return reinterpret_cast<const velkor::RgbaPixelFloat*>(out.pixel(x, y))->red;
+    };
+    EXPECT_EQ(red(12, 9), red(10, 5));
+    EXPECT_EQ(red(12, 9), 0.5f);
+    EXPECT_NE(red(14, 9), red(12, 9));
+}
+
 TEST_F(OfxHostTest, FramesInFlightAtOnceEqualTheFramesRenderedAlone)
 {
     constexpr int kFrames = 6;
