@@ -61,19 +61,7 @@ void AspectRamp::render_rows(const WorldView& input, const WorldView& output, A_
         shade_rows<decltype(traits)>(evaluator_, pixel_aspect_, column_offset_, row_offset_,
                                      *input.world, *output.world, top, bottom);
     };
-    switch (output.depth) {
-    case DepthClass::rgba8:
-        run(Rgba8Traits{});
-        break;
-    case DepthClass::rgba16:
-        run(Rgba16Traits{});
-        break;
-    case DepthClass::rgba_float:
-        run(RgbaFloatTraits{});
-        break;
-    default:
-        break;
-    }
+    with_pixel_traits(output.depth, run);
 }
 
 }  // namespace velkor::ofx

@@ -124,22 +124,6 @@ void prepare_in_place(const PF_EffectWorld& out, const PF_EffectWorld* source, i
     }
 }
 
-template <class Fn>
-void with_traits(DepthClass depth, Fn&& fn)
-{
-    switch (depth) {
-    case DepthClass::rgba8:
-        fn(Rgba8Traits{});
-        break;
-    case DepthClass::rgba16:
-        fn(Rgba16Traits{});
-        break;
-    default:
-        fn(RgbaFloatTraits{});
-        break;
-    }
-}
-
 // What each host thread needs to draw its band.
 struct BandJob {
     const RampRenderer* renderer;
@@ -245,7 +229,7 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
             const PF_EffectWorld whole = world_of(source_memory, source_memory.bounds);
             const int dx = window.x1 - source_memory.bounds.x1;
             const int dy = source_memory.bounds.y2 - window.y2;
-            with_traits(depth, [&](auto traits) {
+            with_pixel_traits(depth, [&](auto traits) {
                 prepare_in_place<decltype(traits)>(out_world, &whole, dx, dy, covered,
                                                    premultiplied, 0.0);
             });
@@ -253,7 +237,7 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in)
     } else {
         // No source: the ramp over an opaque white frame; a connected source
         // that gives no image is black and clear, as the standard asks.
-        with_traits(depth, [&](auto traits) {
+        with_pixel_traits(depth, [&](auto traits) {
             prepare_in_place<decltype(traits)>(out_world, nullptr, 0, 0, {}, false,
                                                connected ? 0.0 : 1.0);
         });

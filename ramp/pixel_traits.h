@@ -126,46 +126,50 @@ inline typename Traits::Pixel to_pixel(const Color4& c)
     return p;
 }
 
-// Bytes per pixel of a depth class; 0 for none.
-inline std::size_t pixel_size(DepthClass depth)
+// Calls fn(Traits{}) with the pixel traits of `depth`; false (and no call) for
+// a depth class of none.
+template <class Fn>
+bool with_pixel_traits(DepthClass depth, Fn&& fn)
 {
     switch (depth) {
     case DepthClass::eight:
-        return sizeof(PF_Pixel);
+        fn(Pixel8Traits{});
+        return true;
     case DepthClass::sixteen:
-        return sizeof(PF_Pixel16);
+        fn(Pixel16Traits{});
+        return true;
     case DepthClass::floating:
-        return sizeof(PF_PixelFloat);
+        fn(PixelFloatTraits{});
+        return true;
     case DepthClass::rgba8:
-        return sizeof(RgbaPixel8);
+        fn(Rgba8Traits{});
+        return true;
     case DepthClass::rgba16:
-        return sizeof(RgbaPixel16);
+        fn(Rgba16Traits{});
+        return true;
     case DepthClass::rgba_float:
-        return sizeof(RgbaPixelFloat);
+        fn(RgbaFloatTraits{});
+        return true;
     default:
-        return 0;
+        return false;
     }
+}
+
+// Bytes per pixel of a depth class; 0 for none.
+inline std::size_t pixel_size(DepthClass depth)
+{
+    std::size_t size = 0;
+    with_pixel_traits(depth, [&](auto traits) { size = sizeof(typename decltype(traits)::Pixel); });
+    return size;
 }
 
 // The alignment every channel of a depth class needs: 1, 2 or 4 bytes; 0 for none.
 inline std::size_t channel_alignment(DepthClass depth)
 {
-    switch (depth) {
-    case DepthClass::eight:
-        return alignof(PF_Pixel);
-    case DepthClass::sixteen:
-        return alignof(PF_Pixel16);
-    case DepthClass::floating:
-        return alignof(PF_PixelFloat);
-    case DepthClass::rgba8:
-        return alignof(RgbaPixel8);
-    case DepthClass::rgba16:
-        return alignof(RgbaPixel16);
-    case DepthClass::rgba_float:
-        return alignof(RgbaPixelFloat);
-    default:
-        return 0;
-    }
+    std::size_t alignment = 0;
+    with_pixel_traits(depth,
+                      [&](auto traits) { alignment = alignof(typename decltype(traits)::Pixel); });
+    return alignment;
 }
 
 // Whether the kernels can address every pixel of `world` as pixels of `depth`.

@@ -237,28 +237,7 @@ void by_input_depth(const WorldView& input, const WorldView& output, Draw&& draw
     if (input.world->width != output.world->width || input.world->height != output.world->height) {
         return;
     }
-    switch (input.depth) {
-    case DepthClass::eight:
-        draw(Pixel8Traits{});
-        break;
-    case DepthClass::sixteen:
-        draw(Pixel16Traits{});
-        break;
-    case DepthClass::floating:
-        draw(PixelFloatTraits{});
-        break;
-    case DepthClass::rgba8:
-        draw(Rgba8Traits{});
-        break;
-    case DepthClass::rgba16:
-        draw(Rgba16Traits{});
-        break;
-    case DepthClass::rgba_float:
-        draw(RgbaFloatTraits{});
-        break;
-    default:
-        break;
-    }
+    with_pixel_traits(input.depth, draw);
 }
 
 // The reference path of one pixel type.

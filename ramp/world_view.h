@@ -12,10 +12,11 @@ enum class DepthClass : int {
     eight = 0,     // PF_Pixel, channels 0..255
     sixteen = 1,   // PF_Pixel16, channels 0..32768
     floating = 2,  // PF_PixelFloat, channels not limited
-    // Red, green, blue, alpha in memory, as OpenFX images hold them.
-    rgba8 = 3,       // RgbaPixel8, channels 0..255
-    rgba16 = 4,      // RgbaPixel16, channels 0..65535
-    rgba_float = 5,  // RgbaPixelFloat, channels not limited
+    // Red, green, blue, alpha in memory, as OpenFX images hold them; numbered
+    // apart from the host's classes, whose next numbers stay unknown.
+    rgba8 = 16,       // RgbaPixel8, channels 0..255
+    rgba16 = 17,      // RgbaPixel16, channels 0..65535
+    rgba_float = 18,  // RgbaPixelFloat, channels not limited
 };
 
 // Non-owning: destroying a view never touches the world, which the host owns.
