@@ -172,7 +172,8 @@ TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
 // The dynamic symbols a Linux binary defines, sorted.
 std::vector<std::string> defined_symbols(const fs::path& binary, const fs::path& dir)
 {
-    const ProcessRun nm = run("nm", {"-D", "--defined-only", "--format=posix", binary.string()}, dir);
+    const ProcessRun nm =
+        run("nm", {"-D", "--defined-only", "--format=posix", binary.string()}, dir);
     EXPECT_EQ(nm.exit_code, 0) << nm.err;
     std::vector<std::string> names;
     std::istringstream lines(nm.out);
@@ -198,11 +199,11 @@ TEST_F(PackageTest, OfxZipHoldsTheWindowsBundleInstructionsAndLicence)
     const fs::path root = kUnpacked / "ofx-zip" / VELKOR_OFX_ZIP_NAME;
     EXPECT_EQ(top_level(kUnpacked / "ofx-zip"),
               std::set<std::string>{std::string(VELKOR_OFX_ZIP_NAME) + "/"});
-    EXPECT_EQ(tree(root), (std::set<std::string>{
-                              "VelkorRamp.ofx.bundle/", "VelkorRamp.ofx.bundle/Contents/",
-                              "VelkorRamp.ofx.bundle/Contents/Win64/",
-                              "VelkorRamp.ofx.bundle/Contents/Win64/VelkorRamp.ofx", "INSTALL.txt",
-                              "LICENSE"}));
+    EXPECT_EQ(tree(root),
+              (std::set<std::string>{"VelkorRamp.ofx.bundle/", "VelkorRamp.ofx.bundle/Contents/",
+                                     "VelkorRamp.ofx.bundle/Contents/Win64/",
+                                     "VelkorRamp.ofx.bundle/Contents/Win64/VelkorRamp.ofx",
+                                     "INSTALL.txt", "LICENSE"}));
     const fs::path plugin = root / "VelkorRamp.ofx.bundle/Contents/Win64/VelkorRamp.ofx";
     EXPECT_EQ(slurp(plugin), slurp(VELKOR_WINDOWS_OFX_PLUGIN)) << "not the plug-in the tests ran";
     const velkor::pe::Image image = velkor::pe::read_image_file(plugin);
