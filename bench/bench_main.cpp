@@ -446,7 +446,7 @@ void register_all()
                                      })
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
-            ->MinTime(0.5);
+            ->MinTime(2.0);
     }
 
     const PF_PixelFormat formats[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64,
