@@ -181,6 +181,7 @@ TEST_F(OfxEquality, ShortFramesAreTheFloatFramesUnderTheShortRule)
             }
         }
     }
+    RecordProperty("exactly_equal", std::to_string(exact) + " of " + std::to_string(channels));
     EXPECT_GE(exact, channels * 99 / 100) << exact << " of " << channels << " exactly equal";
     EXPECT_EQ(host.destroy_instance(fx), kOfxStatOK);
 }
