@@ -11,13 +11,13 @@ namespace {
 
 constexpr double kFixedScale = 65536.0;
 
-const ParamSpec& spec_at(std::size_t slot) { return kParamTable[slot]; }
+const ParamSpec& control_at(std::size_t slot) { return kParamTable[slot]; }
 
 std::size_t slot_of(A_long index) { return static_cast<std::size_t>(index - kFirstControl); }
 
-const char* ofx_type_of(const ParamSpec& spec)
+const char* ofx_type_of(const ParamSpec& control)
 {
-    switch (spec.param_type) {
+    switch (control.param_type) {
     case PF_Param_POPUP:
         return kOfxParamTypeChoice;
     case PF_Param_POINT:
@@ -39,23 +39,23 @@ void set_range(OfxPropertySetHandle props, double min, double max, double displa
     check(p.propSetDouble(props, kOfxParamPropDisplayMax, 0, display_max));
 }
 
-void describe(const ParamSpec& spec, OfxPropertySetHandle props)
+void describe(const ParamSpec& control, OfxPropertySetHandle props)
 {
     const OfxPropertySuiteV1& p = *suites().property;
-    const std::string name = script_name(spec.name);
-    check(p.propSetString(props, kOfxPropLabel, 0, spec.name));
+    const std::string name = script_name(control.name);
+    check(p.propSetString(props, kOfxPropLabel, 0, control.name));
     check(p.propSetString(props, kOfxParamPropScriptName, 0, name.c_str()));
     check(p.propSetInt(props, kOfxParamPropAnimates, 0, 1));
-    switch (spec.param_type) {
+    switch (control.param_type) {
     case PF_Param_POPUP: {
-        std::string_view choices = spec.choices;
+        std::string_view choices = control.choices;
         for (int option = 0; !choices.empty(); ++option) {
             const std::size_t bar = choices.find('|');
             const std::string label(choices.substr(0, bar));
             check(p.propSetString(props, kOfxParamPropChoiceOption, option, label.c_str()));
             choices = bar == std::string_view::npos ? std::string_view{} : choices.substr(bar + 1);
         }
-        check(p.propSetInt(props, kOfxParamPropDefault, 0, spec.popup_default - 1));
+        check(p.propSetInt(props, kOfxParamPropDefault, 0, control.popup_default - 1));
         break;
     }
     case PF_Param_POINT:
@@ -64,32 +64,34 @@ void describe(const ParamSpec& spec, OfxPropertySetHandle props)
         check(p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypeXYAbsolute));
         check(p.propSetString(props, kOfxParamPropDefaultCoordinateSystem, 0,
                               kOfxParamCoordinatesNormalised));
-        check(
-            p.propSetDouble(props, kOfxParamPropDefault, 0, spec.x_default / kFixedScale / 100.0));
+        check(p.propSetDouble(props, kOfxParamPropDefault, 0,
+                              control.x_default / kFixedScale / 100.0));
         check(p.propSetDouble(props, kOfxParamPropDefault, 1,
-                              1.0 - spec.y_default / kFixedScale / 100.0));
+                              1.0 - control.y_default / kFixedScale / 100.0));
         break;
     case PF_Param_FLOAT_SLIDER:
         check(p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypePlain));
-        set_range(props, spec.valid_min, spec.valid_max, spec.slider_min, spec.slider_max);
-        check(p.propSetDouble(props, kOfxParamPropDefault, 0, spec.float_default));
-        check(p.propSetInt(props, kOfxParamPropDigits, 0, spec.precision));
+        set_range(props, control.valid_min, control.valid_max, control.slider_min,
+                  control.slider_max);
+        check(p.propSetDouble(props, kOfxParamPropDefault, 0, control.float_default));
+        check(p.propSetInt(props, kOfxParamPropDigits, 0, control.precision));
         break;
     case PF_Param_ANGLE:
         check(p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypeAngle));
-        check(p.propSetDouble(props, kOfxParamPropDefault, 0, spec.fixed_default / kFixedScale));
+        check(p.propSetDouble(props, kOfxParamPropDefault, 0, control.fixed_default / kFixedScale));
         break;
     case PF_Param_COLOR:
-        check(p.propSetDouble(props, kOfxParamPropDefault, 0, spec.color_default.red / 255.0));
-        check(p.propSetDouble(props, kOfxParamPropDefault, 1, spec.color_default.green / 255.0));
-        check(p.propSetDouble(props, kOfxParamPropDefault, 2, spec.color_default.blue / 255.0));
+        check(p.propSetDouble(props, kOfxParamPropDefault, 0, control.color_default.red / 255.0));
+        check(p.propSetDouble(props, kOfxParamPropDefault, 1, control.color_default.green / 255.0));
+        check(p.propSetDouble(props, kOfxParamPropDefault, 2, control.color_default.blue / 255.0));
         break;
     case PF_Param_FIX_SLIDER:
         check(p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypePlain));
-        set_range(props, spec.fixed_valid_min / kFixedScale, spec.fixed_valid_max / kFixedScale,
-                  spec.fixed_slider_min / kFixedScale, spec.fixed_slider_max / kFixedScale);
-        check(p.propSetDouble(props, kOfxParamPropDefault, 0, spec.fixed_default / kFixedScale));
-        check(p.propSetInt(props, kOfxParamPropDigits, 0, spec.precision));
+        set_range(props, control.fixed_valid_min / kFixedScale,
+                  control.fixed_valid_max / kFixedScale, control.fixed_slider_min / kFixedScale,
+                  control.fixed_slider_max / kFixedScale);
+        check(p.propSetDouble(props, kOfxParamPropDefault, 0, control.fixed_default / kFixedScale));
+        check(p.propSetInt(props, kOfxParamPropDigits, 0, control.precision));
         break;
     default:
         break;
@@ -144,18 +146,18 @@ std::string script_name(const char* label)
 
 void define_controls(OfxParamSetHandle params)
 {
-    for (const ParamSpec& spec : kParamTable) {
+    for (const ParamSpec& control : kParamTable) {
         OfxPropertySetHandle props = nullptr;
-        const std::string name = script_name(spec.name);
-        check(suites().param->paramDefine(params, ofx_type_of(spec), name.c_str(), &props));
-        describe(spec, props);
+        const std::string name = script_name(control.name);
+        check(suites().param->paramDefine(params, ofx_type_of(control), name.c_str(), &props));
+        describe(control, props);
     }
 }
 
 void fetch_controls(OfxParamSetHandle params, ControlHandles& handles)
 {
     for (std::size_t i = 0; i < kControlCount; ++i) {
-        const std::string name = script_name(spec_at(i).name);
+        const std::string name = script_name(control_at(i).name);
         check(suites().param->paramGetHandle(params, name.c_str(), &handles[i], nullptr));
     }
 }
