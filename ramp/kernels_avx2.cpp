@@ -5,7 +5,9 @@
 // AVX2 instructions into code that runs on a processor without them; callers
 // ask supported() first. Each loop does the whole groups of four of a run and
 // returns how many pixels it did; the baseline loop finishes the rest. Every
-// packer and store places the channels where the pixel traits say.
+// packer and store places the channels where the pixel traits say. The shading
+// loops store through the caches, or past them (non-temporal stores) for an
+// output too large for the caches to keep: the same bits either way.
 //
 // Exactness: every float64 operation is the baseline's, in the baseline's
 // order. Vector add, multiply, divide, square root and the conversions round

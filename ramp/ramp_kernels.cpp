@@ -13,6 +13,10 @@
 // The widest loops (ramp colours, shading with one ramp value per pixel) also
 // exist as vector loops (kernels_sse2.cpp, kernels_avx2.cpp); the KernelPath of
 // the render picks them, and they hand the tail of every run back to these.
+// An output larger than the caches is stored past them by the AVX2 shading
+// loops, from the first pixel of each run on their vectors' boundary: each
+// pixel is written once and not read back, so caching it would only make every
+// store read its line from memory first.
 #include "ramp/ramp_kernels.h"
 
 #include <algorithm>

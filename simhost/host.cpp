@@ -512,7 +512,12 @@ PF_Err Host::send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_
     const FrameOnThread on_thread(frame);
     CommandRecorder::Scope scope(recorder_, command_name(cmd), cmd);
     *index = scope.index();
+    const auto start = std::chrono::steady_clock::now();
     const PF_Err err = entry_(cmd, &in_data, &out_data, params, output, extra);
+    nanoseconds_in_module_.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count(),
+                                     std::memory_order_relaxed);
     scope.set_result(err);
     return err;
 }
