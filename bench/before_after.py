@@ -2,9 +2,9 @@
 """Prints the before-and-after table of bench/run-before-after.sh from its runs
 (before-<round>.json and after-<round>.json): for every case the median over
 the rounds with the lowest and highest in brackets, and its ratio to its floor
-taken round by round (the copy of the same depth on as many threads, or the pow
-calls measured beside a shaped kernel). A host-path case is shown as the
-module's part of a frame, with the host's part and the whole frame beside it."""
+measured beside it frame by frame (the copy of the same depth on as many
+threads, or the pow calls of a shaped kernel). A host-path case is shown as the
+module's part of a frame, with the host's part below it."""
 import glob
 import json
 import os
@@ -37,29 +37,19 @@ def spread(values, digits=2):
 
 
 def rows():
-    """(label, case, floor case or None, value picked from a case)."""
-    for depth in DEPTHS:
-        yield (f"frame copy, {depth}, 1 thread", f"Copy/{depth}/{SIZE}", None, "time")
-        yield (f"frame copy, {depth}, 2 threads", f"Copy/{depth}/threads:2/{SIZE}", None, "time")
+    """(label, case, counter or "time" for the case's own time, ratio counter)."""
     for depth in DEPTHS:
         yield (f"kernel, {depth}, default ramp, 1 thread",
-               f"Kernel/{depth}/horizontal/linear/color/power:1/{SIZE}", f"Copy/{depth}/{SIZE}", "time")
+               f"CopyRatio/{depth}/kernel/{SIZE}", "time", "x_copy_floor")
     for depth in DEPTHS:
         for threads in (1, 2):
-            case = f"SmartRender/{depth}/default/threads:{threads}/{SIZE}"
-            copy = f"Copy/{depth}/{SIZE}" if threads == 1 else f"Copy/{depth}/threads:2/{SIZE}"
+            case = f"CopyRatio/{depth}/host/threads:{threads}/{SIZE}"
             label = f"host path, {depth}, default ramp, {threads} thread{'s' if threads > 1 else ''}"
-            yield (label + ": module", case, copy, "module_ms")
-            yield (label + ": host", case, None, "host_ms")
-            yield (label + ": whole frame", case, copy, "time")
+            yield (label + ": the module's part", case, "time", "x_copy_floor")
+            yield (label + ": the host's part", case, "host_ms", None)
     for depth in DEPTHS:
-        yield (f"kernel, {depth}, Power 2.2 diagonal \"Color\" (x pow floor)",
+        yield (f"kernel, {depth}, Power 2.2 diagonal \"Color\", against the pow floor",
                f"PowRatio/{depth}/{SIZE}", None, "x_pow_floor")
-
-
-def pick(entry, what):
-    ms, b = entry
-    return ms if what == "time" else b.get(what)
 
 
 def main(folder):
@@ -69,26 +59,24 @@ def main(folder):
         sides[side] = [read_round(p) for p in paths]
     print(f"rounds: {len(sides['before'])} before, {len(sides['after'])} after")
     print()
-    print("| case | before, ms | before, x floor | after, ms | after, x floor |")
-    print("|---|---:|---:|---:|---:|")
-    for label, case, floor, what in rows():
-        cells = []
+    print("| case | copy floor, ms | before, ms | before, x floor | after, ms | after, x floor |")
+    print("|---|---:|---:|---:|---:|---:|")
+    for label, case, value, ratio in rows():
+        cells, copies = [], []
         for side in ("before", "after"):
             values, ratios = [], []
             for run in sides[side]:
                 if case not in run:
                     continue
-                v = pick(run[case], what)
-                if v is None:
-                    continue
-                values.append(v)
-                if floor and floor in run:
-                    ratios.append(v / run[floor][0])
-            if what == "x_pow_floor":
-                cells += ["", spread(values)]
-            else:
-                cells += [spread(values, 3 if what == "host_ms" else 2), spread(ratios)]
-        print(f"| {label} | " + " | ".join(cells) + " |")
+                ms, b = run[case]
+                if value:
+                    values.append(ms if value == "time" else b[value])
+                if ratio:
+                    ratios.append(b[ratio])
+                if ratio == "x_copy_floor":
+                    copies.append(b["copy_ms"])
+            cells += [spread(values, 3 if value == "host_ms" else 2), spread(ratios)]
+        print(f"| {label} | {spread(copies)} | " + " | ".join(cells) + " |")
 
 
 if __name__ == "__main__":

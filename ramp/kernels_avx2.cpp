@@ -139,35 +139,17 @@ __m256i alpha_mask()
     }
 }
 
-// A vector of pixels into memory: through the caches, or with kStream past
-// them (where the address is on the vector's own boundary).
-template <bool kStream>
-void store_pixels(void* to, __m256i v)
+// A vector of pixels (32 bytes, or 16) into memory: through the caches, or
+// with kStream past them, where `to` is on the vector's own boundary.
+template <bool kStream, class Bits>
+void store_pixels(void* to, Bits v)
 {
-    if constexpr (kStream) {
-        _mm256_stream_si256(static_cast<__m256i*>(to), v);
+    if constexpr (sizeof(Bits) == 16) {
+        auto* const at = static_cast<__m128i*>(to);
+        kStream ? _mm_stream_si128(at, v) : _mm_storeu_si128(at, v);
     } else {
-        _mm256_storeu_si256(static_cast<__m256i*>(to), v);
-    }
-}
-
-template <bool kStream>
-void store_pixels(void* to, __m128i v)
-{
-    if constexpr (kStream) {
-        _mm_stream_si128(static_cast<__m128i*>(to), v);
-    } else {
-        _mm_storeu_si128(static_cast<__m128i*>(to), v);
-    }
-}
-
-template <bool kStream>
-void store_pixels(void* to, __m256 v)
-{
-    if constexpr (kStream) {
-        _mm256_stream_ps(static_cast<float*>(to), v);
-    } else {
-        _mm256_storeu_ps(static_cast<float*>(to), v);
+        auto* const at = static_cast<__m256i*>(to);
+        kStream ? _mm256_stream_si256(at, v) : _mm256_storeu_si256(at, v);
     }
 }
 
@@ -326,14 +308,12 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
                 _mm256_blendv_pd(product, factor, _mm256_cmp_pd(factor, factor, _CMP_UNORD_Q)));
             const __m256 spread = _mm256_castps128_ps256(alpha);
             float* target = reinterpret_cast<float*>(out + i);
-            store_pixels<kStream>(target,
-                                  _mm256_blend_ps(base01,
-                                                  _mm256_permutevar8x32_ps(spread, first_pair),
-                                                  kAlphaLanes));
-            store_pixels<kStream>(target + 8,
-                                  _mm256_blend_ps(base23,
-                                                  _mm256_permutevar8x32_ps(spread, second_pair),
-                                                  kAlphaLanes));
+            const __m256 pixels01 =
+                _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair), kAlphaLanes);
+            const __m256 pixels23 =
+                _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair), kAlphaLanes);
+            store_pixels<kStream>(target, _mm256_castps_si256(pixels01));
+            store_pixels<kStream>(target + 8, _mm256_castps_si256(pixels23));
         }
     }
     return i;

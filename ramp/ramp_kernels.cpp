@@ -285,10 +285,13 @@ A_long columns_per_sweep(bool write_color, bool scale_alpha)
 // Outputs at least this large are stored past the caches where the loops can:
 // with its input beside it such a frame fills the last-level cache of most
 // machines, so what a cached store keeps there is evicted before anyone reads
-// it, and every cached store first reads its line from memory.
+// it, and every cached store first reads its line from memory. That pays where
+// a sweep is bound by memory; a ramp that calls `pow` at every pixel is bound
+// by the calls, which hide its stores, so by size it is stored as before.
 constexpr std::int64_t kStreamingOutputBytes = std::int64_t{16} << 20;
 
-bool streams_output(KernelPath path, OutputStores stores, const PF_EffectWorld& output)
+bool streams_output(KernelPath path, OutputStores stores, const PF_EffectWorld& output,
+                    bool pow_per_pixel)
 {
     if (path != KernelPath::avx2) return false;
     switch (stores) {
@@ -299,8 +302,9 @@ bool streams_output(KernelPath path, OutputStores stores, const PF_EffectWorld& 
     case OutputStores::by_size:
         break;
     }
-    return std::llabs(static_cast<std::int64_t>(output.rowbytes)) * output.height >=
-           kStreamingOutputBytes;
+    return !pow_per_pixel &&
+           std::llabs(static_cast<std::int64_t>(output.rowbytes)) * output.height >=
+               kStreamingOutputBytes;
 }
 
 // Runs `draw` with the pixel traits of the input's depth class, when the two
@@ -379,7 +383,9 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
     const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
     const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
     const bool projected = uses_axis(measure_of(s.shape));
-    const Shading how{path, streams_output(path, stores, *output.world)};
+    const Variation variation = variation_of(s.shape, evaluator.axis());
+    const Shading how{path, streams_output(path, stores, *output.world,
+                                           s.power != 1.0 && variation == Variation::both)};
     double t[kChunk];
 
     // Pixels x_begin .. x_end - 1 of row y, each with a ramp value of its own.
@@ -398,7 +404,7 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
         }
     };
 
-    switch (variation_of(s.shape, evaluator.axis())) {
+    switch (variation) {
     case Variation::columns_only: {
         const A_long wide = columns_per_sweep<Traits>(write_color, scale_alpha);
         alignas(64) unsigned char column_values[kColumnValueBytes];

@@ -275,7 +275,13 @@ struct Callbacks {
         const HostConfig& config = frame.config();
         World* traced = config.trace_bands ? frame.checkouts_.output() : nullptr;
         const int workers = config.pool_threads > 0 ? config.pool_threads : config.threads;
-        return frame.bands_.run(iterations, refcon, fn, workers, traced);
+        const PF_Err err = frame.bands_.run(iterations, refcon, fn, workers, traced);
+        if (!frame.bands_.calls().empty()) {
+            host.nanoseconds_in_band_dispatch_.fetch_add(
+                static_cast<std::int64_t>(frame.bands_.calls().back().dispatch_seconds * 1e9),
+                std::memory_order_relaxed);
+        }
+        return err;
     }
 
     // ---------------------------------------------------------------- layer checkouts
