@@ -305,9 +305,9 @@ private:
 };
 
 // Frames through the host path, each split into the module's part (the time
-// in its commands, the host callbacks it makes from there included) and the
-// host's (everything around the commands): `module_ms` and `host_ms` per
-// frame. The host's first frame is left out of both and shown on its own as
+// in its commands, less the band iteration's dispatch; the other host
+// callbacks it makes are counted in) and the host's (the dispatch and
+// everything around the commands): `module_ms` and `host_ms` per frame. The host's first frame is left out of both and shown on its own as
 // `first_frame_ms`: it makes the output buffer the host keeps for the frames
 // after it (allocation, guard bytes, zeroing, the pages' first touch), which a
 // real host takes from buffers it already holds.
