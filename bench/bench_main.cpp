@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "ramp/ramp_kernels.h"
 #include "ramp/ramp_renderer.h"
 #include "simhost/session.h"
+#include "simhost/thread_pool.h"
 
 namespace velkor::bench {
 namespace {
@@ -83,15 +85,49 @@ void kernel_case(benchmark::State& state, DepthClass depth, FrameSize size, Plac
     set_frame_counters(state, size);
 }
 
-void copy_floor(benchmark::State& state, DepthClass depth, FrameSize size)
-{
-    BenchWorld input(depth, size);
-    BenchWorld output(depth, size);
-    for (auto _ : state) {
-        std::memcpy(output.data(), input.data(), output.bytes());
-        benchmark::DoNotOptimize(output.data());
+// The copy floor of a frame on as many threads as a host path's render
+// threads: each copies its share of the rows, handed out by the host's own
+// thread pool as the host hands out the bands. On one thread, a plain memcpy
+// on the calling thread.
+class CopyFloor {
+public:
+    CopyFloor(DepthClass depth, FrameSize size, int threads)
+        : input_(depth, size), output_(depth, size), threads_(threads), pool_(threads)
+    {
+    }
+
+    void frame()
+    {
+        if (threads_ == 1) {
+            copy_share(0);
+        } else {
+            pool_.run(threads_, [this](int, int i) { copy_share(i); });
+        }
+        benchmark::DoNotOptimize(output_.data());
         benchmark::ClobberMemory();
     }
+
+private:
+    void copy_share(int i)
+    {
+        const std::size_t rows = input_.world()->height;
+        const std::size_t row_bytes = input_.bytes() / std::max<std::size_t>(rows, 1);
+        const std::size_t top = rows * i / threads_;
+        const std::size_t bottom = rows * (i + 1) / threads_;
+        std::memcpy(output_.data() + top * row_bytes, input_.data() + top * row_bytes,
+                    (bottom - top) * row_bytes);
+    }
+
+    BenchWorld input_;
+    BenchWorld output_;
+    int threads_;
+    simhost::ThreadPool pool_;
+};
+
+void copy_floor(benchmark::State& state, DepthClass depth, FrameSize size, int threads)
+{
+    CopyFloor copy(depth, size, threads);
+    for (auto _ : state) copy.frame();
     set_frame_counters(state, size);
 }
 
@@ -132,6 +168,22 @@ void pow_floor(benchmark::State& state, FrameSize size)
     set_frame_counters(state, size);
 }
 
+// Runs a and b in the order that alternates from call to call (`a_first`
+// flips), so that neither always finds the caches and the machine's load as
+// the other left them.
+template <class A, class B>
+void in_turn(bool& a_first, A&& a, B&& b)
+{
+    if (a_first) {
+        a();
+        b();
+    } else {
+        b();
+        a();
+    }
+    a_first = !a_first;
+}
+
 // The shaped kernel (Power 2.2 from corner to corner, "Color") against the pow
 // floor, a frame of each in turn, so that the load of a shared machine falls on
 // both alike; `x_pow_floor` is the ratio of their summed times. The iteration
@@ -165,14 +217,8 @@ void pow_ratio_case(benchmark::State& state, DepthClass depth, FrameSize size)
             pow_time += Clock::now() - start;
         };
         Clock::duration spent{};
-        if (kernel_first) {
-            spent = kernel();
-            floor();
-        } else {
-            floor();
-            spent = kernel();
-        }
-        kernel_first = !kernel_first;
+        in_turn(
+            kernel_first, [&] { spent = kernel(); }, floor);
         state.SetIterationTime(std::chrono::duration<double>(spent).count());
     }
     state.counters["x_pow_floor"] = std::chrono::duration<double>(kernel_time).count() /
@@ -220,6 +266,9 @@ public:
     // Render threads for the frames to come.
     void set_threads(int threads) { session_.host().config().threads = threads; }
 
+    // The time spent in the module's commands so far.
+    double seconds_in_module() const { return session_.host().seconds_in_module(); }
+
     PF_Err frame()
     {
         simhost::Host& host = session_.host();
@@ -249,27 +298,53 @@ private:
 
     PF_PixelFormat format_;
     FrameSize size_;
-    simhost::Session session_;
+    mutable simhost::Session session_;
     simhost::World input_;
     simhost::World output_;
     bool set_up_ = false;
     const char* error_ = nullptr;
 };
 
+// Frames through the host path, each split into the module's part (the time
+// in its commands, less the band iteration's dispatch; the other host
+// callbacks it makes are counted in) and the host's (the dispatch and
+// everything around the commands): `module_ms` and `host_ms` per frame. The host's first frame is left out of both and shown on its own as
+// `first_frame_ms`: it makes the output buffer the host keeps for the frames
+// after it (allocation, guard bytes, zeroing, the pages' first touch), which a
+// real host takes from buffers it already holds.
 void smart_render_case(benchmark::State& state, PF_PixelFormat format, FrameSize size, int threads,
                        bool shaped)
 {
+    using Clock = std::chrono::steady_clock;
     HostRender render(format, size, threads, shaped);
     if (render.error() != nullptr) {
         state.SkipWithError(render.error());
         return;
     }
+    const auto first_start = Clock::now();
+    if (render.frame() != PF_Err_NONE) {
+        state.SkipWithError("the first frame failed");
+        return;
+    }
+    const double first_frame = std::chrono::duration<double>(Clock::now() - first_start).count();
+    const double module_before = render.seconds_in_module();
+    Clock::duration frames{};
     for (auto _ : state) {
-        if (render.frame() != PF_Err_NONE) {
+        const auto start = Clock::now();
+        const PF_Err err = render.frame();
+        frames += Clock::now() - start;
+        if (err != PF_Err_NONE) {
             state.SkipWithError("the render failed");
             break;
         }
     }
+    const double count =
+        static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const double module_ms = (render.seconds_in_module() - module_before) * 1e3 / count;
+    state.counters["module_ms"] = module_ms;
+    state.counters["host_ms"] =
+        std::chrono::duration<double>(frames).count() * 1e3 / count - module_ms;
+    state.counters["first_frame_ms"] = first_frame * 1e3;
     set_frame_counters(state, size);
 }
 
@@ -407,6 +482,78 @@ void ofx_ratio_case(benchmark::State& state, FrameSize size, int threads, bool s
     set_frame_counters(state, size);
 }
 
+// The default ramp against its copy floor, a frame of each in turn, so that the
+// load of a shared machine falls on both alike: through the kernel alone on one
+// thread, or through the host path on `threads` render threads beside the copy
+// on as many. `x_copy_floor` is the ratio of their summed times, taking the
+// module's part of a host-path frame, with the host's part per frame beside it
+// (`host_ms`); `copy_ms` is the copy's time per frame. The iteration time is
+// the kernel's, or the module's part. The host's first frame, which makes its
+// output buffer, is left out.
+void copy_ratio_case(benchmark::State& state, DepthClass depth, PF_PixelFormat format,
+                     FrameSize size, int threads, bool through_host)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    CopyFloor copy(depth, size, threads);
+    std::unique_ptr<HostRender> host;
+    if (through_host) {
+        host = std::make_unique<HostRender>(format, size, threads, false);
+        if (host->error() != nullptr || host->frame() != PF_Err_NONE) {
+            state.SkipWithError("the host's first frame failed");
+            return;
+        }
+    }
+    HostCallbacks callbacks;
+    BenchWorld input(depth, through_host ? FrameSize{0, 0} : size);
+    BenchWorld output(depth, through_host ? FrameSize{0, 0} : size);
+    const RampRenderer renderer(
+        RenderRecord{&callbacks.in_data,
+                     bench_settings(size, Placement::horizontal, kShapeLinear, kTypeColor, 1.0)});
+
+    double ramp_seconds = 0.0;
+    double host_seconds = 0.0;
+    double copy_seconds = 0.0;
+    bool ramp_first = false;
+    for (auto _ : state) {
+        double spent = 0.0;
+        PF_Err err = PF_Err_NONE;
+        const auto ramp = [&] {
+            const auto start = Clock::now();
+            if (host) {
+                const double module_before = host->seconds_in_module();
+                err = host->frame();
+                spent = host->seconds_in_module() - module_before;
+                host_seconds += seconds(Clock::now() - start) - spent;
+            } else {
+                renderer.render_area(input.view(), output.view(),
+                                     PF_Rect{0, 0, size.width, size.height});
+                benchmark::DoNotOptimize(output.data());
+                benchmark::ClobberMemory();
+                spent = seconds(Clock::now() - start);
+            }
+        };
+        const auto floor = [&] {
+            const auto start = Clock::now();
+            copy.frame();
+            copy_seconds += seconds(Clock::now() - start);
+        };
+        in_turn(ramp_first, ramp, floor);
+        if (err != PF_Err_NONE) {
+            state.SkipWithError("the render failed");
+            break;
+        }
+        ramp_seconds += spent;
+        state.SetIterationTime(spent);
+    }
+    const double frames =
+        static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["x_copy_floor"] = ramp_seconds / copy_seconds;
+    state.counters["copy_ms"] = copy_seconds * 1e3 / frames;
+    if (host) state.counters["host_ms"] = host_seconds * 1e3 / frames;
+    set_frame_counters(state, size);
+}
+
 void register_all()
 {
     auto add = [](const std::string& name, auto fn) {
@@ -430,7 +577,9 @@ void register_all()
         }
         for (const DepthClass depth : kDepths) {
             const std::string tail = depth_name(depth) + "/" + size_name(size);
-            add("Copy/" + tail, [=](benchmark::State& s) { copy_floor(s, depth, size); });
+            add("Copy/" + tail, [=](benchmark::State& s) { copy_floor(s, depth, size, 1); });
+            add("Copy/" + depth_name(depth) + "/threads:2/" + size_name(size),
+                [=](benchmark::State& s) { copy_floor(s, depth, size, 2); });
             add("Fill/" + tail, [=](benchmark::State& s) { fill_floor(s, depth, size); });
         }
     }
@@ -464,6 +613,24 @@ void register_all()
                         smart_render_case(s, format, size, threads, shaped);
                     });
                 }
+            }
+            const DepthClass depth = kDepths[d];
+            const auto paired = [](const std::string& case_name, auto fn) {
+                benchmark::RegisterBenchmark(case_name.c_str(), fn)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseManualTime()
+                    ->MinTime(0.5);
+            };
+            paired("CopyRatio/" + depth_name(depth) + "/kernel/" + size_name(size),
+                   [=](benchmark::State& s) {
+                       copy_ratio_case(s, depth, formats[d], size, 1, false);
+                   });
+            for (const int threads : {1, 2}) {
+                paired("CopyRatio/" + depth_name(depth) +
+                           "/host/threads:" + std::to_string(threads) + "/" + size_name(size),
+                       [=](benchmark::State& s) {
+                           copy_ratio_case(s, depth, formats[d], size, threads, true);
+                       });
             }
             const std::string name =
                 "ThreadScaling/" + depth_name(kDepths[d]) + "/shaped/" + size_name(size);

@@ -3,7 +3,8 @@
 to the physical floor of the same frame (copying it) and to the straightforward
 reference path of the same case, and, for a shaped ramp, to one pow call per
 pixel (PowRatio cases measure that ratio themselves, frame by frame in turn
-with the pow floor), and how much faster 2 render threads are than 1
+with the pow floor, as CopyRatio cases do theirs to the copy floor), and how
+much faster 2 render threads are than 1
 (ThreadScaling cases, also frame by frame in turn)."""
 import json
 import sys
@@ -23,6 +24,7 @@ def main(path):
     # the case; otherwise the single run does.
     times = {}
     paired = {}
+    paired_copy = {}
     scaling = {}
     medians = any(b.get("aggregate_name") == "median" for b in run["benchmarks"])
     for b in run["benchmarks"]:
@@ -35,6 +37,8 @@ def main(path):
         name = b.get("run_name", b["name"]).split("/min_time")[0].replace("/real_time", "")
         unit = {"ms": 1.0, "us": 1e-3, "ns": 1e-6, "s": 1e3}[b["time_unit"]]
         times[name] = b["real_time"] * unit
+        if "x_copy_floor" in b:
+            paired_copy[name] = b["x_copy_floor"]
         if "x_pow_floor" in b:
             paired[name] = b["x_pow_floor"]
         if "x_one_thread" in b:
@@ -56,8 +60,9 @@ def main(path):
             ref = times.get("Reference/" + "/".join(parts[1:]))
         pow_floor = times.get(f"Pow/{size}") if "power:2.2" in name or kind == "Pow" else None
         pow_ratio = paired.get(name, ms / pow_floor if pow_floor else None)
+        copy_ratio = paired_copy.get(name, ms / floor if floor else None)
         cells = [f"{ms:.2f}",
-                 f"{ms / floor:.2f}" if floor else "",
+                 f"{copy_ratio:.2f}" if copy_ratio else "",
                  f"{ms / ref:.3f}" if ref else "",
                  f"{pow_ratio:.2f}" if pow_ratio else "",
                  scaling_cell(scaling.get(name))]

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "host/host_interface.h"
@@ -109,8 +110,15 @@ template <class Traits>
 VELKOR_AVX2_TARGET A_long ramp_colors(const Blend& b, const double* t, A_long n,
                                       typename Traits::Pixel* color);
 
+// The shading loops below store their pixels through the caches, or with
+// kStream past them (non-temporal stores), which needs `out` on a
+// kStreamAlignment boundary; end_streaming() then makes those stores visible
+// to every thread, before the render that made them returns.
+inline constexpr std::size_t kStreamAlignment = 32;
+void end_streaming();
+
 // out[i] = color[i] with the alpha of in[i]: "Color", one ramp value per pixel.
-template <class Traits>
+template <class Traits, bool kStream>
 VELKOR_AVX2_TARGET A_long keep_input_alpha(const typename Traits::Pixel* in,
                                            typename Traits::Pixel* out, A_long n,
                                            const typename Traits::Pixel* color);
@@ -118,7 +126,7 @@ VELKOR_AVX2_TARGET A_long keep_input_alpha(const typename Traits::Pixel* in,
 // out[i] = color[i] (or in[i] where color is null) with the alpha of in[i]
 // scaled by alpha_factor[i]: "Alpha" and "Color & Alpha", one ramp value per
 // pixel.
-template <class Traits>
+template <class Traits, bool kStream>
 VELKOR_AVX2_TARGET A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out,
                                       A_long n, const typename Traits::Pixel* color,
                                       const double* alpha_factor);

@@ -5,7 +5,9 @@
 // AVX2 instructions into code that runs on a processor without them; callers
 // ask supported() first. Each loop does the whole groups of four of a run and
 // returns how many pixels it did; the baseline loop finishes the rest. Every
-// packer and store places the channels where the pixel traits say.
+// packer and store places the channels where the pixel traits say. The shading
+// loops store through the caches, or past them (non-temporal stores) for an
+// output too large for the caches to keep: the same bits either way.
 //
 // Exactness: every float64 operation is the baseline's, in the baseline's
 // order. Vector add, multiply, divide, square root and the conversions round
@@ -137,6 +139,20 @@ __m256i alpha_mask()
     }
 }
 
+// A vector of pixels (32 bytes, or 16) into memory: through the caches, or
+// with kStream past them, where `to` is on the vector's own boundary.
+template <bool kStream, class Bits>
+void store_pixels(void* to, Bits v)
+{
+    if constexpr (sizeof(Bits) == 16) {
+        auto* const at = static_cast<__m128i*>(to);
+        kStream ? _mm_stream_si128(at, v) : _mm_storeu_si128(at, v);
+    } else {
+        auto* const at = static_cast<__m256i*>(to);
+        kStream ? _mm256_stream_si256(at, v) : _mm256_storeu_si256(at, v);
+    }
+}
+
 // The integer depths' alpha: factor x alpha + 0.5, max with 0, min with max,
 // truncated (the conversion of an alpha already on the channel's scale).
 __m128i scaled_alpha(__m256d factor, __m128i alpha, const IntegerChannel& convert)
@@ -210,7 +226,7 @@ A_long ramp_colors(const Blend& b, const double* t, A_long n, typename Traits::P
     return i;
 }
 
-template <class Traits>
+template <class Traits, bool kStream>
 A_long keep_input_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
                         const typename Traits::Pixel* color)
 {
@@ -221,12 +237,12 @@ A_long keep_input_alpha(const typename Traits::Pixel* in, typename Traits::Pixel
     for (; i + kPerVector <= n; i += kPerVector) {
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color + i));
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(c, p, alpha));
+        store_pixels<kStream>(out + i, _mm256_blendv_epi8(c, p, alpha));
     }
     return i;
 }
 
-template <class Traits>
+template <class Traits, bool kStream>
 A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
                    const typename Traits::Pixel* color, const double* alpha_factor)
 {
@@ -243,9 +259,8 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
             const __m128i alpha =
                 scaled_alpha(_mm256_loadu_pd(alpha_factor + i),
                              shifted_right<8 * a>(_mm_and_si128(p, alpha_byte)), convert);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                             _mm_or_si128(_mm_andnot_si128(alpha_byte, base),
-                                          shifted_left<8 * a>(alpha)));
+            store_pixels<kStream>(out + i, _mm_or_si128(_mm_andnot_si128(alpha_byte, base),
+                                                        shifted_left<8 * a>(alpha)));
         }
     } else if constexpr (kPixelBytes == 8) {
         const IntegerChannel convert(Traits::max);
@@ -263,10 +278,9 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
                 _mm256_permutevar8x32_epi32(_mm256_and_si256(p, alpha_word), alpha_words)));
             const __m128i alpha =
                 scaled_alpha(_mm256_loadu_pd(alpha_factor + i), input_alpha, convert);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
-                                _mm256_or_si256(_mm256_andnot_si256(alpha_word, base),
-                                                shifted_left64<16 * a>(
-                                                    _mm256_cvtepu32_epi64(alpha))));
+            store_pixels<kStream>(out + i, _mm256_or_si256(_mm256_andnot_si256(alpha_word, base),
+                                                           shifted_left64<16 * a>(
+                                                               _mm256_cvtepu32_epi64(alpha))));
         }
     } else {
         // Alphas are floats a and 4 + a of each pair of pixels.
@@ -294,12 +308,12 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
                 _mm256_blendv_pd(product, factor, _mm256_cmp_pd(factor, factor, _CMP_UNORD_Q)));
             const __m256 spread = _mm256_castps128_ps256(alpha);
             float* target = reinterpret_cast<float*>(out + i);
-            _mm256_storeu_ps(target,
-                             _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair),
-                                             kAlphaLanes));
-            _mm256_storeu_ps(target + 8,
-                             _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair),
-                                             kAlphaLanes));
+            const __m256 pixels01 =
+                _mm256_blend_ps(base01, _mm256_permutevar8x32_ps(spread, first_pair), kAlphaLanes);
+            const __m256 pixels23 =
+                _mm256_blend_ps(base23, _mm256_permutevar8x32_ps(spread, second_pair), kAlphaLanes);
+            store_pixels<kStream>(target, _mm256_castps_si256(pixels01));
+            store_pixels<kStream>(target + 8, _mm256_castps_si256(pixels23));
         }
     }
     return i;
@@ -310,8 +324,10 @@ A_long scale_alpha(const typename Traits::Pixel* in, typename Traits::Pixel* out
 template <class... Traits>
 const void* instantiate_loops(TraitsList<Traits...>)
 {
-    static const auto loops = std::make_tuple(&ramp_colors<Traits>..., &keep_input_alpha<Traits>...,
-                                              &scale_alpha<Traits>...);
+    static const auto loops =
+        std::make_tuple(&ramp_colors<Traits>..., &keep_input_alpha<Traits, false>...,
+                        &keep_input_alpha<Traits, true>..., &scale_alpha<Traits, false>...,
+                        &scale_alpha<Traits, true>...);
     return &loops;
 }
 
@@ -332,6 +348,8 @@ bool supported()
     }();
     return has_avx2;
 }
+
+void end_streaming() { _mm_sfence(); }
 
 }  // namespace velkor::kernel::avx2
 

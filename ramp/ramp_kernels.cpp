@@ -13,6 +13,10 @@
 // The widest loops (ramp colours, shading with one ramp value per pixel) also
 // exist as vector loops (kernels_sse2.cpp, kernels_avx2.cpp); the KernelPath of
 // the render picks them, and they hand the tail of every run back to these.
+// An output larger than the caches is stored past them by the AVX2 shading
+// loops, from the first pixel of each run on their vectors' boundary: each
+// pixel is written once and not read back, so caching it would only make every
+// store read its line from memory first.
 #include "ramp/ramp_kernels.h"
 
 #include <algorithm>
@@ -146,16 +150,17 @@ void blend_values(KernelPath path, const Blend& b, bool write_color, bool scale_
     }
 }
 
-// Shades n pixels. kStep is 1 when every pixel has its own ramp value and 0
-// when one value serves the whole span.
+// Shades pixels `from` to n - 1. kStep is 1 when every pixel has its own ramp
+// value and 0 when one value serves the whole span. Reads color only when the
+// type writes it and alpha_factor only when it scales alpha.
 template <class Traits, A_long kType, A_long kStep>
-void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long n,
-                const typename Traits::Pixel* color, const double* alpha_factor)
+void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A_long from,
+                A_long n, const typename Traits::Pixel* color, const double* alpha_factor)
 {
     using Pixel = typename Traits::Pixel;
     constexpr bool write_color = kType == kTypeColor || kType == kTypeColorAndAlpha;
     constexpr bool scale_alpha = kType == kTypeAlpha || kType == kTypeColorAndAlpha;
-    for (A_long i = 0; i < n; ++i) {
+    for (A_long i = from; i < n; ++i) {
         const Pixel p = in[i];
         Pixel r = write_color ? color[i * kStep] : p;
         if constexpr (scale_alpha) {
@@ -167,66 +172,140 @@ void shade_span(const typename Traits::Pixel* in, typename Traits::Pixel* out, A
     }
 }
 
-// The pixels of a run the AVX2 loops shade (whole groups from the start), when
-// every pixel has its own ramp value; 0 otherwise.
+// Pixels from..n - 1 of a run through the portable loops.
 template <class Traits, A_long kStep>
-A_long shade_wide(KernelPath path, A_long type, const typename Traits::Pixel* in,
-                  typename Traits::Pixel* out, A_long n, const typename Traits::Pixel* color,
-                  const double* alpha_factor)
+void shade_portable(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out,
+                    A_long from, A_long n, const typename Traits::Pixel* color,
+                    const double* alpha_factor)
 {
-#if VELKOR_AVX2_KERNELS
-    if (kStep == 1 && path == KernelPath::avx2) {
-        switch (type) {
-        case kTypeColor:
-            return kernel::avx2::keep_input_alpha<Traits>(in, out, n, color);
-        case kTypeAlpha:
-            return kernel::avx2::scale_alpha<Traits>(in, out, n, nullptr, alpha_factor);
-        case kTypeColorAndAlpha:
-            return kernel::avx2::scale_alpha<Traits>(in, out, n, color, alpha_factor);
-        default:
-            return 0;
-        }
+    switch (type) {
+    case kTypeColor:
+        shade_span<Traits, kTypeColor, kStep>(in, out, from, n, color, alpha_factor);
+        break;
+    case kTypeAlpha:
+        shade_span<Traits, kTypeAlpha, kStep>(in, out, from, n, color, alpha_factor);
+        break;
+    case kTypeColorAndAlpha:
+        shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, from, n, color, alpha_factor);
+        break;
+    default:
+        shade_span<Traits, 0, kStep>(in, out, from, n, color, alpha_factor);
+        break;
     }
-#else
-    (void)path, (void)type, (void)in, (void)out, (void)n, (void)color, (void)alpha_factor;
-#endif
-    return 0;
 }
 
+// How one render shades: the loops of its path, and whether their stores go
+// past the caches.
+struct Shading {
+    KernelPath path;
+    bool stream;
+};
+
+#if VELKOR_AVX2_KERNELS
+// Pixels from..n - 1 of a run, one ramp value each, through the AVX2 loops
+// (whole groups from `from`); returns where they stopped.
+template <class Traits, bool kStream>
+A_long shade_avx2(A_long type, const typename Traits::Pixel* in, typename Traits::Pixel* out,
+                  A_long from, A_long n, const typename Traits::Pixel* color,
+                  const double* alpha_factor)
+{
+    const A_long m = n - from;
+    switch (type) {
+    case kTypeColor:
+        return from + kernel::avx2::keep_input_alpha<Traits, kStream>(in + from, out + from, m,
+                                                                      color + from);
+    case kTypeAlpha:
+        return from + kernel::avx2::scale_alpha<Traits, kStream>(in + from, out + from, m, nullptr,
+                                                                 alpha_factor + from);
+    case kTypeColorAndAlpha:
+        return from + kernel::avx2::scale_alpha<Traits, kStream>(in + from, out + from, m,
+                                                                 color + from, alpha_factor + from);
+    default:
+        return from;
+    }
+}
+
+// The pixels before the first streaming boundary of `out`, at most n; -1 when
+// no pixel of the run starts on one (a world padded by part of a pixel).
+template <class Pixel>
+A_long pixels_before_stream_boundary(const Pixel* out, A_long n)
+{
+    static_assert(kernel::avx2::kStreamAlignment % sizeof(Pixel) == 0);
+    const auto address = reinterpret_cast<std::uintptr_t>(out);
+    if (address % sizeof(Pixel) != 0) return -1;
+    const std::uintptr_t gap =
+        (kernel::avx2::kStreamAlignment - address % kernel::avx2::kStreamAlignment) %
+        kernel::avx2::kStreamAlignment;
+    return std::min<A_long>(static_cast<A_long>(gap / sizeof(Pixel)), n);
+}
+#endif
+
+// Shades n pixels: the whole groups of a run with one ramp value per pixel
+// through the AVX2 loops, streaming from the output's first boundary on when
+// the render streams, and the rest through the portable loops.
 template <class Traits, A_long kStep>
-void shade(KernelPath path, A_long type, const typename Traits::Pixel* in,
+void shade(const Shading& how, A_long type, const typename Traits::Pixel* in,
            typename Traits::Pixel* out, A_long n, const typename Traits::Pixel* color,
            const double* alpha_factor)
 {
-    const A_long done = shade_wide<Traits, kStep>(path, type, in, out, n, color, alpha_factor);
-    in += done;
-    out += done;
-    n -= done;
-    color += done * kStep;
-    alpha_factor += done * kStep;
-    switch (type) {
-    case kTypeColor:
-        shade_span<Traits, kTypeColor, kStep>(in, out, n, color, alpha_factor);
-        break;
-    case kTypeAlpha:
-        shade_span<Traits, kTypeAlpha, kStep>(in, out, n, color, alpha_factor);
-        break;
-    case kTypeColorAndAlpha:
-        shade_span<Traits, kTypeColorAndAlpha, kStep>(in, out, n, color, alpha_factor);
-        break;
-    default:
-        shade_span<Traits, 0, kStep>(in, out, n, color, alpha_factor);
-        break;
+    A_long done = 0;
+#if VELKOR_AVX2_KERNELS
+    if (kStep == 1 && how.path == KernelPath::avx2) {
+        const A_long head = how.stream ? pixels_before_stream_boundary(out, n) : -1;
+        if (head >= 0) {
+            shade_portable<Traits, kStep>(type, in, out, 0, head, color, alpha_factor);
+            done = shade_avx2<Traits, true>(type, in, out, head, n, color, alpha_factor);
+        } else {
+            done = shade_avx2<Traits, false>(type, in, out, 0, n, color, alpha_factor);
+        }
     }
+#else
+    (void)how;
+#endif
+    shade_portable<Traits, kStep>(type, in, out, done, n, color, alpha_factor);
 }
 
-// Columns whose ramp values a band computes once and reuses on every row when t
-// depends on x alone: a whole row of most frames, so each row is shaded in one
-// contiguous sweep (short strided sweeps defeat the memory prefetchers). The
-// values stay under 64 KiB of stack.
+// The stack a band gives the ramp values it computes once per column and
+// reuses on every row when t depends on x alone. It holds only the values the
+// type uses, so that a whole row of most frames (3840 float pixels of "Color")
+// is shaded in one contiguous sweep: short strided sweeps defeat the memory
+// prefetchers.
+constexpr std::size_t kColumnValueBytes = 65536;
+
+// Columns of one sweep: as many as the scratch holds of the values the type
+// uses, and few enough that a pointer to either kind of value stays inside it.
 template <class Traits>
-constexpr A_long kWideRun = static_cast<A_long>(65536 /
-                                                (sizeof(typename Traits::Pixel) + sizeof(double)));
+A_long columns_per_sweep(bool write_color, bool scale_alpha)
+{
+    constexpr std::size_t pixel = sizeof(typename Traits::Pixel);
+    const std::size_t used = (write_color ? pixel : 0) + (scale_alpha ? sizeof(double) : 0);
+    return static_cast<A_long>(kColumnValueBytes / std::max({used, pixel, sizeof(double)}));
+}
+
+// Outputs at least this large are stored past the caches where the loops can:
+// with its input beside it such a frame fills the last-level cache of most
+// machines, so what a cached store keeps there is evicted before anyone reads
+// it, and every cached store first reads its line from memory. That pays where
+// a sweep is bound by memory; a ramp that calls `pow` at every pixel is bound
+// by the calls, which hide its stores, so by size it is stored as before.
+constexpr std::int64_t kStreamingOutputBytes = std::int64_t{16} << 20;
+
+bool streams_output(KernelPath path, OutputStores stores, const PF_EffectWorld& output,
+                    bool pow_per_pixel)
+{
+    if (path != KernelPath::avx2) return false;
+    switch (stores) {
+    case OutputStores::cached:
+        return false;
+    case OutputStores::streaming:
+        return true;
+    case OutputStores::by_size:
+        break;
+    }
+    return !pow_per_pixel &&
+           std::llabs(static_cast<std::int64_t>(output.rowbytes)) * output.height >=
+               kStreamingOutputBytes;
+}
 
 // Runs `draw` with the pixel traits of the input's depth class, when the two
 // worlds exist and agree in size; otherwise nothing is drawn.
@@ -278,7 +357,7 @@ void shade_reference(const RampEvaluator& evaluator, const WorldView& input,
 // The fast path of one pixel type.
 template <class Traits>
 void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                const PF_Rect& rect, KernelPath path)
+                const PF_Rect& rect, KernelPath path, OutputStores stores)
 {
     using Pixel = typename Traits::Pixel;
     PF_Rect area;
@@ -292,6 +371,9 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
     const bool write_color = type == kTypeColor || type == kTypeColorAndAlpha;
     const bool scale_alpha = type == kTypeAlpha || type == kTypeColorAndAlpha;
     const bool projected = uses_axis(measure_of(s.shape));
+    const Variation variation = variation_of(s.shape, evaluator.axis());
+    const Shading how{path, streams_output(path, stores, *output.world,
+                                           s.power != 1.0 && variation == Variation::both)};
     double t[kChunk];
 
     // Pixels x_begin .. x_end - 1 of row y, each with a ramp value of its own.
@@ -305,18 +387,20 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
             evaluator.shaped_positions(x0, y, n, t, path);
             blend_values<Traits>(path, blend, write_color, scale_alpha, t, n, span_color,
                                  span_alpha_factor);
-            shade<Traits, 1>(path, type, in_row + x0, out_row + x0, n, span_color,
+            shade<Traits, 1>(how, type, in_row + x0, out_row + x0, n, span_color,
                              span_alpha_factor);
         }
     };
 
-    switch (variation_of(s.shape, evaluator.axis())) {
+    switch (variation) {
     case Variation::columns_only: {
-        constexpr A_long kWide = kWideRun<Traits>;
-        Pixel color[kWide];
-        double alpha_factor[kWide];
-        for (A_long x0 = area.left; x0 < area.right; x0 += kWide) {
-            const A_long n = std::min<A_long>(kWide, area.right - x0);
+        const A_long wide = columns_per_sweep<Traits>(write_color, scale_alpha);
+        alignas(64) unsigned char column_values[kColumnValueBytes];
+        auto* const alpha_factor = reinterpret_cast<double*>(column_values);
+        auto* const color = reinterpret_cast<Pixel*>(
+            column_values + (scale_alpha ? static_cast<std::size_t>(wide) * sizeof(double) : 0));
+        for (A_long x0 = area.left; x0 < area.right; x0 += wide) {
+            const A_long n = std::min<A_long>(wide, area.right - x0);
             for (A_long c = 0; c < n; c += kChunk) {
                 const A_long m = std::min<A_long>(kChunk, n - c);
                 evaluator.shaped_positions(x0 + c, area.top, m, t, path);
@@ -330,12 +414,12 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
                 const Pixel* in = row_of<Pixel>(*input.world, y) + x0;
                 Pixel* out = row_of<Pixel>(*output.world, y) + x0;
                 if (own.begin == own.end) {
-                    shade<Traits, 1>(path, type, in, out, n, color, alpha_factor);
+                    shade<Traits, 1>(how, type, in, out, n, color, alpha_factor);
                     continue;
                 }
-                shade<Traits, 1>(path, type, in, out, own.begin, color, alpha_factor);
+                shade<Traits, 1>(how, type, in, out, own.begin, color, alpha_factor);
                 draw_span(y, x0 + own.begin, x0 + own.end);
-                shade<Traits, 1>(path, type, in + own.end, out + own.end, n - own.end,
+                shade<Traits, 1>(how, type, in + own.end, out + own.end, n - own.end,
                                  color + own.end, alpha_factor + own.end);
             }
         }
@@ -352,7 +436,7 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
             }
             evaluator.shaped_positions(area.left, y, 1, t, path);
             blend_values<Traits>(path, blend, write_color, scale_alpha, t, 1, color, alpha_factor);
-            shade<Traits, 0>(path, type, row_of<Pixel>(*input.world, y) + area.left,
+            shade<Traits, 0>(how, type, row_of<Pixel>(*input.world, y) + area.left,
                              row_of<Pixel>(*output.world, y) + area.left, area.right - area.left,
                              color, alpha_factor);
         }
@@ -362,6 +446,9 @@ void shade_fast(const RampEvaluator& evaluator, const WorldView& input, const Wo
         for (A_long y = area.top; y < area.bottom; ++y) draw_span(y, area.left, area.right);
         break;
     }
+#if VELKOR_AVX2_KERNELS
+    if (how.stream) kernel::avx2::end_streaming();
+#endif
 }
 
 }  // namespace
@@ -373,11 +460,11 @@ void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const W
 }
 
 void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                 const PF_Rect& rect, KernelPath path)
+                 const PF_Rect& rect, KernelPath path, OutputStores stores)
 {
     path = available_kernel_path(path);
     by_input_depth(input, output, [&](auto traits) {
-        shade_fast<decltype(traits)>(evaluator, input, output, rect, path);
+        shade_fast<decltype(traits)>(evaluator, input, output, rect, path, stores);
     });
 }
 

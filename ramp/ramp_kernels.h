@@ -11,15 +11,24 @@
 
 namespace velkor {
 
+// How the fast kernels store the output's pixels; every choice draws the same
+// bits.
+enum class OutputStores {
+    by_size,    // past the caches for an output larger than they hold, else through them
+    cached,     // through the caches
+    streaming,  // past the caches wherever the path's loops can (the AVX2 ones)
+};
+
 // Draws `rect` of `output` from `input` with the evaluator's ramp: nothing when
 // the worlds differ in size, when the depth class is none, or when either
 // world's memory cannot be addressed as pixels of that depth (is_drawable() in
 // pixel_traits.h). Uses the widest kernel path of the processor.
 void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
                  const PF_Rect& rect);
-// The same through one path; the baseline one where the processor lacks it.
+// The same through one path (the baseline one where the processor lacks it)
+// and with the output's stores chosen.
 void render_ramp(const RampEvaluator& evaluator, const WorldView& input, const WorldView& output,
-                 const PF_Rect& rect, KernelPath path);
+                 const PF_Rect& rect, KernelPath path, OutputStores stores = OutputStores::by_size);
 
 // The straightforward path: one evaluator query, with its host `pow` call, per
 // pixel. The fast kernels behind render_ramp() are proven bit-identical to it.

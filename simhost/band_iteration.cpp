@@ -29,6 +29,7 @@ PF_Err BandIteration::run(A_long iterations, void* refcon, IterationFunc fn, int
     }
     call.records.resize(static_cast<std::size_t>(iterations));
     const bool trace = traced != nullptr;
+    const auto start = std::chrono::steady_clock::now();
     // No host lock is held while the bands run: each band writes only its own record.
     pool_->run(
         iterations,
@@ -39,13 +40,28 @@ PF_Err BandIteration::run(A_long iterations, void* refcon, IterationFunc fn, int
             record.thread = std::this_thread::get_id();
             if (trace) {
                 const World before = *traced;
+                record.started = std::chrono::steady_clock::now();
                 record.result = fn(refcon, thread_index, i, iterations);
+                record.finished = std::chrono::steady_clock::now();
                 record.rows = traced->rows_differing_from(before);
             } else {
+                record.started = std::chrono::steady_clock::now();
                 record.result = fn(refcon, thread_index, i, iterations);
+                record.finished = std::chrono::steady_clock::now();
             }
         },
         trace);
+    const auto whole = std::chrono::steady_clock::now() - start;
+    if (!call.records.empty()) {
+        auto first = call.records.front().started;
+        auto last = call.records.front().finished;
+        for (const IterationRecord& record : call.records) {
+            first = std::min(first, record.started);
+            last = std::max(last, record.finished);
+        }
+        call.dispatch_seconds =
+            std::max(std::chrono::duration<double>(whole - (last - first)).count(), 0.0);
+    }
     for (const IterationRecord& record : call.records) {
         if (record.result != PF_Err_NONE) {
             call.result = record.result;

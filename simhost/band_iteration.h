@@ -3,6 +3,7 @@
 // result of every iteration (and, when tracing, the output rows it changed).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,12 +23,17 @@ struct IterationRecord {
     std::thread::id thread;
     PF_Err result = 0;
     std::vector<int> rows;  // rows of the output it changed (trace_bands only)
+    std::chrono::steady_clock::time_point started;   // when the band function was called
+    std::chrono::steady_clock::time_point finished;  // and when it returned
 };
 
 struct IterateCall {
     int iterations = 0;
     PF_Err result = 0;
     std::vector<IterationRecord> records;  // by i
+    // The call's time outside the module's band functions: waking the render
+    // threads before the first band starts and learning that the last ended.
+    double dispatch_seconds = 0.0;
 };
 
 using IterationFunc = PF_Err (*)(void*, A_long, A_long, A_long);

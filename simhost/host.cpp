@@ -275,7 +275,13 @@ struct Callbacks {
         const HostConfig& config = frame.config();
         World* traced = config.trace_bands ? frame.checkouts_.output() : nullptr;
         const int workers = config.pool_threads > 0 ? config.pool_threads : config.threads;
-        return frame.bands_.run(iterations, refcon, fn, workers, traced);
+        const PF_Err err = frame.bands_.run(iterations, refcon, fn, workers, traced);
+        if (!frame.bands_.calls().empty()) {
+            host.nanoseconds_in_band_dispatch_.fetch_add(
+                static_cast<std::int64_t>(frame.bands_.calls().back().dispatch_seconds * 1e9),
+                std::memory_order_relaxed);
+        }
+        return err;
     }
 
     // ---------------------------------------------------------------- layer checkouts
@@ -512,7 +518,12 @@ PF_Err Host::send(Frame& frame, PF_Cmd cmd, PF_InData& in_data, PF_OutData& out_
     const FrameOnThread on_thread(frame);
     CommandRecorder::Scope scope(recorder_, command_name(cmd), cmd);
     *index = scope.index();
+    const auto start = std::chrono::steady_clock::now();
     const PF_Err err = entry_(cmd, &in_data, &out_data, params, output, extra);
+    nanoseconds_in_module_.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count(),
+                                     std::memory_order_relaxed);
     scope.set_result(err);
     return err;
 }

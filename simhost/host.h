@@ -35,6 +35,7 @@
 // command the calling thread is running. Run one Host at a time per process.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -294,6 +295,18 @@ public:
 
     Accounting accounting() const;
 
+    // Time spent in the module's entry point over all commands so far, less the
+    // band iteration's dispatch (waking the render threads, learning that they
+    // finished): what the frames cost the module, apart from the host's own
+    // work. The other host callbacks it makes (checkouts, suites, handles) are
+    // counted in. For benchmarks.
+    double seconds_in_module() const
+    {
+        return static_cast<double>(nanoseconds_in_module_.load(std::memory_order_relaxed) -
+                                   nanoseconds_in_band_dispatch_.load(std::memory_order_relaxed)) *
+               1e-9;
+    }
+
     // The host currently active for context-free callbacks, or null.
     static Host* active();
 
@@ -322,6 +335,8 @@ private:
     PF_SmartRenderCallbacks smart_render_callbacks_{};
 
     CommandRecorder recorder_;
+    std::atomic<std::int64_t> nanoseconds_in_module_{0};
+    std::atomic<std::int64_t> nanoseconds_in_band_dispatch_{0};
     FaultPlan faults_;
     SuiteTable suites_{recorder_};
     HandleTable handles_{recorder_};

@@ -26,6 +26,10 @@ void PrintTo(KernelPath path, std::ostream* os)
 {
     *os << (path == KernelPath::avx2 ? "avx2" : "baseline");
 }
+void PrintTo(OutputStores stores, std::ostream* os)
+{
+    *os << (stores == OutputStores::streaming ? "streaming" : "by size");
+}
 void PrintTo(DepthClass depth, std::ostream* os)
 {
     *os << (depth == DepthClass::eight     ? "8-bit"
@@ -208,11 +212,14 @@ INSTANTIATE_TEST_SUITE_P(EveryPath, ShapedPositions,
                              return path_name(path.param);
                          });
 
-class KernelEquivalence : public ::testing::TestWithParam<std::tuple<DepthClass, KernelPath>> {};
+// Each path with the output stored by its size (through the caches, for
+// frames this small) and past the caches wherever the path can.
+class KernelEquivalence
+    : public ::testing::TestWithParam<std::tuple<DepthClass, KernelPath, OutputStores>> {};
 
 TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
 {
-    const auto [depth, path] = GetParam();
+    const auto [depth, path, stores] = GetParam();
     skip_unless_available(path);
     PF_UtilCallbacks utils{};
     utils.ansi.pow = host_pow;
@@ -244,7 +251,7 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
                            std::uniform_int_distribution<A_long>(0, h + 5)(rng)};
 
         const RampEvaluator evaluator(RenderRecord{&in_data, settings});
-        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect, path);
+        render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect, path, stores);
         render_ramp_reference(evaluator, {depth, &input.world}, {depth, &reference.world}, rect);
         ASSERT_EQ(fast.memory, reference.memory)
             << "round " << round << ": type " << settings.type << ", placement "
@@ -261,7 +268,7 @@ TEST_P(KernelEquivalence, FastPathDrawsTheReferenceBits)
 // inputs whose alpha is a NaN of its own payload.
 TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
 {
-    const auto [depth, path] = GetParam();
+    const auto [depth, path, stores] = GetParam();
     skip_unless_available(path);
     PF_UtilCallbacks utils{};
     utils.ansi.pow = host_pow;
@@ -326,7 +333,7 @@ TEST_P(KernelEquivalence, SignedZerosAndNaNsAlongAxisAlignedRamps)
                         reference.world.data = reinterpret_cast<PF_Pixel*>(reference.memory.data());
                         const RampEvaluator evaluator(RenderRecord{&in_data, s});
                         render_ramp(evaluator, {depth, &input.world}, {depth, &fast.world}, rect,
-                                    path);
+                                    path, stores);
                         render_ramp_reference(evaluator, {depth, &input.world},
                                               {depth, &reference.world}, rect);
                         ASSERT_EQ(fast.memory, reference.memory)
@@ -343,13 +350,16 @@ INSTANTIATE_TEST_SUITE_P(
     AllDepths, KernelEquivalence,
     ::testing::Combine(::testing::Values(DepthClass::eight, DepthClass::sixteen,
                                          DepthClass::floating),
-                       ::testing::Values(KernelPath::baseline, KernelPath::avx2)),
-    [](const ::testing::TestParamInfo<std::tuple<DepthClass, KernelPath>>& param_info) {
+                       ::testing::Values(KernelPath::baseline, KernelPath::avx2),
+                       ::testing::Values(OutputStores::by_size, OutputStores::streaming)),
+    [](const ::testing::TestParamInfo<std::tuple<DepthClass, KernelPath, OutputStores>>&
+           param_info) {
         const DepthClass depth = std::get<0>(param_info.param);
         const std::string depth_name = depth == DepthClass::eight     ? "Eight"
                                        : depth == DepthClass::sixteen ? "Sixteen"
                                                                       : "Float";
-        return depth_name + path_name(std::get<1>(param_info.param));
+        return depth_name + path_name(std::get<1>(param_info.param)) +
+               (std::get<2>(param_info.param) == OutputStores::streaming ? "Streaming" : "");
     });
 
 }  // namespace
