@@ -1,31 +1,19 @@
 #include "cli/frame_sequence.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <numeric>
 #include <system_error>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 
 namespace {
 
 constexpr long long kLargest32 = std::numeric_limits<std::int32_t>::max();
-
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-// A whole number, optionally signed, filling all of `text`.
-bool read_whole(std::string_view text, long long& value)
-{
-    if (text.empty()) return false;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') ++first;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc{} && end == last;
-}
 
 bool all_digits(std::string_view text)
 {

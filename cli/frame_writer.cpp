@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/failure.h"
+#include "cli/full_write.h"
 #include "cli/library_messages.h"
 #include "cli/memory_budget.h"
 #include "cli/output_file.h"
@@ -240,16 +241,10 @@ bool write_all(OIIO::ImageOutput& out, const simhost::World& frame, const WriteS
 // writer has finished it in memory (TIFF's writer goes back to fill in offsets).
 void copy_to_stdout(const std::vector<unsigned char>& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            fail(ExitCode::output,
-                 "cannot write to standard output: " + system_reason(n < 0 ? errno : EIO));
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = 0;
+    write_fully(STDOUT_FILENO, bytes.data(), bytes.size(), error);
+    if (error != 0)
+        fail(ExitCode::output, "cannot write to standard output: " + system_reason(error));
 }
 
 // The errors a full, read-only or failing disk gives a write: the ones whose

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 #include "cli/library_messages.h"
 
 namespace velkorramp {
@@ -19,12 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
-
 // How messages name an input: its path, or standard input.
 std::string where(const fs::path& path)
 {
-    return path == "-" ? std::string("from standard input") : quoted(path);
+    return path == "-" ? std::string("from standard input") : in_quotes(path);
 }
 
 // Bytes a file must have at the least to hold `width` x `height` pixels: one bit

@@ -81,8 +81,6 @@ public:
     int depth() const { return depth_; }  // 8, 16, or 32 for half and float files
     // The colour space the file states, or "" when it says nothing.
     const std::string& colour_space() const { return colour_space_; }
-    // True when the reader hands back colour premultiplied by alpha.
-    bool premultiplied() const { return premultiplied_; }
     // "photo.exr", or "standard input".
     std::string name() const;
     // Memory read() takes at its peak: the pixels as RGBA in the file's sample

@@ -10,14 +10,14 @@
 #include <random>
 
 #include "cli/failure.h"
+#include "cli/full_write.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 fs::path folder_of(const fs::path& path)
 {
@@ -31,15 +31,6 @@ std::string replace_all(std::string text, const std::string& from, const std::st
          at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
-    return text;
-}
-
-std::string one_line(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    const std::size_t end = text.find('\n');
-    if (end != std::string::npos) text.resize(end);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }
 
@@ -72,7 +63,8 @@ int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& g
         if (fd >= 0) return fd;
         error_number = errno;
     }
-    fail(ExitCode::output, "cannot write " + quoted(target) + ": " + system_reason(error_number));
+    fail(ExitCode::output,
+         "cannot write " + in_quotes(target) + ": " + system_reason(error_number));
 }
 
 }  // namespace
@@ -84,20 +76,21 @@ void check_output_place(const fs::path& path)
     if (::stat(folder.c_str(), &info) != 0) {
         const int error_number = errno;
         if (error_number == ENOENT) {
-            fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " +
-                                       quoted(folder) + " does not exist");
+            fail(ExitCode::output, "cannot write " + in_quotes(path) + ": the folder " +
+                                       in_quotes(folder) + " does not exist");
         }
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(error_number));
+        fail(ExitCode::output,
+             "cannot write " + in_quotes(path) + ": " + system_reason(error_number));
     }
     if (!S_ISDIR(info.st_mode)) {
         fail(ExitCode::output,
-             "cannot write " + quoted(path) + ": " + quoted(folder) + " is not a folder");
+             "cannot write " + in_quotes(path) + ": " + in_quotes(folder) + " is not a folder");
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(errno));
+        fail(ExitCode::output, "cannot write " + in_quotes(path) + ": " + system_reason(errno));
     }
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": it is a folder");
+        fail(ExitCode::output, "cannot write " + in_quotes(path) + ": it is a folder");
     }
 }
 
@@ -142,18 +135,9 @@ size_t DescriptorWriter::pread(void* buf, size_t size, int64_t offset)
 
 size_t DescriptorWriter::pwrite(const void* buf, size_t size, int64_t offset)
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buf) + done, size - done,
-                                   offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            // A write that makes no progress and names no reason is still a failed write.
-            record(n < 0 ? errno : EIO);
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
+    int error = 0;
+    const size_t done = write_fully(fd_, buf, size, error, offset);
+    if (error != 0) record(error);
     return done;
 }
 
@@ -188,14 +172,14 @@ OutputFile::~OutputFile()
 void OutputFile::fail(const std::string& message)
 {
     if (write_failed()) fail_with_reason(system_reason(writer_.error_number()));
-    std::string text = replace_all(one_line(message), temporary_.string(), target_.string());
+    std::string text = replace_all(first_line(message), temporary_.string(), target_.string());
     text = replace_all(text, temporary_.filename().string(), target_.filename().string());
     fail_with_reason(text.empty() ? "the image library gave no reason" : text);
 }
 
 void OutputFile::fail_with_reason(const std::string& reason)
 {
-    velkorramp::fail(ExitCode::output, "cannot write " + quoted(target_) + ": " + reason);
+    velkorramp::fail(ExitCode::output, "cannot write " + in_quotes(target_) + ": " + reason);
 }
 
 void OutputFile::complete()

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
@@ -136,8 +137,6 @@ std::string lower(std::string_view text)
     return out;
 }
 
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 OutputFormat from_known(const KnownFormat& known)
 {
     OutputFormat format;
@@ -213,21 +212,6 @@ std::string compressions_text(const OutputFormat& format)
 }
 
 }  // namespace
-
-const char* depth_word(FileDepth depth)
-{
-    switch (depth) {
-    case u8:
-        return "8";
-    case u16:
-        return "16";
-    case half:
-        return "half";
-    case f32:
-        return "float";
-    }
-    return "?";
-}
 
 std::string depth_text(FileDepth depth)
 {

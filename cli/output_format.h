@@ -29,8 +29,6 @@ enum class FileDepth {
     f32
 };
 
-// "8", "16", "half", "float" (as --output-depth takes them).
-const char* depth_word(FileDepth depth);
 // "8-bit", "16-bit", "half-float", "float".
 std::string depth_text(FileDepth depth);
 // 8, 16, half, float, or a usage failure naming those.

@@ -54,6 +54,9 @@ inline constexpr int kMaxDownsampleDenominator = 1000;
 inline constexpr std::uint64_t kMinMemoryLimit = std::uint64_t{1} << 20;  // 1M
 inline constexpr std::uint64_t kMaxMemoryLimit = std::uint64_t{1} << 50;  // 1024T
 
+// A whole number filling all of `text`, optionally signed ("12", "+3", "-40"),
+// within long long; false for anything else.
+bool read_whole(std::string_view text, long long& value);
 // A finite decimal number ("12", "-0.5", "1e3").
 double parse_number(std::string_view option, std::string_view text);
 // "X,Y", two finite numbers.
