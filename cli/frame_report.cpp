@@ -39,8 +39,8 @@ std::string report_text(const RenderRequest& request, const RenderPlan& plan, co
     const std::string which =
         plan.frames.size() > 1 ? " (frame " + std::to_string(file.frame) + ")" : std::string();
     std::string text = "rendered " + file.path.string() + which + ": " +
-                       size_text(record.width, record.height) + ", " + std::to_string(plan.depth) +
-                       "-bit, from " + article_for(plan.layer_width) + " " +
+                       size_text(record.width, record.height) + ", " + plan.depth.text() +
+                       ", from " + article_for(plan.layer_width) + " " +
                        size_text(plan.layer_width, plan.layer_height) + " layer at downsample " +
                        factor_text(request.downsample.x) + "," + factor_text(request.downsample.y) +
                        "; host threads " + std::to_string(request.threads) + ", bands " +

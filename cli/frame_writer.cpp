@@ -227,14 +227,9 @@ bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame,
 bool write_all(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
                const Region& region, const OIIO::ImageSpec& spec)
 {
-    switch (simhost::bit_depth(frame.format())) {
-    case 8:
-        return write_pixels<PF_Pixel>(out, frame, settings, region, spec);
-    case 16:
-        return write_pixels<PF_Pixel16>(out, frame, settings, region, spec);
-    default:
-        return write_pixels<PF_PixelFloat>(out, frame, settings, region, spec);
-    }
+    return with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
+        return write_pixels<Pixel>(out, frame, settings, region, spec);
+    });
 }
 
 // Standard output gets the whole file at once, each write checked, after the
@@ -293,62 +288,59 @@ bool WriteSettings::keeps_origin() const
     return !negative || format.stores_negative_origin;
 }
 
-void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
-                 const std::function<void()>& before_commit)
+namespace {
+
+// The file made whole in memory, checked, then copied to standard output.
+void write_to_stdout(const simhost::World& frame, const WriteSettings& settings,
+                     const Region& region, const OIIO::ImageSpec& spec,
+                     std::unique_ptr<OIIO::ImageOutput>& out, bool by_name, LibraryMessages& quiet,
+                     const std::function<void()>& before_commit)
 {
-    const Region region = written_region(frame, settings);
-    const OIIO::ImageSpec spec = file_spec(region, settings);
-    LibraryMessages quiet;
-    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
-    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
-    // out of a file that has an Exif directory and still reports success; such
-    // a file, and the formats whose writers open files themselves, are written
-    // by name.
-    const bool exif_tiff =
-        settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
-    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
-
-    if (path == "-") {
-        const auto failed = [&](const std::string& reason) {
-            fail(ExitCode::output, "cannot write to standard output: " + reason);
-        };
-        const auto library_failed = [&](const char* otherwise) {
-            const std::string library_error = out ? out->geterror() : OIIO::geterror();
-            failed(reason_of(library_error, quiet.text(), otherwise));
-        };
-        // The whole file is made in memory first (TIFF's writer goes back to fill
-        // in offsets); by name, in an anonymous in-memory file.
-        std::vector<unsigned char> bytes;
-        OIIO::Filesystem::IOVecOutput memory(bytes);
-        const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
-        if (by_name && anonymous < 0) failed(system_reason(errno));
-        const std::string name =
-            by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
-        if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
-            library_failed("the writer would not start");
-        }
-        const bool written = write_all(*out, frame, settings, region, spec);
-        if (!written || !out->close() || out->has_error())
-            library_failed("the writer failed without a reason");
-        out.reset();
-        if (by_name) {
-            struct stat info {};
-            const bool sized = ::fstat(anonymous, &info) == 0;
-            bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
-            const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
-                                           static_cast<ssize_t>(bytes.size());
-            const int error_number = errno;
-            ::close(anonymous);
-            if (!read) failed(system_reason(error_number));
-        }
-        quiet.text();
-        OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
-        check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
-        if (before_commit) before_commit();
-        copy_to_stdout(bytes);
-        return;
+    const auto failed = [&](const std::string& reason) {
+        fail(ExitCode::output, "cannot write to standard output: " + reason);
+    };
+    const auto library_failed = [&](const char* otherwise) {
+        const std::string library_error = out ? out->geterror() : OIIO::geterror();
+        failed(reason_of(library_error, quiet.text(), otherwise));
+    };
+    // The whole file is made in memory first (TIFF's writer goes back to fill
+    // in offsets); by name, in an anonymous in-memory file.
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput memory(bytes);
+    const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
+    if (by_name && anonymous < 0) failed(system_reason(errno));
+    const std::string name =
+        by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
+    if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
+        library_failed("the writer would not start");
     }
+    const bool written = write_all(*out, frame, settings, region, spec);
+    if (!written || !out->close() || out->has_error())
+        library_failed("the writer failed without a reason");
+    out.reset();
+    if (by_name) {
+        struct stat info {};
+        const bool sized = ::fstat(anonymous, &info) == 0;
+        bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
+        const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
+                                       static_cast<ssize_t>(bytes.size());
+        const int error_number = errno;
+        ::close(anonymous);
+        if (!read) failed(system_reason(error_number));
+    }
+    quiet.text();
+    OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
+    check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
+    if (before_commit) before_commit();
+    copy_to_stdout(bytes);
+}
 
+// The file made beside its name, checked, then renamed into place.
+void write_to_file(const fs::path& path, const simhost::World& frame, const WriteSettings& settings,
+                   const Region& region, const OIIO::ImageSpec& spec,
+                   std::unique_ptr<OIIO::ImageOutput>& out, bool by_name, LibraryMessages& quiet,
+                   const std::function<void()>& before_commit)
+{
     OutputFile file(path);
     if (!out) {
         const std::string library_error = OIIO::geterror();
@@ -384,6 +376,30 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     file.complete();
     if (before_commit) before_commit();
     file.commit();
+}
+
+}  // namespace
+
+void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
+                 const std::function<void()>& before_commit)
+{
+    const Region region = written_region(frame, settings);
+    const OIIO::ImageSpec spec = file_spec(region, settings);
+    LibraryMessages quiet;
+    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
+    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
+    // out of a file that has an Exif directory and still reports success; such
+    // a file, and the formats whose writers open files themselves, are written
+    // by name.
+    const bool exif_tiff =
+        settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
+    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
+
+    if (path == "-") {
+        write_to_stdout(frame, settings, region, spec, out, by_name, quiet, before_commit);
+    } else {
+        write_to_file(path, frame, settings, region, spec, out, by_name, quiet, before_commit);
+    }
 }
 
 }  // namespace velkorramp

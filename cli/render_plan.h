@@ -28,7 +28,7 @@ struct InputHeader {
     int display_y = 0;
     int origin_x = 0;  // the data window on the layer
     int origin_y = 0;
-    int depth = 8;                            // 8, 16, or 32 for half and float files
+    FrameDepth depth;                         // 8, 16, or 32 for half and float files
     std::string colour_space;                 // as the file states it, "" when it says nothing
     std::uint64_t rgba_bytes = 0;             // reading it as it stores its samples
     std::uint64_t converting_rgba_bytes = 0;  // reading it into float to convert its colour
@@ -42,7 +42,7 @@ struct RenderPlan {
     std::vector<int> frames;
     int layer_width = 0;  // the layer: the input's display window, or the solid's size
     int layer_height = 0;
-    int depth = 8;  // the project depth: 8, 16 or 32
+    FrameDepth depth;  // the project depth
     std::string working_space;
     std::string input_space;  // the first input file's; "" for a solid layer
     // Every frame reads its own input file, of the first one's sizes.

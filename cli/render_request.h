@@ -28,7 +28,7 @@ struct RenderRequest {
     std::optional<FileSequence> input;
     SizeValue size{1920, 1080};  // the solid layer's
     ColorValue fill{0, 0, 0, 1};
-    std::optional<int> depth;  // --depth, else the input file's, else 8
+    std::optional<FrameDepth> depth;  // --depth, else the input file's, else 8
     int threads = 1;
     Downsample downsample;
     std::optional<PointValue> origin;        // --origin, else the input's own

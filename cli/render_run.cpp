@@ -77,7 +77,7 @@ std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, const 
     simhost::WorldSpec spec;
     spec.width = plan.windows.display_width;
     spec.height = plan.windows.display_height;
-    spec.format = simhost::argb_format_for_depth(plan.depth);
+    spec.format = plan.depth.format();
     spec.origin_x = plan.windows.origin_x;
     spec.origin_y = plan.windows.origin_y;
     auto world = std::make_unique<simhost::World>(spec);

@@ -244,13 +244,13 @@ Downsample parse_downsample(std::string_view option, std::string_view text)
     return Downsample{factors[0], factors[1]};
 }
 
-int parse_depth(std::string_view option, std::string_view text)
+FrameDepth parse_depth(std::string_view option, std::string_view text)
 {
     long long v = 0;
     if (!read_int(text, v) || (v != 8 && v != 16 && v != 32)) {
         usage_error(prefix(option) + in_quotes(text) + " is not a depth: use 8, 16 or 32");
     }
-    return static_cast<int>(v);
+    return FrameDepth(static_cast<int>(v));
 }
 
 int parse_threads(std::string_view option, std::string_view text)

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/frame_depth.h"
+
 namespace velkorramp {
 
 struct PointValue {
@@ -79,7 +81,7 @@ Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alph
 // "N/D" for both axes or "N/D,N/D" for horizontal then vertical.
 Downsample parse_downsample(std::string_view option, std::string_view text);
 // 8, 16 or 32.
-int parse_depth(std::string_view option, std::string_view text);
+FrameDepth parse_depth(std::string_view option, std::string_view text);
 // 1..kMaxThreads.
 int parse_threads(std::string_view option, std::string_view text);
 // A number of bytes, whole or with K, M, G or T (powers of 1024, "iB" or "B"

@@ -11,22 +11,15 @@ namespace {
 
 bool opaque(const simhost::World& frame)
 {
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            switch (simhost::bit_depth(frame.format())) {
-            case 8:
-                if (frame.at<PF_Pixel>(x, y).alpha != PF_MAX_CHAN8) return false;
-                break;
-            case 16:
-                if (frame.at<PF_Pixel16>(x, y).alpha != PF_MAX_CHAN16) return false;
-                break;
-            default:
-                if (frame.at<PF_PixelFloat>(x, y).alpha != 1.0f) return false;
-                break;
+    return with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
+        constexpr auto full = opaque_alpha<Pixel>();
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < frame.width(); ++x) {
+                if (frame.at<Pixel>(x, y).alpha != full) return false;
             }
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 constexpr std::array<OptionSpec, 6> kOutputOptions{{
@@ -86,11 +79,11 @@ WriteSettings write_settings_for(const WriteRequest& request, const simhost::Wor
     settings.compression = request.compression;
     const std::string note = "velkorramp: note: ";
 
-    const int frame_bits = simhost::bit_depth(frame.format());
+    const FrameDepth frame_bits = FrameDepth::of(frame);
     settings.depth = choose_depth(format, frame_bits, request.depth);
     if (!request.depth && settings.depth != frame_depth(frame_bits)) {
         notes << note << format.name << " holds " << format.depths_text() << " samples, not "
-              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits
+              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits.bits()
               << "-bit frame as " << depth_text(settings.depth) << " (--output-depth chooses)\n";
     }
 
