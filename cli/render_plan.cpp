@@ -36,15 +36,14 @@ std::string input_space(const std::string& stated, const RenderRequest& request,
 
 bool reads_input_per_frame(const RenderRequest& request)
 {
-    return request.input && request.input->numbered() && request.frames.count() > 1;
+    return request.input && request.input->numbered() && request.frames.size() > 1;
 }
 
 RenderPlan plan_render(const RenderRequest& request, const InputHeader* first_input,
                        const ColourSpaces& spaces)
 {
     RenderPlan plan;
-    const FrameRange& range = request.frames;
-    for (int i = 0; i < range.count(); ++i) plan.frames.push_back(range.frame(i));
+    plan.frames = request.frames;
     const int count = static_cast<int>(plan.frames.size());
     plan.input_per_frame = reads_input_per_frame(request);
     plan.working_space = request.working_space

@@ -7,6 +7,7 @@
 #include "cli/controls.h"
 #include "cli/effect_run.h"
 #include "cli/failure.h"
+#include "cli/message_text.h"
 #include "cli/output_file.h"
 #include "cli/render_pipeline.h"
 
@@ -41,8 +42,9 @@ constexpr std::array<OptionSpec, 13> kLayerOptions{{
 
 // A sequence: its frames, their rate, the writers, and the progress display.
 constexpr std::array<OptionSpec, 4> kSequenceOptions{{
-    {"--frames", nullptr, "FIRST-LAST[xSTEP]",
-     "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
+    {"--frames", nullptr, "LIST",
+     "frames: 1-100, 1-99x2, 100-1, 1,3,7 (default 1, or the input sequence's); "
+     "several need # in -o"},
     {"--fps", nullptr, "RATE",
      "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
@@ -55,7 +57,8 @@ void parse_layer(const ParsedOptions& options, RenderRequest& request)
     const std::string* input_text = options.find("--input");
     if (input_text != nullptr && (options.has("--size") || options.has("--fill")))
         usage_error("--input gives the layer; --size and --fill are for a solid layer instead");
-    if (input_text != nullptr) request.input = FileSequence("--input", fs::path(*input_text));
+    if (input_text != nullptr)
+        request.input = FileSequence("--input", fs::path(*input_text), options.has("--frames"));
     if (const std::string* text = options.find("--size"))
         request.size = parse_size("--size", *text);
     if (const std::string* text = options.find("--fill"))
@@ -83,21 +86,18 @@ void parse_layer(const ParsedOptions& options, RenderRequest& request)
 // The frames, their rate and how many are written at once.
 void parse_sequence(const ParsedOptions& options, RenderRequest& request)
 {
-    if (const std::string* text = options.find("--fps"))
-        request.rate = parse_frame_rate("--fps", *text);
-    if (const std::string* text = options.find("--frames"))
-        request.frames = parse_frames("--frames", *text, request.rate);
-    if (request.frames.count() > 1 && !request.output.numbered()) {
+    const int count = static_cast<int>(request.frames.size());
+    if (count > 1 && !request.output.numbered()) {
         usage_error(
             "--output: \"" + request.output.pattern().string() + "\" names one file, and " +
-            frames_text(request.frames) + " are " + std::to_string(request.frames.count()) +
+            frames_text(request.frames) + " are " + std::to_string(count) +
             " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
     }
     request.writers = default_writers();
     if (const std::string* text = options.find("--writers"))
         request.writers = parse_writers("--writers", *text);
     // More writers than frames would only wait.
-    request.writers = std::min(request.writers, request.frames.count());
+    request.writers = std::min(request.writers, count);
 }
 
 }  // namespace
@@ -120,8 +120,22 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     RenderRequest request;
     request.module = module_path(options);
     request.write = parse_write_request(options);
-    request.output = FileSequence("--output", request.write.output);
+    request.output = FileSequence("--output", request.write.output, options.has("--frames"));
     parse_layer(options, request);
+    if (const std::string* text = options.find("--fps"))
+        request.rate = parse_frame_rate("--fps", *text);
+    if (const std::string* text = options.find("--frames")) {
+        request.frames = parse_frame_list("--frames", *text, request.rate);
+    } else if (request.input && request.input->numbered()) {
+        // As oiiotool: a numbered input without --frames is the frames that exist.
+        request.frames = request.input->existing_frames();
+        if (request.frames.empty()) {
+            fail(ExitCode::input, "cannot read input " + in_quotes(request.input->pattern()) +
+                                      ": no file of the sequence exists (frame 1 would be " +
+                                      in_quotes(request.input->name(1)) + ")");
+        }
+        request.frames_found = true;
+    }
     request.threads = static_cast<int>(
         std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
     if (const std::string* text = options.find("--threads"))
@@ -133,7 +147,8 @@ RenderRequest parse_render_request(const ParsedOptions& options)
     parse_sequence(options, request);
     request.verbose = options.has("--verbose");
     request.quiet = options.has("--quiet");
-    if (request.write.output != "-") check_output_place(request.output.name(request.frames.first));
+    if (request.write.output != "-")
+        check_output_place(request.output.name(request.frames.front()));
     return request;
 }
 

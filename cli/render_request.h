@@ -36,7 +36,8 @@ struct RenderRequest {
     std::optional<std::string> working_space;
     std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
     FrameRate rate;
-    FrameRange frames;
+    std::vector<int> frames{1};  // in the order rendered
+    bool frames_found = false;   // the input sequence's existing frames, without --frames
     int writers = 1;
     bool verbose = false;
     bool quiet = false;

@@ -16,6 +16,7 @@
 #include "cli/controls.h"
 #include "cli/effect_run.h"
 #include "cli/failure.h"
+#include "cli/message_text.h"
 #include "cli/frame_report.h"
 #include "cli/frame_writer.h"
 #include "cli/image_file.h"
@@ -40,9 +41,7 @@ double seconds_since(Clock::time_point start)
 void check_inputs_exist(const RenderRequest& request)
 {
     if (!reads_input_per_frame(request)) return;
-    const FrameRange& frames = request.frames;
-    for (int i = 0; i < frames.count(); ++i) {
-        const int frame = frames.frame(i);
+    for (const int frame : request.frames) {
         const fs::path path = request.input->name(frame);
         std::error_code ec;
         if (!fs::exists(path, ec)) {
@@ -291,7 +290,7 @@ void render_frames(const RenderRequest& request, const ParsedOptions& options,
     std::optional<InputHeader> header;
     if (request.input) {
         check_inputs_exist(request);
-        file.emplace(request.input->name(request.frames.first));
+        file.emplace(request.input->name(request.frames.front()));
         header = header_of(*file);
     }
     plan = plan_render(request, header ? &*header : nullptr, spaces);
@@ -315,6 +314,11 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         return 0;
     }
     const RenderRequest request = parse_render_request(options);
+    if (request.frames_found) {
+        err << "velkorramp: note: --input " << in_quotes(request.input->pattern())
+            << " is a sequence; rendering the " << frames_text(request.frames)
+            << " that exist (--frames chooses)\n";
+    }
     const ColourSpaces spaces;
     if (request.working_space) spaces.resolve("--working-space", *request.working_space);
     if (request.input_space) spaces.resolve("--input-colorspace", *request.input_space);

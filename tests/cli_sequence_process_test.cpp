@@ -182,6 +182,46 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
     EXPECT_NE(sized.err.find("(1 of 3 frames written)"), std::string::npos) << sized.err;
 }
 
+// Frame lists as oiiotool users type them, and an input sequence without
+// --frames: each writes exactly the files named, and says so in one line.
+TEST_F(Sequences, FrameListsReverseRangesAtSignsAndExistingInputFrames)
+{
+    for (int f : {1, 2, 5}) write_layer("seq.000" + std::to_string(f) + ".png", 9, 9, 9);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> written;
+        const char* said;
+    } cases[] = {
+        {{"--size", "8x8", "--frames", "3,1", "-o", path("list.#.png")},
+         {"list.0001.png", "list.0003.png"},
+         ""},
+        {{"--size", "8x8", "--frames", "3-1", "-o", path("down.#.png")},
+         {"down.0001.png", "down.0002.png", "down.0003.png"},
+         ""},
+        {{"--size", "8x8", "--frames", "9-10", "-o", path("at.@@.png")},
+         {"at.09.png", "at.10.png"},
+         ""},
+        {{"--input", path("seq.#.png"), "-o", path("found.#.png")},
+         {"found.0001.png", "found.0002.png", "found.0005.png"},
+         "rendering the 3 frames from 1 to 5 that exist"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"render", "--type", "alpha"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), *c.said ? 1 : 0) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        const std::string stem = c.written.front().substr(0, c.written.front().find('.') + 1);
+        std::vector<std::string> made;
+        for (const std::string& name : files()) {
+            if (name.rfind(stem, 0) == 0) made.push_back(name);
+        }
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, c.written) << c.args.back();
+    }
+}
+
 // A failure in frame 3 of 5, on the input side and on the output side (with
 // more writers than frames before it, so later frames may be whole first):
 // frames 1 and 2 are written, nothing of 3 or later, nothing hidden is left.
@@ -371,7 +411,7 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
     const std::vector<Case> cases{
         {{"--frames", "1-5", "-o", path("plain.png")},
          {"names one file", "5 frames", "# (4 digits) or %04d"}},
-        {{"--frames", "5-1", "-o", path("x.#.png")}, {"--frames", "FIRST <= LAST"}},
+        {{"--frames", "1-5x0", "-o", path("x.#.png")}, {"--frames", "STEP at least 1"}},
         {{"--fps", "0", "-o", path("x.png")}, {"--fps", "30000/1001"}},
         {{"--writers", "0", "-o", path("x.png")}, {"--writers", "1 to 16"}},
         {{"--direction", "0@1,360", "-o", path("x.png")},
