@@ -76,17 +76,15 @@ VersionWord unpack_version(A_u_long word)
 
 fs::path default_module_path()
 {
+    // Installed (or laid out so by the build), else copied beside the tool by
+    // hand; when neither is there, the installed place is named in the error.
     const fs::path folder = executable_folder();
-    if (!folder.empty()) {
-        // Installed, or copied beside the tool by hand.
-        for (const fs::path& candidate :
-             {(folder / VELKOR_INSTALLED_MODULE_DIR / VELKOR_MODULE_FILE_NAME).lexically_normal(),
-              folder / VELKOR_MODULE_FILE_NAME}) {
-            std::error_code ec;
-            if (fs::is_regular_file(candidate, ec)) return candidate;
-        }
-    }
-    return fs::path(VELKOR_BUILT_MODULE);
+    const fs::path installed =
+        (folder / VELKOR_INSTALLED_MODULE_DIR / VELKOR_MODULE_FILE_NAME).lexically_normal();
+    const fs::path beside = folder / VELKOR_MODULE_FILE_NAME;
+    std::error_code ec;
+    if (!fs::is_regular_file(installed, ec) && fs::is_regular_file(beside, ec)) return beside;
+    return installed;
 }
 
 fs::path module_path(const ParsedOptions& options)

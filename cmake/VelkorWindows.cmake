@@ -6,7 +6,8 @@
 # SDK headers while this build keeps our own declarations.
 #
 # Sets VELKOR_WINDOWS_MODULE, VELKOR_WINDOWS_HOSTCHECK, VELKOR_WINDOWS_MATH_PROBE,
-# VELKOR_WINE and VELKOR_WINESERVER for the tests.
+# VELKOR_WINE and VELKOR_WINESERVER for the tests, and VELKOR_WINDOWS_MULTI_FRAME_MODULE
+# where the multi-frame build is made (cmake/VelkorMultiFrame.cmake).
 
 include(ExternalProject)
 
@@ -32,6 +33,15 @@ set(VELKOR_WINDOWS_MODULE "${windows_dir}/VelkorRamp.aex")
 set(VELKOR_WINDOWS_HOSTCHECK "${windows_dir}/hostcheck/velkor_hostcheck.exe")
 set(VELKOR_WINDOWS_MATH_PROBE "${windows_dir}/hostcheck/velkor_math_probe.exe")
 set(windows_targets VelkorRamp velkor_hostcheck velkor_math_probe)
+# The multi-frame build's .aex, embedding the list this build wrote for it.
+set(multi_frame_args "")
+set(multi_frame_depends "")
+if(TARGET velkor_multi_frame_pipl)
+  set(VELKOR_WINDOWS_MULTI_FRAME_MODULE "${windows_dir}/multi-frame/VelkorRamp.aex")
+  list(APPEND windows_targets velkor_multi_frame_module)
+  set(multi_frame_args -DVELKOR_MULTI_FRAME_PIPL_FILE=${VELKOR_MULTI_FRAME_PIPL})
+  set(multi_frame_depends velkor_multi_frame_pipl)
+endif()
 
 # Make shares its job server with the cross build (and, unlike Ninja, must be
 # told to regenerate before it knows a newly added target); other generators
@@ -51,6 +61,7 @@ ExternalProject_Add(velkor_windows
     -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DVELKOR_PIPL_FILE=${VELKOR_PIPL_OUTPUT}
+    ${multi_frame_args}
     -DVELKOR_MULTI_FRAME=${VELKOR_MULTI_FRAME}
     -DVELKOR_HOST_SDK_DIR=${VELKOR_WINDOWS_HOST_SDK_DIR}
     -DVELKOR_BUILD_TOOLS=ON
@@ -60,5 +71,6 @@ ExternalProject_Add(velkor_windows
   BUILD_COMMAND ${windows_build}
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${VELKOR_WINDOWS_MODULE}" "${VELKOR_WINDOWS_HOSTCHECK}" "${VELKOR_WINDOWS_MATH_PROBE}"
+    ${VELKOR_WINDOWS_MULTI_FRAME_MODULE}
   INSTALL_COMMAND ""
-  DEPENDS velkor_pipl)
+  DEPENDS velkor_pipl ${multi_frame_depends})
