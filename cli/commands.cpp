@@ -57,7 +57,8 @@ const char* const kOverview =
     "\n"
     "Exit codes: 0 done, 1 unexpected failure, 2 bad command line or value,\n"
     "3 unreadable or damaged input, 4 unwritable output, 5 module does not load,\n"
-    "6 the module returned an error code, 7 not enough memory for the frame.\n";
+    "6 the module returned an error code, 7 not enough memory for the frame;\n"
+    "with --skip-existing, 8 done with some frames left as they were, 9 with all.\n";
 
 }  // namespace
 
@@ -91,6 +92,9 @@ std::string render_help(const fs::path& module)
            "written as they come, by --writers at once, each whole or not at all and\n"
            "in frame order: a failure keeps the frames before it, leaves nothing of\n"
            "the frame that failed or later ones, and names the frame.\n"
+           "--chunk K/N cuts the F frames at positions floor(k*F/N): part K holds\n"
+           "those from floor((K-1)*F/N) to floor(K*F/N)-1, N at most F, so parts 1..N\n"
+           "run anywhere write exactly the files of one run (cli/README.md, farms).\n"
            "\n"
            "Units: points are layer pixels (x right, y down, from the layer's top-left),\n"
            "before any downsampling, or percent of the layer (25%,50%); Length is in layer\n"

@@ -44,6 +44,10 @@ void record_provenance(OIIO::ImageSpec& spec, const Provenance& provenance)
     spec.attribute("velkorramp:layer", provenance.layer);
     for (const ControlValue& value : provenance.controls)
         spec.attribute(control_attribute(value), value.value);
+    // A frame's file is the same bytes wherever and whenever it is written: an
+    // empty DateTime makes the TIFF and OpenEXR writers leave out the time stamp
+    // they add otherwise (RLA's writer dates its header whatever it is given).
+    spec.attribute("DateTime", "");
 }
 
 }  // namespace velkorramp

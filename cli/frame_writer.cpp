@@ -31,11 +31,10 @@ struct Region {
     int height = 0;
 };
 
-Region written_region(const simhost::World& frame, const WriteSettings& settings)
+Region written_region(int frame_width, int frame_height, const WriteSettings& settings)
 {
     const FrameWindows& w = settings.windows;
-    if (settings.keeps_origin())
-        return Region{w.origin_x, w.origin_y, frame.width(), frame.height()};
+    if (settings.keeps_origin()) return Region{w.origin_x, w.origin_y, frame_width, frame_height};
     return Region{0, 0, w.display_width, w.display_height};
 }
 
@@ -255,27 +254,50 @@ bool storage_error(int error_number)
 // read by the format's own reader: the temporary file's name has no extension,
 // and a reader found by trying each in turn can be another one (ffmpeg's reads
 // a PNG as RGB).
-template <class Fail>
-void check_reads_back(const std::string& name, const std::string& format,
-                      OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec, Fail failed)
+// With `pixels`, every row must also decode, read a band at a time.
+std::string read_back_problem(const std::string& name, const std::string& format,
+                              OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec,
+                              bool pixels)
 {
     LibraryMessages quiet;
     auto in = OIIO::ImageInput::create(format);
     OIIO::ImageSpec got;
     if (!in || (proxy != nullptr && !in->set_ioproxy(proxy)) || !in->open(name, got)) {
         const std::string library_error = in ? in->geterror() : OIIO::geterror();
-        failed("the written file does not read back: " +
-               reason_of(library_error, quiet.text(), "no reason given"));
+        return "the written file does not read back: " +
+               reason_of(library_error, quiet.text(), "no reason given");
     }
     // WebP's encoder leaves out an alpha channel that is opaque everywhere.
     const bool alpha_left_out = format == "webp" && spec.nchannels == 4 && got.nchannels == 3;
     if (got.width != spec.width || got.height != spec.height ||
         (got.nchannels != spec.nchannels && !alpha_left_out)) {
-        failed("the written file reads back as " + std::to_string(got.width) + "x" +
+        return "the written file reads back as " + std::to_string(got.width) + "x" +
                std::to_string(got.height) + " with " + std::to_string(got.nchannels) +
-               " channels, not as written");
+               " channels, not as written";
+    }
+    const int rows = std::clamp(write_band_rows(got.width, 32), 1, std::max(1, got.height));
+    std::vector<float> band(pixels ? static_cast<std::size_t>(rows) * got.width * got.nchannels
+                                   : 0);
+    for (int y = 0; pixels && y < got.height; y += rows) {
+        const int end = std::min(got.height, y + rows);
+        if (!in->read_scanlines(0, 0, got.y + y, got.y + end, 0, 0, got.nchannels,
+                                OIIO::TypeDesc::FLOAT, band.data())) {
+            const std::string library_error = in->geterror();
+            return "its pixels do not read: " +
+                   reason_of(library_error, quiet.text(), "no reason given");
+        }
     }
     in->close();
+    quiet.text();
+    return {};
+}
+
+template <class Fail>
+void check_reads_back(const std::string& name, const std::string& format,
+                      OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec, Fail failed)
+{
+    const std::string problem = read_back_problem(name, format, proxy, spec, false);
+    if (!problem.empty()) failed(problem);
 }
 
 }  // namespace
@@ -380,10 +402,22 @@ void write_to_file(const fs::path& path, const simhost::World& frame, const Writ
 
 }  // namespace
 
+bool holds_whole_frame(const fs::path& path, const WriteSettings& settings, int frame_width,
+                       int frame_height)
+{
+    remove_leftover_temporary(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    const OIIO::ImageSpec spec =
+        file_spec(written_region(frame_width, frame_height, settings), settings);
+    return read_back_problem(path.string(), settings.format.oiio_format, nullptr, spec, true)
+        .empty();
+}
+
 void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
                  const std::function<void()>& before_commit)
 {
-    const Region region = written_region(frame, settings);
+    const Region region = written_region(frame.width(), frame.height(), settings);
     const OIIO::ImageSpec spec = file_spec(region, settings);
     LibraryMessages quiet;
     auto out = OIIO::ImageOutput::create(settings.format.oiio_format);

@@ -21,6 +21,14 @@
 
 namespace velkorramp {
 
+// True when `path` already holds a whole frame as write_frame would write a
+// frame of this size under `settings`: the format's own reader opens it, finds
+// the size and channels it would have, and decodes every row. (Its pixels are
+// not compared: a whole file is the frame it is named for.) A leftover of a
+// killed run's temporary file for `path` is removed first.
+bool holds_whole_frame(const std::filesystem::path& path, const WriteSettings& settings,
+                       int frame_width, int frame_height);
+
 // Writes an 8, 16-bit or float ARGB world to `path` ("-": standard output)
 // through an OutputFile (output_file.h): complete, or not at all and an output
 // failure with the reason. Samples are converted from the host's depth to the

@@ -1,6 +1,7 @@
 #include "cli/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,9 +46,24 @@ std::string temporary_name(std::size_t final_length, std::mt19937_64& random)
     return name;
 }
 
-// Creates a new temporary file beside `target`, never opening one that exists.
-int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& guard)
+// The first temporary name tried for `target`: drawn from the final name alone
+// (FNV-1a of it seeds the letters), so a later run finds what a killed one left.
+fs::path own_temporary(const fs::path& target)
 {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : target.filename().string())
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    std::mt19937_64 drawn(hash);
+    const std::string name = temporary_name(target.filename().string().size(), drawn);
+    return target.parent_path().empty() ? fs::path(name) : target.parent_path() / name;
+}
+
+// Creates a new temporary file beside `target`, never opening one that exists:
+// the target's own temporary name first, else random ones. The file is locked
+// (flock) for as long as `lock` stays open, which says a live writer has it.
+int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& guard, int& lock)
+{
+    remove_leftover_temporary(target);
     std::random_device seed;
     std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^
                            static_cast<std::uint64_t>(::getpid()));
@@ -56,11 +72,17 @@ int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& g
     int error_number = EEXIST;
     for (int attempt = 0; attempt < 100 && error_number == EEXIST; ++attempt) {
         const std::string name = temporary_name(final_length, random);
-        temporary = folder.empty() ? fs::path(name) : folder / name;
+        temporary = attempt == 0 ? own_temporary(target)
+                                 : (folder.empty() ? fs::path(name) : folder / name);
         const int fd = guard.arm(temporary, [&] {
             return ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         });
-        if (fd >= 0) return fd;
+        if (fd >= 0) {
+            // A file system without locks leaves leftovers to be removed by hand.
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            return fd;
+        }
         error_number = errno;
     }
     fail(ExitCode::output,
@@ -68,6 +90,17 @@ int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& g
 }
 
 }  // namespace
+
+void remove_leftover_temporary(const fs::path& target)
+{
+    const fs::path leftover = own_temporary(target);
+    const int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlink(leftover.c_str());
+    ::close(fd);
+}
 
 void check_output_place(const fs::path& path)
 {
@@ -155,7 +188,7 @@ void DescriptorWriter::record(int error_number)
 
 OutputFile::OutputFile(fs::path target)
     : target_(std::move(target)),
-      fd_(create_beside(target_, temporary_, guard_)),
+      fd_(create_beside(target_, temporary_, guard_, lock_)),
       writer_(fd_, target_.string())
 {
 }
@@ -166,6 +199,7 @@ OutputFile::~OutputFile()
     guard_.disarm([&] {
         if (fd_ >= 0) ::close(fd_);
         ::unlink(temporary_.c_str());
+        if (lock_ >= 0) ::close(lock_);
     });
 }
 
@@ -204,6 +238,7 @@ void OutputFile::commit()
             rename_error = errno;
             ::unlink(temporary_.c_str());
         }
+        if (lock_ >= 0) ::close(lock_);
     });
     done_ = true;
     if (rename_error != 0) fail_with_reason(system_reason(rename_error));

@@ -8,6 +8,7 @@
 #include "cli/effect_run.h"
 #include "cli/failure.h"
 #include "cli/message_text.h"
+#include "cli/frame_chunks.h"
 #include "cli/output_file.h"
 #include "cli/render_pipeline.h"
 
@@ -41,10 +42,14 @@ constexpr std::array<OptionSpec, 13> kLayerOptions{{
 }};
 
 // A sequence: its frames, their rate, the writers, and the progress display.
-constexpr std::array<OptionSpec, 4> kSequenceOptions{{
+constexpr std::array<OptionSpec, 6> kSequenceOptions{{
     {"--frames", nullptr, "LIST",
      "frames: 1-100, 1-99x2, 100-1, 1,3,7 (default 1, or the input sequence's); "
      "several need # in -o"},
+    {"--chunk", nullptr, "K/N",
+     "render only the K-th of N contiguous parts of the frames (a farm's task K)"},
+    {"--skip-existing", nullptr, nullptr,
+     "leave each frame whose file is already a whole image; render the rest"},
     {"--fps", nullptr, "RATE",
      "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
@@ -93,11 +98,20 @@ void parse_sequence(const ParsedOptions& options, RenderRequest& request)
             frames_text(request.frames) + " are " + std::to_string(count) +
             " frames; put the frame number in the name: # (4 digits) or %04d, e.g. ramp.#.png");
     }
+    if (const std::string* text = options.find("--chunk")) {
+        const ChunkSpan span = chunk_span("--chunk", parse_chunk("--chunk", *text), count,
+                                          frames_text(request.frames));
+        request.frames = std::vector<int>(request.frames.begin() + span.begin,
+                                          request.frames.begin() + span.end);
+    }
+    request.skip_existing = options.has("--skip-existing");
+    if (request.skip_existing && request.write.output == "-")
+        usage_error("--skip-existing is for files; standard output has none to skip");
     request.writers = default_writers();
     if (const std::string* text = options.find("--writers"))
         request.writers = parse_writers("--writers", *text);
     // More writers than frames would only wait.
-    request.writers = std::min(request.writers, count);
+    request.writers = std::min(request.writers, static_cast<int>(request.frames.size()));
 }
 
 }  // namespace

@@ -36,8 +36,9 @@ struct RenderRequest {
     std::optional<std::string> working_space;
     std::optional<MemoryBudget> memory_limit;  // --memory-limit, else the machine's
     FrameRate rate;
-    std::vector<int> frames{1};  // in the order rendered
+    std::vector<int> frames{1};  // in the order rendered; with --chunk, the chunk's
     bool frames_found = false;   // the input sequence's existing frames, without --frames
+    bool skip_existing = false;
     int writers = 1;
     bool verbose = false;
     bool quiet = false;

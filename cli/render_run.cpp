@@ -17,6 +17,7 @@
 #include "cli/effect_run.h"
 #include "cli/failure.h"
 #include "cli/message_text.h"
+#include "cli/frame_chunks.h"
 #include "cli/frame_report.h"
 #include "cli/frame_writer.h"
 #include "cli/image_file.h"
@@ -101,12 +102,16 @@ public:
     {
     }
 
-    // The first frame's input world, already read.
-    void run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-             double read_seconds);
+    // The first frame's input world, already read. Returns how many frames were
+    // left as they were (--skip-existing).
+    int run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
+            double read_seconds);
 
 private:
     void start_effect(const ParsedOptions& options);
+    // The plan's frames whose files are not yet whole, judged by how the first
+    // frame would be written.
+    void skip_existing();
     // Renders the frame at `index` and hands it over; false once the run stops.
     bool render_one(int index, FrameWriters& writers);
     void render_into(const FrameFile& frame, simhost::World& output, FrameRecord& record);
@@ -123,6 +128,8 @@ private:
     Provenance provenance_;
     std::unique_ptr<simhost::World> input_;
     FrameRecord first_;
+    std::vector<int> frames_;  // the frames this run renders
+    int input_frame_ = 0;      // the frame whose input input_ holds
     // How every frame is written, decided (and noted on stderr) once, before the
     // writers take stderr for the image library's messages.
     std::optional<WriteSettings> settings_;
@@ -131,17 +138,25 @@ private:
     std::map<int, FrameRecord> records_;
 };
 
-void SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-                         double read_seconds)
+int SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
+                        double read_seconds)
 {
     input_ = std::move(input);
+    input_frame_ = plan_.frames.front();
+    frames_ = plan_.frames;
     first_.windows = plan_.windows;
     first_.windows.origin_x = input_->world_spec().origin_x;
     first_.windows.origin_y = input_->world_spec().origin_y;
     first_.read_seconds = read_seconds;
     start_effect(options);
+    if (request_.skip_existing) skip_existing();
     err_.flush();
-    const int count = static_cast<int>(plan_.frames.size());
+    const int count = static_cast<int>(frames_.size());
+    const int skipped = static_cast<int>(plan_.frames.size()) - count;
+    if (count == 0) {
+        run_->finish();
+        return skipped;
+    }
     Progress progress(count, progress_mode(request_.quiet, request_.verbose,
                                            ::isatty(STDERR_FILENO) != 0, count));
     FrameWriters writers(
@@ -161,6 +176,20 @@ void SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::
     }
     progress.finish();
     run_->finish();
+    return skipped;
+}
+
+void SequenceRender::skip_existing()
+{
+    simhost::Session& session = run_->session();
+    Provenance first = provenance_;
+    first.controls = control_values(session, session.frame_time(plan_.frames.front()));
+    settings_ = write_settings_for(request_.write, *input_, first_.windows, plan_.working_space,
+                                   spaces_, first, err_);
+    std::erase_if(frames_, [&](int frame) {
+        return holds_whole_frame(request_.output.name(frame), *settings_,
+                                 input_->world_spec().width, input_->world_spec().height);
+    });
 }
 
 void SequenceRender::start_effect(const ParsedOptions& options)
@@ -186,7 +215,7 @@ void SequenceRender::start_effect(const ParsedOptions& options)
 
 bool SequenceRender::render_one(int index, FrameWriters& writers)
 {
-    const int number = plan_.frames[static_cast<std::size_t>(index)];
+    const int number = frames_[static_cast<std::size_t>(index)];
     const FrameFile frame{index, number,
                           request_.write.output == "-" ? fs::path("-")
                                                        : request_.output.name(number)};
@@ -194,13 +223,14 @@ bool SequenceRender::render_one(int index, FrameWriters& writers)
     FrameRecord record = first_;
     if (index > 0) record.read_seconds = 0;
     try {
-        if (plan_.input_per_frame && index > 0) {
+        if (plan_.input_per_frame && number != input_frame_) {
             // The last frame's input goes before the next one comes.
             const Clock::time_point read_start = Clock::now();
             input_.reset();
             InputFile next(request_.input->name(number));
             check_same_layer(header_of(next), number, plan_);
             input_ = layer_from(next, request_, plan_, spaces_, record.windows);
+            input_frame_ = number;
             record.read_seconds = seconds_since(read_start);
         }
         std::unique_ptr<simhost::World> output = writers.next_world(input_->world_spec());
@@ -280,10 +310,11 @@ void SequenceRender::written(const FrameFile& file, Progress& progress)
 }
 
 // Opens the first input (its header only), makes the plan, weighs it, reads
-// the first input's pixels and renders.
-void render_frames(const RenderRequest& request, const ParsedOptions& options,
-                   const ColourSpaces& spaces, RenderPlan& plan, std::ostream& out,
-                   std::ostream& err)
+// the first input's pixels and renders. Returns how many frames were left as
+// they were.
+int render_frames(const RenderRequest& request, const ParsedOptions& options,
+                  const ColourSpaces& spaces, RenderPlan& plan, std::ostream& out,
+                  std::ostream& err)
 {
     const Clock::time_point read_start = Clock::now();
     std::optional<InputFile> file;
@@ -300,7 +331,7 @@ void render_frames(const RenderRequest& request, const ParsedOptions& options,
     std::unique_ptr<simhost::World> input =
         file ? layer_from(*file, request, plan, spaces, windows) : solid_layer(request, plan);
     file.reset();
-    SequenceRender(request, plan, spaces, out, err)
+    return SequenceRender(request, plan, spaces, out, err)
         .run(options, std::move(input), seconds_since(read_start));
 }
 
@@ -326,14 +357,14 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         spaces.resolve("--output-colorspace", *request.write.colour_space);
     RenderPlan plan;
     try {
-        render_frames(request, options, spaces, plan, out, err);
+        const int skipped = render_frames(request, options, spaces, plan, out, err);
+        return skipped_exit_code(static_cast<int>(request.frames.size()), skipped);
     } catch (const std::bad_alloc&) {
         // The budget is what was free when the frame was weighed; others may have
         // taken it since, or --memory-limit allowed more than there is.
         if (plan.memory.width == 0) throw;
         fail(ExitCode::memory, "out of memory: " + frame_need_text(plan.memory));
     }
-    return 0;
 }
 
 }  // namespace velkorramp
