@@ -428,7 +428,7 @@ TEST_F(Sequences, ChunksOnMachinesOfAnyCoresAndWritersWriteTheBytesOfOneProcess)
         "render --size 96x54 --controlled-by center --direction 0@1,300@40 -q --length "
         "10@-3,80@40 --start-color #FF0000@1,#00FF80@40 --power 0.5@1,4@40 --frames ";
     const std::tuple<const char*, int, const char*> cases[] = {
-        {"1-40", 4, "r.#.png"},       {"1-10", 4, "r.#.exr"}, {"-3-17x3", 3, "r.%d.tif"},
+        {"1-13", 4, "r.#.png"},       {"1-10", 4, "r.#.exr"}, {"-3-17x3", 3, "r.%d.tif"},
         {"1-7", 7, "r.#.png"},        {"5", 1, "r.#.png"},    {"1-40x2", 6, "r.#.exr"},
         {"1,3,7,9,20", 2, "r.#.png"}, {"12-1", 5, "r.#.exr"}, {"30-26x2,1-5,9", 4, "r.#.png"}};
     for (const auto& [frames, chunks, name] : cases) {
