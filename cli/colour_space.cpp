@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
@@ -20,8 +21,6 @@ bool same_words(std::string_view a, std::string_view b)
                       std::tolower(static_cast<unsigned char>(y));
            });
 }
-
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 // The config's own linear space, to convert through when there is no direct
 // transform.
@@ -44,7 +43,7 @@ ColourSpaces::ColourSpaces() : config_(std::make_unique<OIIO::ColorConfig>())
     if (config_->has_error() || (named && config_->configname() == "built-in")) {
         std::string reason = config_->geterror();
         if (!named) return;
-        reason = reason.substr(0, reason.find('\n'));
+        reason = first_line(reason);
         usage_error("OCIO: the colour config " + in_quotes(ocio) + " does not load: " +
                     (reason.empty() ? std::string("OpenImageIO fell back to its built-in config")
                                     : reason));
@@ -135,7 +134,7 @@ ColourSpaces::Conversion ColourSpaces::conversion(const std::string& from, const
     OIIO::ColorProcessorHandle out = config_->createColorProcessor(linear, known_to);
     std::string reason = config_->geterror();
     if (!in || !out) {
-        reason = reason.substr(0, reason.find('\n'));
+        reason = first_line(reason);
         usage_error(cannot +
                     (reason.empty() ? config_name() + " has no transform between them" : reason));
     }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 #include "cli/keyframes.h"
 #include "cli/values.h"
 
@@ -78,16 +79,14 @@ std::string_view without_spaces_around(std::string_view text)
     return text;
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-std::string named(const simhost::ParamInfo& param) { return quoted(param.name); }
+std::string named(const simhost::ParamInfo& param) { return in_quotes(param.name); }
 
 std::string choices_text(const simhost::ParamInfo& param)
 {
     std::string text;
     for (std::size_t i = 0; i < param.choices.size(); ++i) {
         if (i > 0) text += ", ";
-        text += std::to_string(i + 1) + " " + quoted(param.choices[i]) + " (" +
+        text += std::to_string(i + 1) + " " + in_quotes(param.choices[i]) + " (" +
                 choice_word(param.choices[i]) + ")";
     }
     return text;
@@ -147,9 +146,9 @@ int match_choice(const std::vector<std::string>& choices, std::string_view text)
     const int count = static_cast<int>(choices.size());
     const std::string_view bare = without_spaces_around(text);
     if (looks_numeric(bare)) {
-        if (!all_digits(bare) || bare.size() > 3) return 0;
-        const int number = std::stoi(std::string(bare));
-        return number >= 1 && number <= count ? number : 0;
+        long long number = 0;
+        if (!all_digits(bare) || bare.size() > 3 || !read_whole(bare, number)) return 0;
+        return number >= 1 && number <= count ? static_cast<int>(number) : 0;
     }
     const std::vector<std::string> given = words_of(text);
     if (given.empty()) return 0;
@@ -224,7 +223,7 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
         const int choice = def.u.pd.dephault;
         const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
         return std::to_string(choice) +
-               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)])
+               (known ? " " + in_quotes(param.choices[static_cast<std::size_t>(choice - 1)])
                       : std::string());
     }
     case PF_Param_POINT: {
@@ -261,7 +260,7 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     const int index = session.find_param(option.control);
     if (index < 0) {
         fail(ExitCode::module_error, std::string("the module declares no control named ") +
-                                         quoted(option.control) + " (set by " + option.option +
+                                         in_quotes(option.control) + " (set by " + option.option +
                                          ")");
     }
     const simhost::ParamInfo& param = *session.param(index);
@@ -270,7 +269,7 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     case PF_Param_POPUP: {
         const int choice = match_choice(param.choices, text);
         if (choice == 0) {
-            usage_error(where + quoted(text) + " is not a choice of " + named(param) + "; use " +
+            usage_error(where + in_quotes(text) + " is not a choice of " + named(param) + "; use " +
                         choices_text(param));
         }
         check(option, session.set_popup(index, choice, at));
@@ -342,7 +341,7 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
         const int choice = static_cast<int>(v[0]);
         const bool known = choice >= 1 && choice <= static_cast<int>(param.choices.size());
         return std::to_string(choice) +
-               (known ? " " + quoted(param.choices[static_cast<std::size_t>(choice - 1)])
+               (known ? " " + in_quotes(param.choices[static_cast<std::size_t>(choice - 1)])
                       : std::string());
     }
     case PF_Param_POINT:
@@ -361,6 +360,14 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
     }
     default:
         return "-";
+    }
+}
+
+void apply_controls(simhost::Session& session, const ParsedOptions& options)
+{
+    for (const auto& [name, value] : options.all()) {
+        if (const ControlOption* control = find_control_option(name))
+            apply_control(session, *control, value);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/options.h"
 #include "simhost/session.h"
 
 namespace velkorramp {
@@ -66,6 +67,9 @@ const char* value_form(PF_ParamType type);
 // a value outside the declared valid range is a usage failure whose message
 // names the control and its range.
 void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text);
+
+// Sets every control the options name, in the order given.
+void apply_controls(simhost::Session& session, const ParsedOptions& options);
 
 // A value as checked out (simhost::KeyValue) in user units: "2 \"Linear 2\"",
 // "960,540", "45 degrees", "50 %", "#FF8000".

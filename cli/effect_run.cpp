@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 
 #if defined(__linux__)
 #include <unistd.h>
@@ -27,13 +28,6 @@ fs::path executable_folder()
     return {};
 }
 
-std::string one_line(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
-
 // A Windows module starts with "MZ" and has "PE\0\0" where its header says.
 bool windows_module(const fs::path& path)
 {
@@ -50,37 +44,61 @@ bool windows_module(const fs::path& path)
 
 }  // namespace
 
+void fail_module_load(const fs::path& module, const std::string& reason)
+{
+    const std::string path = module.string();
+    const std::string why =
+        windows_module(module)
+            ? "it is a Windows module (a PE file, as the host loads); this tool runs the "
+              "module built for this system (" VELKOR_MODULE_FILE_NAME ")"
+            : joined_lines(reason);
+    fail(ExitCode::module_load, why.find(path) != std::string::npos
+                                    ? "cannot load module: " + why
+                                    : "cannot load module \"" + path + "\": " + why);
+}
+
+const char* VersionWord::stage_name() const
+{
+    constexpr const char* kStages[] = {"develop", "alpha", "beta", "release"};
+    return kStages[stage & 0x3u];
+}
+
+std::string VersionWord::numbers() const
+{
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(bug);
+}
+
+VersionWord unpack_version(A_u_long word)
+{
+    return VersionWord{(word >> 26 & 0xFu) << 3 | (word >> 19 & 0x7u), word >> 15 & 0xFu,
+                       word >> 11 & 0xFu, word >> 9 & 0x3u, word & 0x1FFu};
+}
+
 fs::path default_module_path()
 {
+    // Installed (or laid out so by the build), else copied beside the tool by
+    // hand; when neither is there, the installed place is named in the error.
     const fs::path folder = executable_folder();
-    if (!folder.empty()) {
-        // Installed, or copied beside the tool by hand.
-        for (const fs::path& candidate :
-             {(folder / VELKOR_INSTALLED_MODULE_DIR / VELKOR_MODULE_FILE_NAME).lexically_normal(),
-              folder / VELKOR_MODULE_FILE_NAME}) {
-            std::error_code ec;
-            if (fs::is_regular_file(candidate, ec)) return candidate;
-        }
-    }
-    return fs::path(VELKOR_BUILT_MODULE);
+    const fs::path installed =
+        (folder / VELKOR_INSTALLED_MODULE_DIR / VELKOR_MODULE_FILE_NAME).lexically_normal();
+    const fs::path beside = folder / VELKOR_MODULE_FILE_NAME;
+    std::error_code ec;
+    if (!fs::is_regular_file(installed, ec) && fs::is_regular_file(beside, ec)) return beside;
+    return installed;
+}
+
+fs::path module_path(const ParsedOptions& options)
+{
+    const std::string* given = options.find("--module");
+    return given != nullptr ? fs::path(*given) : default_module_path();
 }
 
 EffectRun::EffectRun(const RunSettings& settings)
 {
     session_.config().layer_width = settings.layer_width;
     session_.config().layer_height = settings.layer_height;
-    if (const simhost::Status st = session_.load(settings.module.string()); !st) {
-        // The loader's reason usually names the file already.
-        const std::string path = settings.module.string();
-        const std::string reason =
-            windows_module(settings.module)
-                ? "it is a Windows module (a PE file, as the host loads); this tool runs the "
-                  "module built for this system (" VELKOR_MODULE_FILE_NAME ")"
-                : one_line(st.message);
-        fail(ExitCode::module_load, reason.find(path) != std::string::npos
-                                        ? "cannot load module: " + reason
-                                        : "cannot load module \"" + path + "\": " + reason);
-    }
+    if (const simhost::Status st = session_.load(settings.module.string()); !st)
+        fail_module_load(settings.module, st.message);
     const PF_Err setup = session_.global_setup();
     check(setup, PF_Cmd_GLOBAL_SETUP, session_.last_out_data().return_msg);
     module_version_ = session_.last_out_data().my_version;
@@ -105,7 +123,7 @@ void EffectRun::check(PF_Err err, PF_Cmd cmd, const std::string& message) const
     if (err == PF_Err_NONE) return;
     std::string line = "the module failed " + simhost::command_name(cmd) + " with " +
                        simhost::error_name(err) + " (" + std::to_string(err) + ")";
-    if (!message.empty()) line += ": " + one_line(message);
+    if (!message.empty()) line += ": " + joined_lines(message);
     fail(ExitCode::module_error, line);
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cli/options.h"
 #include "simhost/session.h"
 
 namespace velkorramp {
@@ -15,6 +16,31 @@ namespace velkorramp {
 // The module the tool loads when --module is not given: the one beside the
 // executable, else the one this build produced.
 std::filesystem::path default_module_path();
+
+inline constexpr OptionSpec kModuleOption{
+    "--module", nullptr, "PATH",
+    "the effect module to load (default: the one built with the tool)"};
+// The module --module names, else the default one.
+std::filesystem::path module_path(const ParsedOptions& options);
+
+// A module failure for a module that did not load: the loader's reason as one
+// line (which usually names the file already), or why a Windows module cannot.
+[[noreturn]] void fail_module_load(const std::filesystem::path& module, const std::string& reason);
+
+// The host's packed version word, unpacked (pack_version in
+// host/effect_identity.h packs it).
+struct VersionWord {
+    A_u_long major = 0;
+    A_u_long minor = 0;
+    A_u_long bug = 0;
+    A_u_long stage = 0;  // PF_Stage_DEVELOP .. PF_Stage_RELEASE
+    A_u_long build = 0;
+    // "develop", "alpha", "beta", "release", as the host names the stages.
+    const char* stage_name() const;
+    // "1.0.0"
+    std::string numbers() const;
+};
+VersionWord unpack_version(A_u_long word);
 
 struct RunSettings {
     std::filesystem::path module;

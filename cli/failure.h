@@ -18,6 +18,10 @@ enum class ExitCode : int {
     module_load = 5,   // the module does not load or has no entry point
     module_error = 6,  // the module answered a command with an error code
     memory = 7,        // the frame needs more memory than there is, or an allocation failed
+    // Done, with --skip-existing: every frame's file is whole, and this run
+    // left some (8) or all (9) of them as it found them.
+    some_skipped = 8,
+    all_skipped = 9,
 };
 
 class Failure : public std::runtime_error {

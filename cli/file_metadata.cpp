@@ -2,20 +2,17 @@
 
 #include <cstdio>
 
+#include "cli/effect_run.h"
+
 namespace velkorramp {
 
 const char* tool_version() { return VELKOR_TOOL_VERSION; }
 
 std::string module_version_text(A_u_long word)
 {
-    const A_u_long major = ((word >> 19) & 0x7u) | (((word >> 26) & 0xFu) << 3);
-    const A_u_long minor = (word >> 15) & 0xFu;
-    const A_u_long bug = (word >> 11) & 0xFu;
-    const A_u_long stage = (word >> 9) & 0x3u;
-    const A_u_long build = word & 0x1FFu;
-    static constexpr const char* kStages[] = {"development", "alpha", "beta", "release"};
-    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(bug) + " " +
-           kStages[stage] + ", build " + std::to_string(build);
+    const VersionWord version = unpack_version(word);
+    return version.numbers() + " " + version.stage_name() + ", build " +
+           std::to_string(version.build);
 }
 
 std::string control_attribute(const ControlValue& value)
@@ -47,6 +44,10 @@ void record_provenance(OIIO::ImageSpec& spec, const Provenance& provenance)
     spec.attribute("velkorramp:layer", provenance.layer);
     for (const ControlValue& value : provenance.controls)
         spec.attribute(control_attribute(value), value.value);
+    // A frame's file is the same bytes wherever and whenever it is written: an
+    // empty DateTime makes the TIFF and OpenEXR writers leave out the time stamp
+    // they add otherwise (RLA's writer dates its header whatever it is given).
+    spec.attribute("DateTime", "");
 }
 
 }  // namespace velkorramp

@@ -1,31 +1,23 @@
 #include "cli/frame_sequence.h"
 
 #include <algorithm>
-#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <limits>
 #include <numeric>
 #include <system_error>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 
 namespace {
 
 constexpr long long kLargest32 = std::numeric_limits<std::int32_t>::max();
-
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-// A whole number, optionally signed, filling all of `text`.
-bool read_whole(std::string_view text, long long& value)
-{
-    if (text.empty()) return false;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') ++first;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc{} && end == last;
-}
 
 bool all_digits(std::string_view text)
 {
@@ -104,8 +96,8 @@ FrameRange parse_frames(std::string_view option, std::string_view text, const Fr
 {
     const int largest = max_frame(rate);
     const std::string valid =
-        "FIRST-LAST, FIRST-LASTxSTEP or one frame N (e.g. 1-100, 1-99x2, 12), with FIRST <= "
-        "LAST, STEP at least 1 and frames from " +
+        "FIRST-LAST, FIRST-LASTxSTEP or one frame N, or several separated by commas (e.g. "
+        "1-100, 1-99x2, 100-1, 1,3,7), with STEP at least 1 and frames from " +
         std::to_string(-largest) + " to " + std::to_string(largest) + " at " +
         frame_rate_text(rate) + " frames a second";
     const auto bad = [&]() {
@@ -129,9 +121,10 @@ FrameRange parse_frames(std::string_view option, std::string_view text, const Fr
             if (text[last_end] != 'x' || !read_whole(text.substr(last_end + 1), step)) bad();
         }
     }
-    if (first > last || step < 1 || first < -largest || last > largest) outside();
+    if (step < 1 || std::min(first, last) < -largest || std::max(first, last) > largest) outside();
+    step = std::min(step, kLargest32);
     return FrameRange{static_cast<int>(first), static_cast<int>(last),
-                      static_cast<int>(std::min(step, kLargest32))};
+                      static_cast<int>(first > last ? -step : step)};
 }
 
 std::string frames_text(const FrameRange& range)
@@ -139,11 +132,48 @@ std::string frames_text(const FrameRange& range)
     if (range.count() == 1) return "frame " + std::to_string(range.first);
     std::string text = "frames " + std::to_string(range.first) + " to " +
                        std::to_string(range.frame(range.count() - 1));
-    if (range.step > 1) text += " every " + std::to_string(range.step);
+    if (range.step > 1 || range.step < -1) text += " every " + std::to_string(std::abs(range.step));
     return text;
 }
 
-FileSequence::FileSequence(std::string_view option, std::filesystem::path path)
+std::vector<int> parse_frame_list(std::string_view option, std::string_view text,
+                                  const FrameRate& rate)
+{
+    std::vector<int> frames;
+    std::set<int> seen;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view part = text.substr(start, comma - start);
+        const FrameRange range = parse_frames(option, part, rate);
+        if (static_cast<long long>(frames.size()) + range.count() > kMaxRunFrames) {
+            usage_error(std::string(option) + ": " + in_quotes(text) + " is more than " +
+                        std::to_string(kMaxRunFrames) + " frames; render it in several runs");
+        }
+        for (int i = 0; i < range.count(); ++i) {
+            if (!seen.insert(range.frame(i)).second) {
+                usage_error(std::string(option) + ": " + in_quotes(text) + " gives frame " +
+                            std::to_string(range.frame(i)) + " more than once");
+            }
+            frames.push_back(range.frame(i));
+        }
+        if (comma == text.size()) return frames;
+        start = comma + 1;
+    }
+}
+
+std::string frames_text(const std::vector<int>& frames)
+{
+    if (frames.size() == 1) return "frame " + std::to_string(frames.front());
+    const auto [low, high] = std::minmax_element(frames.begin(), frames.end());
+    if (static_cast<long long>(*high) - *low + 1 == static_cast<long long>(frames.size()) &&
+        std::is_sorted(frames.begin(), frames.end()))
+        return "frames " + std::to_string(*low) + " to " + std::to_string(*high);
+    return std::to_string(frames.size()) + " frames from " + std::to_string(*low) + " to " +
+           std::to_string(*high);
+}
+
+FileSequence::FileSequence(std::string_view option, std::filesystem::path path, bool at_signs)
     : pattern_(std::move(path))
 {
     const std::string whole = pattern_.string();
@@ -156,6 +186,9 @@ FileSequence::FileSequence(std::string_view option, std::filesystem::path path)
         if (file[i] == '#') {
             while (end < file.size() && file[end] == '#') ++end;
             digits = 4 * static_cast<int>(end - i);
+        } else if (file[i] == '@' && at_signs) {
+            while (end < file.size() && file[end] == '@') ++end;
+            digits = static_cast<int>(end - i);
         } else if (file[i] == '%') {
             // "%d" or "%0Nd"; any other '%' is part of the name.
             if (i + 1 < file.size() && file[i + 1] == 'd') {
@@ -178,14 +211,42 @@ FileSequence::FileSequence(std::string_view option, std::filesystem::path path)
             continue;
         }
         if (++found > 1) {
-            usage_error(std::string(option) + ": " + in_quotes(whole) +
-                        " holds more than one frame number; use one: # (4 digits), %04d or %d");
+            usage_error(
+                std::string(option) + ": " + in_quotes(whole) +
+                " holds more than one frame number; use one: # (4 digits), @@@ (3), %04d or %d");
         }
         before_ = whole.substr(0, file_start + i);
         after_ = whole.substr(file_start + end);
         digits_ = digits;
         i = end;
     }
+}
+
+std::vector<int> FileSequence::existing_frames() const
+{
+    std::vector<int> frames;
+    if (!numbered()) return frames;
+    const std::filesystem::path folder =
+        pattern_.parent_path().empty() ? std::filesystem::path(".") : pattern_.parent_path();
+    const std::string head = std::filesystem::path(before_ + "0").filename().string();
+    const std::string prefix = head.substr(0, head.size() - 1);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() <= prefix.size() + after_.size() || file.rfind(prefix, 0) != 0 ||
+            file.compare(file.size() - after_.size(), after_.size(), after_) != 0)
+            continue;
+        long long frame = 0;
+        const std::string_view number =
+            std::string_view(file).substr(prefix.size(),
+                                          file.size() - prefix.size() - after_.size());
+        // Only the name this pattern gives the frame: "7" is not frame 7 of "#".
+        if (number.front() != '+' && read_whole(number, frame) && frame >= INT_MIN &&
+            frame <= INT_MAX && name(static_cast<int>(frame)).filename() == file)
+            frames.push_back(static_cast<int>(frame));
+    }
+    std::sort(frames.begin(), frames.end());
+    return frames;
 }
 
 std::filesystem::path FileSequence::name(int frame) const

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/failure.h"
+#include "cli/full_write.h"
 #include "cli/library_messages.h"
 #include "cli/memory_budget.h"
 #include "cli/output_file.h"
@@ -30,11 +31,10 @@ struct Region {
     int height = 0;
 };
 
-Region written_region(const simhost::World& frame, const WriteSettings& settings)
+Region written_region(int frame_width, int frame_height, const WriteSettings& settings)
 {
     const FrameWindows& w = settings.windows;
-    if (settings.keeps_origin())
-        return Region{w.origin_x, w.origin_y, frame.width(), frame.height()};
+    if (settings.keeps_origin()) return Region{w.origin_x, w.origin_y, frame_width, frame_height};
     return Region{0, 0, w.display_width, w.display_height};
 }
 
@@ -226,30 +226,19 @@ bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame,
 bool write_all(OIIO::ImageOutput& out, const simhost::World& frame, const WriteSettings& settings,
                const Region& region, const OIIO::ImageSpec& spec)
 {
-    switch (simhost::bit_depth(frame.format())) {
-    case 8:
-        return write_pixels<PF_Pixel>(out, frame, settings, region, spec);
-    case 16:
-        return write_pixels<PF_Pixel16>(out, frame, settings, region, spec);
-    default:
-        return write_pixels<PF_PixelFloat>(out, frame, settings, region, spec);
-    }
+    return with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
+        return write_pixels<Pixel>(out, frame, settings, region, spec);
+    });
 }
 
 // Standard output gets the whole file at once, each write checked, after the
 // writer has finished it in memory (TIFF's writer goes back to fill in offsets).
 void copy_to_stdout(const std::vector<unsigned char>& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            fail(ExitCode::output,
-                 "cannot write to standard output: " + system_reason(n < 0 ? errno : EIO));
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = 0;
+    write_fully(STDOUT_FILENO, bytes.data(), bytes.size(), error);
+    if (error != 0)
+        fail(ExitCode::output, "cannot write to standard output: " + system_reason(error));
 }
 
 // The errors a full, read-only or failing disk gives a write: the ones whose
@@ -265,27 +254,50 @@ bool storage_error(int error_number)
 // read by the format's own reader: the temporary file's name has no extension,
 // and a reader found by trying each in turn can be another one (ffmpeg's reads
 // a PNG as RGB).
-template <class Fail>
-void check_reads_back(const std::string& name, const std::string& format,
-                      OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec, Fail failed)
+// With `pixels`, every row must also decode, read a band at a time.
+std::string read_back_problem(const std::string& name, const std::string& format,
+                              OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec,
+                              bool pixels)
 {
     LibraryMessages quiet;
     auto in = OIIO::ImageInput::create(format);
     OIIO::ImageSpec got;
     if (!in || (proxy != nullptr && !in->set_ioproxy(proxy)) || !in->open(name, got)) {
         const std::string library_error = in ? in->geterror() : OIIO::geterror();
-        failed("the written file does not read back: " +
-               reason_of(library_error, quiet.text(), "no reason given"));
+        return "the written file does not read back: " +
+               reason_of(library_error, quiet.text(), "no reason given");
     }
     // WebP's encoder leaves out an alpha channel that is opaque everywhere.
     const bool alpha_left_out = format == "webp" && spec.nchannels == 4 && got.nchannels == 3;
     if (got.width != spec.width || got.height != spec.height ||
         (got.nchannels != spec.nchannels && !alpha_left_out)) {
-        failed("the written file reads back as " + std::to_string(got.width) + "x" +
+        return "the written file reads back as " + std::to_string(got.width) + "x" +
                std::to_string(got.height) + " with " + std::to_string(got.nchannels) +
-               " channels, not as written");
+               " channels, not as written";
+    }
+    const int rows = std::clamp(write_band_rows(got.width, 32), 1, std::max(1, got.height));
+    std::vector<float> band(pixels ? static_cast<std::size_t>(rows) * got.width * got.nchannels
+                                   : 0);
+    for (int y = 0; pixels && y < got.height; y += rows) {
+        const int end = std::min(got.height, y + rows);
+        if (!in->read_scanlines(0, 0, got.y + y, got.y + end, 0, 0, got.nchannels,
+                                OIIO::TypeDesc::FLOAT, band.data())) {
+            const std::string library_error = in->geterror();
+            return "its pixels do not read: " +
+                   reason_of(library_error, quiet.text(), "no reason given");
+        }
     }
     in->close();
+    quiet.text();
+    return {};
+}
+
+template <class Fail>
+void check_reads_back(const std::string& name, const std::string& format,
+                      OIIO::Filesystem::IOProxy* proxy, const OIIO::ImageSpec& spec, Fail failed)
+{
+    const std::string problem = read_back_problem(name, format, proxy, spec, false);
+    if (!problem.empty()) failed(problem);
 }
 
 }  // namespace
@@ -298,62 +310,59 @@ bool WriteSettings::keeps_origin() const
     return !negative || format.stores_negative_origin;
 }
 
-void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
-                 const std::function<void()>& before_commit)
+namespace {
+
+// The file made whole in memory, checked, then copied to standard output.
+void write_to_stdout(const simhost::World& frame, const WriteSettings& settings,
+                     const Region& region, const OIIO::ImageSpec& spec,
+                     std::unique_ptr<OIIO::ImageOutput>& out, bool by_name, LibraryMessages& quiet,
+                     const std::function<void()>& before_commit)
 {
-    const Region region = written_region(frame, settings);
-    const OIIO::ImageSpec spec = file_spec(region, settings);
-    LibraryMessages quiet;
-    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
-    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
-    // out of a file that has an Exif directory and still reports success; such
-    // a file, and the formats whose writers open files themselves, are written
-    // by name.
-    const bool exif_tiff =
-        settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
-    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
-
-    if (path == "-") {
-        const auto failed = [&](const std::string& reason) {
-            fail(ExitCode::output, "cannot write to standard output: " + reason);
-        };
-        const auto library_failed = [&](const char* otherwise) {
-            const std::string library_error = out ? out->geterror() : OIIO::geterror();
-            failed(reason_of(library_error, quiet.text(), otherwise));
-        };
-        // The whole file is made in memory first (TIFF's writer goes back to fill
-        // in offsets); by name, in an anonymous in-memory file.
-        std::vector<unsigned char> bytes;
-        OIIO::Filesystem::IOVecOutput memory(bytes);
-        const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
-        if (by_name && anonymous < 0) failed(system_reason(errno));
-        const std::string name =
-            by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
-        if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
-            library_failed("the writer would not start");
-        }
-        const bool written = write_all(*out, frame, settings, region, spec);
-        if (!written || !out->close() || out->has_error())
-            library_failed("the writer failed without a reason");
-        out.reset();
-        if (by_name) {
-            struct stat info {};
-            const bool sized = ::fstat(anonymous, &info) == 0;
-            bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
-            const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
-                                           static_cast<ssize_t>(bytes.size());
-            const int error_number = errno;
-            ::close(anonymous);
-            if (!read) failed(system_reason(error_number));
-        }
-        quiet.text();
-        OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
-        check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
-        if (before_commit) before_commit();
-        copy_to_stdout(bytes);
-        return;
+    const auto failed = [&](const std::string& reason) {
+        fail(ExitCode::output, "cannot write to standard output: " + reason);
+    };
+    const auto library_failed = [&](const char* otherwise) {
+        const std::string library_error = out ? out->geterror() : OIIO::geterror();
+        failed(reason_of(library_error, quiet.text(), otherwise));
+    };
+    // The whole file is made in memory first (TIFF's writer goes back to fill
+    // in offsets); by name, in an anonymous in-memory file.
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput memory(bytes);
+    const int anonymous = by_name ? ::memfd_create("velkorramp-output", MFD_CLOEXEC) : -1;
+    if (by_name && anonymous < 0) failed(system_reason(errno));
+    const std::string name =
+        by_name ? "/proc/self/fd/" + std::to_string(anonymous) : std::string("-");
+    if (!out || (!by_name && !out->set_ioproxy(&memory)) || !out->open(name, spec)) {
+        library_failed("the writer would not start");
     }
+    const bool written = write_all(*out, frame, settings, region, spec);
+    if (!written || !out->close() || out->has_error())
+        library_failed("the writer failed without a reason");
+    out.reset();
+    if (by_name) {
+        struct stat info {};
+        const bool sized = ::fstat(anonymous, &info) == 0;
+        bytes.resize(sized ? static_cast<std::size_t>(info.st_size) : 0);
+        const bool read = sized && ::pread(anonymous, bytes.data(), bytes.size(), 0) ==
+                                       static_cast<ssize_t>(bytes.size());
+        const int error_number = errno;
+        ::close(anonymous);
+        if (!read) failed(system_reason(error_number));
+    }
+    quiet.text();
+    OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
+    check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
+    if (before_commit) before_commit();
+    copy_to_stdout(bytes);
+}
 
+// The file made beside its name, checked, then renamed into place.
+void write_to_file(const fs::path& path, const simhost::World& frame, const WriteSettings& settings,
+                   const Region& region, const OIIO::ImageSpec& spec,
+                   std::unique_ptr<OIIO::ImageOutput>& out, bool by_name, LibraryMessages& quiet,
+                   const std::function<void()>& before_commit)
+{
     OutputFile file(path);
     if (!out) {
         const std::string library_error = OIIO::geterror();
@@ -389,6 +398,42 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
     file.complete();
     if (before_commit) before_commit();
     file.commit();
+}
+
+}  // namespace
+
+bool holds_whole_frame(const fs::path& path, const WriteSettings& settings, int frame_width,
+                       int frame_height)
+{
+    remove_leftover_temporary(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    const OIIO::ImageSpec spec =
+        file_spec(written_region(frame_width, frame_height, settings), settings);
+    return read_back_problem(path.string(), settings.format.oiio_format, nullptr, spec, true)
+        .empty();
+}
+
+void write_frame(const simhost::World& frame, const fs::path& path, const WriteSettings& settings,
+                 const std::function<void()>& before_commit)
+{
+    const Region region = written_region(frame.width(), frame.height(), settings);
+    const OIIO::ImageSpec spec = file_spec(region, settings);
+    LibraryMessages quiet;
+    auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
+    // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory
+    // out of a file that has an Exif directory and still reports success; such
+    // a file, and the formats whose writers open files themselves, are written
+    // by name.
+    const bool exif_tiff =
+        settings.format.oiio_format == "tiff" && spec.get_int_attribute("tiff:write_exif") != 0;
+    const bool by_name = !out || !out->supports("ioproxy") || exif_tiff;
+
+    if (path == "-") {
+        write_to_stdout(frame, settings, region, spec, out, by_name, quiet, before_commit);
+    } else {
+        write_to_file(path, frame, settings, region, spec, out, by_name, quiet, before_commit);
+    }
 }
 
 }  // namespace velkorramp

@@ -16,37 +16,18 @@
 #include <optional>
 #include <string>
 
-#include "cli/colour_space.h"
-#include "cli/file_metadata.h"
-#include "cli/output_format.h"
+#include "cli/write_settings.h"
 #include "simhost/world.h"
 
 namespace velkorramp {
 
-// Where a frame lies, at the frame's (proxy) scale.
-struct FrameWindows {
-    int display_x = 0;  // the display window's own origin, as the input file had it
-    int display_y = 0;
-    int display_width = 0;  // the layer
-    int display_height = 0;
-    int origin_x = 0;  // the frame's top-left pixel on the layer (its world origin)
-    int origin_y = 0;
-};
-
-// How a frame becomes a file (write_settings.h builds it from the command line).
-struct WriteSettings {
-    OutputFormat format;
-    FileDepth depth = FileDepth::u8;
-    bool premultiplied = false;  // the file's colour (or, without alpha, its picture over black)
-    std::string colour_space;    // what the file's colour is in, as recorded in it
-    ColourSpaces::Conversion conversion;  // from the working space; empty when none
-    const ColourSpaces* spaces = nullptr;
-    std::optional<Compression> compression;
-    FrameWindows windows;
-    Provenance provenance;
-    // Whether the frame is written at its own position (else as the whole layer).
-    bool keeps_origin() const;
-};
+// True when `path` already holds a whole frame as write_frame would write a
+// frame of this size under `settings`: the format's own reader opens it, finds
+// the size and channels it would have, and decodes every row. (Its pixels are
+// not compared: a whole file is the frame it is named for.) A leftover of a
+// killed run's temporary file for `path` is removed first.
+bool holds_whole_frame(const std::filesystem::path& path, const WriteSettings& settings,
+                       int frame_width, int frame_height);
 
 // Writes an 8, 16-bit or float ARGB world to `path` ("-": standard output)
 // through an OutputFile (output_file.h): complete, or not at all and an output

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 #include "cli/library_messages.h"
 
 namespace velkorramp {
@@ -19,12 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
-
 // How messages name an input: its path, or standard input.
 std::string where(const fs::path& path)
 {
-    return path == "-" ? std::string("from standard input") : quoted(path);
+    return path == "-" ? std::string("from standard input") : in_quotes(path);
 }
 
 // Bytes a file must have at the least to hold `width` x `height` pixels: one bit
@@ -167,10 +166,24 @@ std::uint16_t file16_to_host16(std::uint16_t file_value)
         (static_cast<std::uint32_t>(file_value) * PF_MAX_CHAN16 + 32767u) / 65535u);
 }
 
-InputFile::InputFile(const fs::path& path) : path_(path)
+// 8 for 8-bit files, 16 for 16-bit ones, 32 for half and float.
+static FrameDepth sample_depth(OIIO::TypeDesc type)
 {
-    const bool from_stdin = path == "-";
-    const std::string cannot = "cannot read input " + where(path) + ": ";
+    switch (type.basetype) {
+    case OIIO::TypeDesc::UINT8:
+    case OIIO::TypeDesc::INT8:
+        return 8;
+    case OIIO::TypeDesc::UINT16:
+    case OIIO::TypeDesc::INT16:
+        return 16;
+    default:
+        return 32;
+    }
+}
+
+std::uint64_t InputFile::open_source(const std::string& cannot)
+{
+    const bool from_stdin = path_ == "-";
     std::uint64_t file_bytes = 0;
     if (from_stdin) {
         // Any format can come this way, so the whole stream is read first: the
@@ -189,33 +202,23 @@ InputFile::InputFile(const fs::path& path) : path_(path)
                                                                   standard_input_.size());
     } else {
         struct stat info {};
-        if (::stat(path.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
+        if (::stat(path_.c_str(), &info) != 0) fail(ExitCode::input, cannot + system_reason(errno));
         if (S_ISDIR(info.st_mode)) fail(ExitCode::input, cannot + "it is a folder");
         if (!S_ISREG(info.st_mode)) fail(ExitCode::input, cannot + "not a regular file");
         // The image library says only that it could not open the file; the system
         // says why.
-        const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int probe = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         if (probe < 0) fail(ExitCode::input, cannot + system_reason(errno));
         ::close(probe);
         file_bytes = static_cast<std::uint64_t>(info.st_size);
     }
 
-    // Straight alpha stays straight: the readers that would premultiply a
-    // straight file hand it back as it is and say so.
-    OIIO::ImageSpec config;
-    config.attribute("oiio:UnassociatedAlpha", 1);
-    {
-        LibraryMessages quiet;
-        in_ = from_stdin ? OIIO::ImageInput::create("-", true, &config, memory_.get())
-                         : OIIO::ImageInput::open(path.string(), &config);
-        if (!in_) {
-            const std::string library_error = OIIO::geterror();
-            fail(ExitCode::input,
-                 cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
-        }
-    }
-    const OIIO::ImageSpec& image_spec = in_->spec();
-    const std::string cannot_use = "cannot use input " + where(path) + ": ";
+    return file_bytes;
+}
+
+void InputFile::take_windows(const OIIO::ImageSpec& image_spec)
+{
+    const std::string cannot_use = "cannot use input " + where(path_) + ": ";
     const int full_width = image_spec.full_width > 0 ? image_spec.full_width : image_spec.width;
     const int full_height = image_spec.full_height > 0 ? image_spec.full_height : image_spec.height;
     for (const auto& [what, w, h] :
@@ -253,6 +256,30 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     origin_y_ = static_cast<int>(origin_y);
     display_x_ = std::clamp(image_spec.full_x, -kMaxOrigin, kMaxOrigin);
     display_y_ = std::clamp(image_spec.full_y, -kMaxOrigin, kMaxOrigin);
+}
+
+InputFile::InputFile(const fs::path& path) : path_(path)
+{
+    const bool from_stdin = path == "-";
+    const std::string cannot = "cannot read input " + where(path) + ": ";
+    const std::uint64_t file_bytes = open_source(cannot);
+
+    // Straight alpha stays straight: the readers that would premultiply a
+    // straight file hand it back as it is and say so.
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    {
+        LibraryMessages quiet;
+        in_ = from_stdin ? OIIO::ImageInput::create("-", true, &config, memory_.get())
+                         : OIIO::ImageInput::open(path.string(), &config);
+        if (!in_) {
+            const std::string library_error = OIIO::geterror();
+            fail(ExitCode::input,
+                 cannot + reason_of(library_error, quiet.text(), "not an image file it can read"));
+        }
+    }
+    const OIIO::ImageSpec& image_spec = in_->spec();
+    take_windows(image_spec);
     const std::uint64_t least =
         least_file_bytes(in_->format_name(), lower(image_spec.get_string_attribute("compression")),
                          width_, height_);
@@ -262,19 +289,7 @@ InputFile::InputFile(const fs::path& path) : path_(path)
                                   std::to_string(least) + " bytes, but the file has " +
                                   std::to_string(file_bytes));
     }
-    switch (image_spec.format.basetype) {
-    case OIIO::TypeDesc::UINT8:
-    case OIIO::TypeDesc::INT8:
-        depth_ = 8;
-        break;
-    case OIIO::TypeDesc::UINT16:
-    case OIIO::TypeDesc::INT16:
-        depth_ = 16;
-        break;
-    default:
-        depth_ = 32;
-        break;
-    }
+    depth_ = sample_depth(image_spec.format);
     colour_space_ = file_colour_space(image_spec, in_->format_name());
     const bool has_alpha = channel_map(image_spec).alpha >= 0;
     premultiplied_ = has_alpha && image_spec.get_int_attribute("oiio:UnassociatedAlpha") == 0 &&
@@ -282,7 +297,7 @@ InputFile::InputFile(const fs::path& path) : path_(path)
     // Bands of about 4 MiB as read, whole rows.
     const std::uint64_t row = static_cast<std::uint64_t>(width_) *
                               static_cast<std::uint64_t>(image_spec.nchannels) *
-                              static_cast<std::uint64_t>(depth_ / 8);
+                              static_cast<std::uint64_t>(depth_.bits() / 8);
     band_rows_ =
         static_cast<int>(std::clamp<std::uint64_t>((std::uint64_t{4} << 20) / row, 1, height_));
 }
@@ -302,14 +317,14 @@ std::string InputFile::name() const
 std::uint64_t InputFile::rgba_bytes(bool converting) const
 {
     return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_) * 4 *
-           static_cast<std::uint64_t>(converting ? 4 : depth_ / 8);
+           static_cast<std::uint64_t>(converting ? 4 : depth_.bits() / 8);
 }
 
 std::uint64_t InputFile::band_bytes() const
 {
     return static_cast<std::uint64_t>(band_rows_) * static_cast<std::uint64_t>(width_) *
            static_cast<std::uint64_t>(in_->spec().nchannels) *
-           static_cast<std::uint64_t>(depth_ / 8);
+           static_cast<std::uint64_t>(depth_.bits() / 8);
 }
 
 template <class Sample>
@@ -388,7 +403,7 @@ int downsampled_position(int position, const Factor& factor)
                                         : -((-scaled + factor.den - 1) / factor.den));
 }
 
-simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample,
+simhost::World layer_world(const LayerImage& image, FrameDepth depth, const Downsample& downsample,
                            int origin_x, int origin_y)
 {
     simhost::WorldSpec world_spec;
@@ -402,15 +417,11 @@ simhost::World layer_world(const LayerImage& image, int depth, const Downsample&
     world_spec.origin_y = downsampled_position(origin_y, downsample.y);
     world_spec.width = static_cast<int>(proxy_end(end_x, downsample.x) - world_spec.origin_x);
     world_spec.height = static_cast<int>(proxy_end(end_y, downsample.y) - world_spec.origin_y);
-    world_spec.format = simhost::argb_format_for_depth(depth);
+    world_spec.format = depth.format();
     simhost::World world(world_spec);
-    if (depth == 8) {
-        fill_world<PF_Pixel>(world, image, downsample, origin_x, origin_y, FileToHost8{});
-    } else if (depth == 16) {
-        fill_world<PF_Pixel16>(world, image, downsample, origin_x, origin_y, FileToHost16{});
-    } else {
-        fill_world<PF_PixelFloat>(world, image, downsample, origin_x, origin_y, FileToHostFloat{});
-    }
+    with_pixel_type(depth, [&]<class Pixel>(Pixel) {
+        fill_world<Pixel>(world, image, downsample, origin_x, origin_y, FileToHost<Pixel>{});
+    });
     return world;
 }
 

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "cli/colour_space.h"
+#include "cli/frame_depth.h"
 #include "cli/sample_conversions.h"
 #include "cli/values.h"
 #include "simhost/world.h"
@@ -46,7 +47,7 @@ struct LayerImage {
     int layer_height = 0;
     int origin_x = 0;  // where the data window's top-left pixel lies on the layer
     int origin_y = 0;
-    int depth = 8;  // 8 for 8-bit files, 16 for 16-bit ones, 32 for half and float
+    FrameDepth depth;  // 8 for 8-bit files, 16 for 16-bit ones, 32 for half and float
     std::vector<std::uint8_t> u8;
     std::vector<std::uint16_t> u16;  // file values 0..65535
     std::vector<float> f32;
@@ -78,11 +79,9 @@ public:
     int origin_y() const { return origin_y_; }
     int display_x() const { return display_x_; }  // the display window's own origin
     int display_y() const { return display_y_; }
-    int depth() const { return depth_; }  // 8, 16, or 32 for half and float files
+    FrameDepth depth() const { return depth_; }  // 8, 16, or 32 for half and float files
     // The colour space the file states, or "" when it says nothing.
     const std::string& colour_space() const { return colour_space_; }
-    // True when the reader hands back colour premultiplied by alpha.
-    bool premultiplied() const { return premultiplied_; }
     // "photo.exr", or "standard input".
     std::string name() const;
     // Memory read() takes at its peak: the pixels as RGBA in the file's sample
@@ -99,6 +98,10 @@ public:
     LayerImage read(const ColourSpaces::Conversion& conversion);
 
 private:
+    // Checks the file, or takes standard input whole; returns its size in bytes.
+    std::uint64_t open_source(const std::string& cannot);
+    // The header's data and display windows, refused outside the layer limits.
+    void take_windows(const OIIO::ImageSpec& image_spec);
     template <class Sample>
     std::vector<Sample> read_rgba(OIIO::TypeDesc type, Sample opaque,
                                   const ColourSpaces::Conversion& conversion);
@@ -115,7 +118,7 @@ private:
     int origin_y_ = 0;
     int display_x_ = 0;
     int display_y_ = 0;
-    int depth_ = 8;
+    FrameDepth depth_;
     int band_rows_ = 1;
     std::string colour_space_;
     bool premultiplied_ = false;
@@ -130,7 +133,7 @@ private:
 // the host's own rules: integer channels are rescaled with rounding, float to
 // integer is value * maximum + 0.5 clamped and truncated, integer to float is
 // value / maximum.
-simhost::World layer_world(const LayerImage& image, int depth, const Downsample& downsample,
+simhost::World layer_world(const LayerImage& image, FrameDepth depth, const Downsample& downsample,
                            int origin_x, int origin_y);
 
 // The proxy size of one side of the layer.

@@ -1,16 +1,15 @@
 #include "cli/keyframes.h"
 
-#include <charconv>
 #include <set>
 #include <system_error>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 
 namespace {
-
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 }  // namespace
 
@@ -40,12 +39,7 @@ std::vector<KeyText> parse_keys(std::string_view option, std::string_view text, 
         const std::string_view frame_text = text.substr(at + 1, end - at - 1);
         if (value.empty()) bad(key, "has no value");
         long long frame = 0;
-        const char* first = frame_text.data();
-        const char* last = first + frame_text.size();
-        if (first != last && *first == '+') ++first;
-        const auto [stop, ec] = std::from_chars(first, last, frame);
-        if (frame_text.empty() || ec != std::errc{} || stop != last)
-            bad(key, "has no whole frame number after @");
+        if (!read_whole(frame_text, frame)) bad(key, "has no whole frame number after @");
         if (frame < -max_frame || frame > max_frame)
             bad(key, "has a frame outside the valid range");
         if (!frames.insert(static_cast<int>(frame)).second) bad(key, "repeats a frame");

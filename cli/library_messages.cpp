@@ -7,17 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace velkorramp {
+#include "cli/message_text.h"
 
-std::string first_line(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    text.erase(0, text.find_first_not_of("\n "));
-    const std::size_t end = text.find('\n');
-    if (end != std::string::npos) text.resize(end);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
+namespace velkorramp {
 
 LibraryMessages::LibraryMessages()
 {

@@ -41,10 +41,6 @@ private:
     bool left_ = false;
 };
 
-// OpenImageIO's errors can span lines, the first saying what went wrong and the
-// rest where; a failure is one line, so it is the first.
-std::string first_line(std::string text);
-
 // The library's error, else what it printed, else a plain word.
 std::string reason_of(const std::string& library_error, const std::string& printed,
                       const char* otherwise);

@@ -70,12 +70,10 @@ std::uint64_t cgroup_room()
     return room(limit, used);
 }
 
-std::uint64_t pixel_bytes(int depth) { return depth == 8 ? 4 : depth == 16 ? 8 : 16; }
-
 std::uint64_t frame_bytes(const FramePlan& plan)
 {
     return static_cast<std::uint64_t>(plan.width) * static_cast<std::uint64_t>(plan.height) *
-           pixel_bytes(plan.depth);
+           plan.depth.pixel_bytes();
 }
 
 }  // namespace
@@ -104,9 +102,9 @@ MemoryBudget machine_memory_budget()
     return budget;
 }
 
-int write_band_rows(int width, int depth)
+int write_band_rows(int width, FrameDepth depth)
 {
-    const std::uint64_t row = static_cast<std::uint64_t>(std::max(width, 1)) * pixel_bytes(depth);
+    const std::uint64_t row = static_cast<std::uint64_t>(std::max(width, 1)) * depth.pixel_bytes();
     return static_cast<int>(
         std::clamp<std::uint64_t>(((std::uint64_t{1} << 20) / row) / 16 * 16, 16, 4096));
 }
@@ -118,7 +116,7 @@ std::uint64_t frame_memory_need(const FramePlan& plan)
     const std::uint64_t band_rows = static_cast<std::uint64_t>(
         std::min(write_band_rows(plan.width, plan.depth), std::max(plan.height, 1)));
     const std::uint64_t band =
-        band_rows * static_cast<std::uint64_t>(std::max(plan.width, 1)) * pixel_bytes(plan.depth);
+        band_rows * static_cast<std::uint64_t>(std::max(plan.width, 1)) * plan.depth.pixel_bytes();
     const std::uint64_t outputs =
         static_cast<std::uint64_t>(std::max(plan.outputs_held, 1)) * frame +
         static_cast<std::uint64_t>(std::max(plan.writers, 1)) * band;
@@ -147,7 +145,7 @@ std::string byte_text(std::uint64_t bytes)
 std::string frame_need_text(const FramePlan& plan)
 {
     return std::string(article_for(plan.width)) + " " + std::to_string(plan.width) + "x" +
-           std::to_string(plan.height) + " " + std::to_string(plan.depth) + "-bit frame from " +
+           std::to_string(plan.height) + " " + plan.depth.text() + " frame from " +
            (plan.from_file ? "an input file" : "a solid layer") + " needs about " +
            byte_text(frame_memory_need(plan)) + " of memory";
 }

@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/frame_depth.h"
+
 namespace velkorramp {
 
 struct MemoryBudget {
@@ -35,7 +37,7 @@ MemoryBudget machine_memory_budget();
 struct FramePlan {
     int width = 0;  // the frame, after downsampling
     int height = 0;
-    int depth = 8;
+    FrameDepth depth;
     // With an input file: the memory reading it takes at its peak (its pixels as
     // RGBA in the file's sample type, and one band of rows as the file stores them).
     bool from_file = false;
@@ -52,7 +54,7 @@ std::uint64_t frame_memory_need(const FramePlan& plan);
 
 // The rows of one band a writer converts at a time: about 1 MiB of samples,
 // a multiple of 16 rows (OpenEXR's blocks), 16 to 4096.
-int write_band_rows(int width, int depth);
+int write_band_rows(int width, FrameDepth depth);
 
 // "43.2 GiB", "512 KiB", "900 bytes".
 std::string byte_text(std::uint64_t bytes);

@@ -17,6 +17,8 @@ struct OptionSpec {
     const char* help;        // one line
 };
 
+inline constexpr OptionSpec kHelpOption{"--help", "-h", nullptr, "show this help"};
+
 class ParsedOptions {
 public:
     // The value given for `name` (its long name), or null.

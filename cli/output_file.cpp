@@ -1,6 +1,7 @@
 #include "cli/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,14 +11,14 @@
 #include <random>
 
 #include "cli/failure.h"
+#include "cli/full_write.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 fs::path folder_of(const fs::path& path)
 {
@@ -34,15 +35,6 @@ std::string replace_all(std::string text, const std::string& from, const std::st
     return text;
 }
 
-std::string one_line(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    const std::size_t end = text.find('\n');
-    if (end != std::string::npos) text.resize(end);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 // ".k3x9q": a dot and random letters and digits, as long as the final name
 // but never longer than 16 bytes.
 std::string temporary_name(std::size_t final_length, std::mt19937_64& random)
@@ -54,9 +46,24 @@ std::string temporary_name(std::size_t final_length, std::mt19937_64& random)
     return name;
 }
 
-// Creates a new temporary file beside `target`, never opening one that exists.
-int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& guard)
+// The first temporary name tried for `target`: drawn from the final name alone
+// (FNV-1a of it seeds the letters), so a later run finds what a killed one left.
+fs::path own_temporary(const fs::path& target)
 {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : target.filename().string())
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    std::mt19937_64 drawn(hash);
+    const std::string name = temporary_name(target.filename().string().size(), drawn);
+    return target.parent_path().empty() ? fs::path(name) : target.parent_path() / name;
+}
+
+// Creates a new temporary file beside `target`, never opening one that exists:
+// the target's own temporary name first, else random ones. The file is locked
+// (flock) for as long as `lock` stays open, which says a live writer has it.
+int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& guard, int& lock)
+{
+    remove_leftover_temporary(target);
     std::random_device seed;
     std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed() ^
                            static_cast<std::uint64_t>(::getpid()));
@@ -65,17 +72,35 @@ int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& g
     int error_number = EEXIST;
     for (int attempt = 0; attempt < 100 && error_number == EEXIST; ++attempt) {
         const std::string name = temporary_name(final_length, random);
-        temporary = folder.empty() ? fs::path(name) : folder / name;
+        temporary = attempt == 0 ? own_temporary(target)
+                                 : (folder.empty() ? fs::path(name) : folder / name);
         const int fd = guard.arm(temporary, [&] {
             return ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         });
-        if (fd >= 0) return fd;
+        if (fd >= 0) {
+            // A file system without locks leaves leftovers to be removed by hand.
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            return fd;
+        }
         error_number = errno;
     }
-    fail(ExitCode::output, "cannot write " + quoted(target) + ": " + system_reason(error_number));
+    fail(ExitCode::output,
+         "cannot write " + in_quotes(target) + ": " + system_reason(error_number));
 }
 
 }  // namespace
+
+void remove_leftover_temporary(const fs::path& target)
+{
+    const fs::path leftover = own_temporary(target);
+    const int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlink(leftover.c_str());
+    ::close(fd);
+}
 
 void check_output_place(const fs::path& path)
 {
@@ -84,20 +109,21 @@ void check_output_place(const fs::path& path)
     if (::stat(folder.c_str(), &info) != 0) {
         const int error_number = errno;
         if (error_number == ENOENT) {
-            fail(ExitCode::output, "cannot write " + quoted(path) + ": the folder " +
-                                       quoted(folder) + " does not exist");
+            fail(ExitCode::output, "cannot write " + in_quotes(path) + ": the folder " +
+                                       in_quotes(folder) + " does not exist");
         }
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(error_number));
+        fail(ExitCode::output,
+             "cannot write " + in_quotes(path) + ": " + system_reason(error_number));
     }
     if (!S_ISDIR(info.st_mode)) {
         fail(ExitCode::output,
-             "cannot write " + quoted(path) + ": " + quoted(folder) + " is not a folder");
+             "cannot write " + in_quotes(path) + ": " + in_quotes(folder) + " is not a folder");
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": " + system_reason(errno));
+        fail(ExitCode::output, "cannot write " + in_quotes(path) + ": " + system_reason(errno));
     }
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        fail(ExitCode::output, "cannot write " + quoted(path) + ": it is a folder");
+        fail(ExitCode::output, "cannot write " + in_quotes(path) + ": it is a folder");
     }
 }
 
@@ -142,18 +168,9 @@ size_t DescriptorWriter::pread(void* buf, size_t size, int64_t offset)
 
 size_t DescriptorWriter::pwrite(const void* buf, size_t size, int64_t offset)
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buf) + done, size - done,
-                                   offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            // A write that makes no progress and names no reason is still a failed write.
-            record(n < 0 ? errno : EIO);
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
+    int error = 0;
+    const size_t done = write_fully(fd_, buf, size, error, offset);
+    if (error != 0) record(error);
     return done;
 }
 
@@ -171,7 +188,7 @@ void DescriptorWriter::record(int error_number)
 
 OutputFile::OutputFile(fs::path target)
     : target_(std::move(target)),
-      fd_(create_beside(target_, temporary_, guard_)),
+      fd_(create_beside(target_, temporary_, guard_, lock_)),
       writer_(fd_, target_.string())
 {
 }
@@ -182,20 +199,21 @@ OutputFile::~OutputFile()
     guard_.disarm([&] {
         if (fd_ >= 0) ::close(fd_);
         ::unlink(temporary_.c_str());
+        if (lock_ >= 0) ::close(lock_);
     });
 }
 
 void OutputFile::fail(const std::string& message)
 {
     if (write_failed()) fail_with_reason(system_reason(writer_.error_number()));
-    std::string text = replace_all(one_line(message), temporary_.string(), target_.string());
+    std::string text = replace_all(first_line(message), temporary_.string(), target_.string());
     text = replace_all(text, temporary_.filename().string(), target_.filename().string());
     fail_with_reason(text.empty() ? "the image library gave no reason" : text);
 }
 
 void OutputFile::fail_with_reason(const std::string& reason)
 {
-    velkorramp::fail(ExitCode::output, "cannot write " + quoted(target_) + ": " + reason);
+    velkorramp::fail(ExitCode::output, "cannot write " + in_quotes(target_) + ": " + reason);
 }
 
 void OutputFile::complete()
@@ -220,6 +238,7 @@ void OutputFile::commit()
             rename_error = errno;
             ::unlink(temporary_.c_str());
         }
+        if (lock_ >= 0) ::close(lock_);
     });
     done_ = true;
     if (rename_error != 0) fail_with_reason(system_reason(rename_error));

@@ -9,8 +9,13 @@
 // temporary name never appears in a message. A terminating signal while the
 // file exists removes it too (interrupt_guard.h).
 //
-// The temporary name is a dot and random letters and digits, no longer than the
-// final name (and at most 16 bytes), so it fits wherever the final name fits.
+// The temporary name is a dot and letters and digits, no longer than the final
+// name (and at most 16 bytes), so it fits wherever the final name fits. The
+// first name tried is drawn from the final name alone, and the writer holds a
+// lock on the file while it lives: a run killed where no handler runs (SIGKILL,
+// a machine lost) leaves its temporary file unlocked under that name, and the
+// next run that writes or skips the same frame removes it. Two runs writing the
+// same frame at once each get a file of their own (the second a random name).
 #pragma once
 
 #include <OpenImageIO/filesystem.h>
@@ -22,6 +27,10 @@
 #include "cli/interrupt_guard.h"
 
 namespace velkorramp {
+
+// Removes the temporary file that a killed run left for `target`: a regular
+// file under the target's own temporary name that no live writer holds.
+void remove_leftover_temporary(const std::filesystem::path& target);
 
 // An output failure unless the folder of `path` exists and can be written to,
 // and `path` itself is not a folder; the message gives the system's reason.
@@ -85,6 +94,7 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     InterruptGuard guard_;
+    int lock_ = -1;  // holds the temporary file's lock until it is renamed or removed
     int fd_ = -1;
     DescriptorWriter writer_;
     bool completed_ = false;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
@@ -19,115 +20,102 @@ namespace {
 using enum FileDepth;
 using enum AlphaConvention;
 
-struct KnownFormat {
-    const char* name;
-    const char* oiio_format;
-    std::vector<const char*> extensions;  // the first is the one messages show
-    std::vector<FileDepth> depths;
-    AlphaConvention alpha;
-    bool origin;
-    bool negative_origin;
-    bool display_window;
-    bool streams;
-    std::vector<CompressionKind> compressions;
-};
-
 // OpenImageIO's writers that hold a colour image. PNG records a non-negative
 // offset (its oFFs chunk) although its writer does not claim "origin"; the test
 // of this table checks the rest against the writers' own claims.
-const std::vector<KnownFormat>& known_formats()
-{
-    static const std::vector<KnownFormat> formats{
-        {"PNG", "png", {".png"}, {u8, u16}, straight, true, false, false, true, {{"zip", 0, 9}}},
-        {"TIFF",
-         "tiff",
-         {".tif", ".tiff"},
-         {u8, u16, f32},
-         either,
-         true,
-         false,
-         false,
-         true,
-         {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}}},
-        {"OpenEXR",
-         "openexr",
-         {".exr"},
-         {half, f32},
-         premultiplied,
-         true,
-         true,
-         true,
-         false,
-         {{"none"},
-          {"rle"},
-          {"zip", 1, 9},
-          {"zips", 1, 9},
-          {"piz"},
-          {"pxr24"},
-          {"b44"},
-          {"b44a"},
-          {"dwaa", 1, 10000, false},
-          {"dwab", 1, 10000, false}}},
-        {"JPEG",
-         "jpeg",
-         {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"},
-         {u8},
-         none,
-         false,
-         false,
-         false,
-         false,
-         {{"jpeg", 1, 100}}},
-        {"DPX",
-         "dpx",
-         {".dpx"},
-         {u8, u16, f32},
-         premultiplied,
-         true,
-         false,
-         true,
-         false,
-         {{"none"}}},
-        {"WebP", "webp", {".webp"}, {u8}, straight, false, false, false, false, {{"webp", 1, 100}}},
-        {"Targa",
-         "targa",
-         {".tga", ".tpic"},
-         {u8},
-         straight,
-         false,
-         false,
-         false,
-         false,
-         {{"none"}, {"rle"}}},
-        {"BMP", "bmp", {".bmp", ".dib"}, {u8}, straight, false, false, false, false, {}},
-        {"SGI",
-         "sgi",
-         {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"},
-         {u8, u16},
-         premultiplied,
-         false,
-         false,
-         false,
-         false,
-         {{"none"}, {"rle"}}},
-        {"IFF",
-         "iff",
-         {".iff"},
-         {u8, u16},
-         premultiplied,
-         true,
-         false,
-         false,
-         false,
-         {{"none"}, {"rle"}}},
-        {"RLA", "rla", {".rla"}, {u8, u16, f32}, premultiplied, true, true, true, false, {}},
-        {"ICO", "ico", {".ico"}, {u8}, straight, false, false, false, false, {}},
-        {"GIF", "gif", {".gif"}, {u8}, straight, false, false, false, false, {}},
-        {"PNM", "pnm", {".ppm", ".pnm"}, {u8}, none, false, false, false, false, {}},
-        {"HDR", "hdr", {".hdr", ".rgbe"}, {f32}, none, false, false, false, false, {}},
-    };
-    return formats;
-}
+const std::vector<OutputFormat> kFormats{
+    {.name = "PNG",
+     .oiio_format = "png",
+     .extensions = {".png"},
+     .depths = {u8, u16},
+     .stores_origin = true,
+     .streams = true,
+     .compressions = {{"zip", 0, 9}}},
+    {.name = "TIFF",
+     .oiio_format = "tiff",
+     .extensions = {".tif", ".tiff"},
+     .depths = {u8, u16, f32},
+     .alpha = either,
+     .stores_origin = true,
+     .streams = true,
+     .compressions = {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}}},
+    {.name = "OpenEXR",
+     .oiio_format = "openexr",
+     .extensions = {".exr"},
+     .depths = {half, f32},
+     .alpha = premultiplied,
+     .stores_origin = true,
+     .stores_negative_origin = true,
+     .stores_display_window = true,
+     .compressions = {{"none"},
+                      {"rle"},
+                      {"zip", 1, 9},
+                      {"zips", 1, 9},
+                      {"piz"},
+                      {"pxr24"},
+                      {"b44"},
+                      {"b44a"},
+                      {"dwaa", 1, 10000, false},
+                      {"dwab", 1, 10000, false}}},
+    {.name = "JPEG",
+     .oiio_format = "jpeg",
+     .extensions = {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"},
+     .depths = {u8},
+     .alpha = none,
+     .compressions = {{"jpeg", 1, 100}}},
+    {.name = "DPX",
+     .oiio_format = "dpx",
+     .extensions = {".dpx"},
+     .depths = {u8, u16, f32},
+     .alpha = premultiplied,
+     .stores_origin = true,
+     .stores_display_window = true,
+     .compressions = {{"none"}}},
+    {.name = "WebP",
+     .oiio_format = "webp",
+     .extensions = {".webp"},
+     .depths = {u8},
+     .compressions = {{"webp", 1, 100}}},
+    {.name = "Targa",
+     .oiio_format = "targa",
+     .extensions = {".tga", ".tpic"},
+     .depths = {u8},
+     .compressions = {{"none"}, {"rle"}}},
+    {.name = "BMP", .oiio_format = "bmp", .extensions = {".bmp", ".dib"}, .depths = {u8}},
+    {.name = "SGI",
+     .oiio_format = "sgi",
+     .extensions = {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"},
+     .depths = {u8, u16},
+     .alpha = premultiplied,
+     .compressions = {{"none"}, {"rle"}}},
+    {.name = "IFF",
+     .oiio_format = "iff",
+     .extensions = {".iff"},
+     .depths = {u8, u16},
+     .alpha = premultiplied,
+     .stores_origin = true,
+     .compressions = {{"none"}, {"rle"}}},
+    {.name = "RLA",
+     .oiio_format = "rla",
+     .extensions = {".rla"},
+     .depths = {u8, u16, f32},
+     .alpha = premultiplied,
+     .stores_origin = true,
+     .stores_negative_origin = true,
+     .stores_display_window = true},
+    {.name = "ICO", .oiio_format = "ico", .extensions = {".ico"}, .depths = {u8}},
+    {.name = "GIF", .oiio_format = "gif", .extensions = {".gif"}, .depths = {u8}},
+    {.name = "PNM",
+     .oiio_format = "pnm",
+     .extensions = {".ppm", ".pnm"},
+     .depths = {u8},
+     .alpha = none},
+    {.name = "HDR",
+     .oiio_format = "hdr",
+     .extensions = {".hdr", ".rgbe"},
+     .depths = {f32},
+     .alpha = none},
+};
 
 std::string lower(std::string_view text)
 {
@@ -136,28 +124,11 @@ std::string lower(std::string_view text)
     return out;
 }
 
-std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-OutputFormat from_known(const KnownFormat& known)
+const OutputFormat* find_by_extension(const std::string& ext)
 {
-    OutputFormat format;
-    format.name = known.name;
-    format.oiio_format = known.oiio_format;
-    format.depths = known.depths;
-    format.alpha = known.alpha;
-    format.stores_origin = known.origin;
-    format.stores_negative_origin = known.negative_origin;
-    format.stores_display_window = known.display_window;
-    format.streams = known.streams;
-    format.compressions = known.compressions;
-    return format;
-}
-
-const KnownFormat* find_by_extension(const std::string& ext)
-{
-    for (const KnownFormat& known : known_formats()) {
-        for (const char* e : known.extensions) {
-            if (ext == e) return &known;
+    for (const OutputFormat& format : kFormats) {
+        for (const std::string& e : format.extensions) {
+            if (ext == e) return &format;
         }
     }
     return nullptr;
@@ -214,21 +185,6 @@ std::string compressions_text(const OutputFormat& format)
 
 }  // namespace
 
-const char* depth_word(FileDepth depth)
-{
-    switch (depth) {
-    case u8:
-        return "8";
-    case u16:
-        return "16";
-    case half:
-        return "half";
-    case f32:
-        return "float";
-    }
-    return "?";
-}
-
 std::string depth_text(FileDepth depth)
 {
     switch (depth) {
@@ -273,11 +229,11 @@ std::string OutputFormat::depths_text() const
 std::string written_extensions_text()
 {
     std::string text;
-    for (const KnownFormat& known : known_formats()) {
+    for (const OutputFormat& format : kFormats) {
         if (!text.empty()) text += ", ";
-        text += known.extensions[0];
-        if (std::string_view(known.extensions[0]) == ".tif") text += "/.tiff";
-        if (std::string_view(known.extensions[0]) == ".jpg") text += "/.jpeg";
+        text += format.extensions[0];
+        if (format.extensions[0] == ".tif") text += "/.tiff";
+        if (format.extensions[0] == ".jpg") text += "/.jpeg";
     }
     return text;
 }
@@ -293,8 +249,8 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
         ext = lower(path.extension().string());
     }
     const std::string where = to_stdout ? "--format" : "--output";
-    if (const KnownFormat* known = find_by_extension(ext)) {
-        OutputFormat format = from_known(*known);
+    if (const OutputFormat* known = find_by_extension(ext)) {
+        const OutputFormat& format = *known;
         if (to_stdout && !format.streams) {
             usage_error(
                 where + ": " + format.name +
@@ -323,12 +279,12 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
                 "; the extension chooses the format: " + written_extensions_text());
 }
 
-FileDepth frame_depth(int frame_bits)
+FileDepth frame_depth(FrameDepth frame)
 {
-    return frame_bits == 8 ? u8 : frame_bits == 16 ? u16 : f32;
+    return frame.bits() == 8 ? u8 : frame.bits() == 16 ? u16 : f32;
 }
 
-FileDepth choose_depth(const OutputFormat& format, int frame_bits, std::optional<FileDepth> asked)
+FileDepth choose_depth(const OutputFormat& format, FrameDepth frame, std::optional<FileDepth> asked)
 {
     if (asked) {
         if (!format.holds(*asked)) {
@@ -340,7 +296,7 @@ FileDepth choose_depth(const OutputFormat& format, int frame_bits, std::optional
     static const std::array<FileDepth, 4> from8{u8, u16, half, f32};
     static const std::array<FileDepth, 4> from16{u16, half, f32, u8};
     static const std::array<FileDepth, 4> from32{f32, half, u16, u8};
-    const auto& order = frame_bits == 8 ? from8 : frame_bits == 16 ? from16 : from32;
+    const auto& order = frame.bits() == 8 ? from8 : frame.bits() == 16 ? from16 : from32;
     for (const FileDepth depth : order) {
         if (format.holds(depth)) return depth;
     }

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/frame_depth.h"
+
 namespace velkorramp {
 
 // A sample type a file can store.
@@ -29,8 +31,6 @@ enum class FileDepth {
     f32
 };
 
-// "8", "16", "half", "float" (as --output-depth takes them).
-const char* depth_word(FileDepth depth);
 // "8-bit", "16-bit", "half-float", "float".
 std::string depth_text(FileDepth depth);
 // 8, 16, half, float, or a usage failure naming those.
@@ -52,15 +52,16 @@ struct CompressionKind {
 };
 
 struct OutputFormat {
-    std::string name;         // "PNG", "TIFF", "OpenEXR"
-    std::string oiio_format;  // the OpenImageIO writer: "png", "tiff", "openexr"
-    std::vector<FileDepth> depths;
+    std::string name{};                     // "PNG", "TIFF", "OpenEXR"
+    std::string oiio_format{};              // the OpenImageIO writer: "png", "tiff", "openexr"
+    std::vector<std::string> extensions{};  // ".tif", ".tiff": the first is the one messages show
+    std::vector<FileDepth> depths{};
     AlphaConvention alpha = AlphaConvention::straight;
     bool stores_origin = false;           // a non-negative data window origin or offset
     bool stores_negative_origin = false;  // also a negative one
     bool stores_display_window = false;
     bool streams = false;  // may be written to standard output
-    std::vector<CompressionKind> compressions;
+    std::vector<CompressionKind> compressions{};
 
     bool holds(FileDepth depth) const;
     bool has_alpha() const { return alpha != AlphaConvention::none; }
@@ -83,10 +84,11 @@ std::string written_extensions_text();
 // the format holds it, else the nearest the format holds (16 for an 8-bit frame
 // in a format without 8, half for 8 and 16-bit frames in OpenEXR, float then
 // half for a float frame).
-FileDepth choose_depth(const OutputFormat& format, int frame_bits, std::optional<FileDepth> asked);
+FileDepth choose_depth(const OutputFormat& format, FrameDepth frame,
+                       std::optional<FileDepth> asked);
 
 // The depth that holds a frame of `frame_bits` exactly.
-FileDepth frame_depth(int frame_bits);
+FileDepth frame_depth(FrameDepth frame);
 
 // Whether the file's colour is premultiplied: `asked` ("straight" or
 // "premultiplied") where the format can hold either, else the format's own

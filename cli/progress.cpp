@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/full_write.h"
+
 namespace velkorramp {
 
 namespace {
@@ -111,16 +113,12 @@ void Progress::show(bool last)
 void Progress::write(const std::string& text)
 {
     // The display is a courtesy: a terminal that has gone away ends only it.
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        done += static_cast<std::size_t>(n);
+    if (fd_ < 0) return;
+    int error = 0;
+    write_fully(fd_, text.data(), text.size(), error);
+    if (error != 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
 }
 

@@ -1,9 +1,10 @@
 #include "cli/render_pipeline.h"
 
 #include <algorithm>
-#include <charconv>
 #include <new>
 #include <system_error>
+
+#include "cli/values.h"
 
 namespace velkorramp {
 
@@ -26,11 +27,7 @@ int default_writers()
 int parse_writers(std::string_view option, std::string_view text)
 {
     long long v = 0;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
-    const auto [end, ec] = std::from_chars(first, last, v);
-    if (text.empty() || ec != std::errc{} || end != last) {
+    if (!read_whole(text, v)) {
         usage_error(std::string(option) + ": \"" + std::string(text) +
                     "\" is not a whole number of writers");
     }
@@ -108,12 +105,6 @@ void FrameWriters::fail(const FrameFile& file, ExitCode code, const std::string&
     record(file, code, message);
 }
 
-bool FrameWriters::failed() const
-{
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
-}
-
 void FrameWriters::finish()
 {
     stop_and_join();
@@ -184,9 +175,13 @@ void FrameWriters::work()
         }
         try {
             write_(*job.world, job.file, [&] { wait_turn(job.file.index); });
+            // This frame holds the turn until committed_ moves on, so the calls stay
+            // in frame order, one at a time, without the lock that the renderer and
+            // the other writers need while a slow terminal takes the progress.
+            wait_turn(job.file.index);
+            if (written_) written_(job.file);
             const std::lock_guard<std::mutex> lock(mutex_);
             ++committed_;
-            if (written_) written_(job.file);
             changed_.notify_all();
         } catch (const Abandoned&) {
         } catch (const Failure& failure) {

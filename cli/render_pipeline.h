@@ -78,7 +78,6 @@ public:
     // The run failed at frame `file`, which was not handed over: the frames
     // before it are still written.
     void fail(const FrameFile& file, ExitCode code, const std::string& message);
-    bool failed() const;
 
     // Waits until every frame handed over is written or abandoned. Throws the
     // failure of the earliest frame that failed, as "frame N: <message> (W of T

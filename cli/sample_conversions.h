@@ -53,6 +53,24 @@ struct FileToHostFloat {
 
 // The host's channels (8-bit, 16-bit 0..32768, float) into a file's samples of
 // each type. `maximum` is the sample's full scale, for premultiplying.
+// The conversion from a file's samples into a host pixel's channels.
+template <class Pixel>
+struct FileToHostFor;
+template <>
+struct FileToHostFor<PF_Pixel> {
+    using type = FileToHost8;
+};
+template <>
+struct FileToHostFor<PF_Pixel16> {
+    using type = FileToHost16;
+};
+template <>
+struct FileToHostFor<PF_PixelFloat> {
+    using type = FileToHostFloat;
+};
+template <class Pixel>
+using FileToHost = typename FileToHostFor<Pixel>::type;
+
 struct HostToFile8 {
     using Sample = std::uint8_t;
     static constexpr std::uint32_t maximum = 255;

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "cli/full_write.h"
+
 namespace velkorramp {
 
 DescriptorBuffer::DescriptorBuffer(int fd) : fd_(fd)
@@ -15,16 +17,8 @@ DescriptorBuffer::~DescriptorBuffer() { drain(); }
 
 bool DescriptorBuffer::drain()
 {
-    const char* next = pbase();
-    while (next < pptr() && error_number_ == 0) {
-        const ssize_t n = ::write(fd_, next, static_cast<size_t>(pptr() - next));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_number_ = n < 0 ? errno : EIO;
-            break;
-        }
-        next += n;
-    }
+    if (error_number_ == 0 && pptr() > pbase())
+        write_fully(fd_, pbase(), static_cast<std::size_t>(pptr() - pbase()), error_number_);
     // What could not be written is dropped: the failure is already recorded.
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     return error_number_ == 0;

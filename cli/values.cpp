@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
 
 namespace velkorramp {
 
 namespace {
-
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string prefix(std::string_view option) { return std::string(option) + ": "; }
 
@@ -52,16 +51,7 @@ bool read_number(std::string_view text, double& value)
     return ec == std::errc{} && end == last && std::isfinite(value);
 }
 
-bool read_int(std::string_view text, long long& value)
-{
-    text = trimmed(text);
-    if (text.empty()) return false;
-    const char* first = text.data();
-    if (*first == '+') ++first;
-    const char* last = text.data() + text.size();
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc{} && end == last;
-}
+bool read_int(std::string_view text, long long& value) { return read_whole(trimmed(text), value); }
 
 int hex_digit(char c)
 {
@@ -73,11 +63,21 @@ int hex_digit(char c)
 
 }  // namespace
 
+bool read_whole(std::string_view text, long long& value)
+{
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (*first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc{} && end == last;
+}
+
 double parse_number(std::string_view option, std::string_view text)
 {
     double value = 0;
     if (!read_number(text, value)) {
-        usage_error(prefix(option) + quoted(text) + " is not a number");
+        usage_error(prefix(option) + in_quotes(text) + " is not a number");
     }
     return value;
 }
@@ -87,7 +87,7 @@ PointValue parse_point(std::string_view option, std::string_view text)
     const auto parts = split(text, ',');
     PointValue point;
     if (parts.size() != 2 || !read_number(parts[0], point.x) || !read_number(parts[1], point.y)) {
-        usage_error(prefix(option) + quoted(text) +
+        usage_error(prefix(option) + in_quotes(text) +
                     " is not X,Y (two numbers in layer pixels, e.g. 960,540)");
     }
     return point;
@@ -111,7 +111,7 @@ PointValue parse_layer_point(std::string_view option, std::string_view text, int
     if (parts.size() != 2 || !coordinate(parts[0], layer_width, point.x) ||
         !coordinate(parts[1], layer_height, point.y)) {
         usage_error(
-            prefix(option) + quoted(text) +
+            prefix(option) + in_quotes(text) +
             " is not X,Y (two numbers in layer pixels, e.g. 960,540, or percent of the layer, e.g. 50%,50%)");
     }
     return point;
@@ -123,11 +123,11 @@ void parse_origin(std::string_view option, std::string_view text, int& x, int& y
     long long vx = 0;
     long long vy = 0;
     if (parts.size() != 2 || !read_int(parts[0], vx) || !read_int(parts[1], vy)) {
-        usage_error(prefix(option) + quoted(text) +
+        usage_error(prefix(option) + in_quotes(text) +
                     " is not X,Y (two whole numbers of pixels, e.g. 100,50)");
     }
     if (vx < -kMaxOrigin || vx > kMaxOrigin || vy < -kMaxOrigin || vy > kMaxOrigin) {
-        usage_error(prefix(option) + quoted(text) +
+        usage_error(prefix(option) + in_quotes(text) +
                     " is outside the valid range: each coordinate " + std::to_string(-kMaxOrigin) +
                     " to " + std::to_string(kMaxOrigin));
     }
@@ -142,10 +142,10 @@ SizeValue parse_size(std::string_view option, std::string_view text)
     long long w = 0;
     long long h = 0;
     if (parts.size() != 2 || !read_int(parts[0], w) || !read_int(parts[1], h)) {
-        usage_error(prefix(option) + quoted(text) + " is not WxH (e.g. 1920x1080)");
+        usage_error(prefix(option) + in_quotes(text) + " is not WxH (e.g. 1920x1080)");
     }
     if (w < 1 || w > kMaxLayerSide || h < 1 || h > kMaxLayerSide) {
-        usage_error(prefix(option) + quoted(text) +
+        usage_error(prefix(option) + in_quotes(text) +
                     " is outside the valid range: width and height 1 to " +
                     std::to_string(kMaxLayerSide));
     }
@@ -198,7 +198,7 @@ ColorValue parse_color_value(std::string_view option, std::string_view text, boo
                     break;
                 }
                 if (floats ? !(v >= 0.0 && v <= 1.0) : whole < 0 || whole > 255) {
-                    usage_error(prefix(option) + quoted(text) +
+                    usage_error(prefix(option) + in_quotes(text) +
                                 " is outside the valid range: " + forms);
                 }
                 channels[i] = floats ? v : whole / 255.0;
@@ -206,7 +206,7 @@ ColorValue parse_color_value(std::string_view option, std::string_view text, boo
         }
     }
     if (count == 0) {
-        usage_error(prefix(option) + quoted(text) + " is not a colour: use " + forms);
+        usage_error(prefix(option) + in_quotes(text) + " is not a colour: use " + forms);
     }
     return ColorValue{channels[0], channels[1], channels[2], channels[3]};
 }
@@ -225,7 +225,7 @@ Downsample parse_downsample(std::string_view option, std::string_view text)
         " (e.g. 1/2), or N/D,N/D for horizontal and vertical";
     const auto axes = split(text, ',');
     if (axes.size() > 2) {
-        usage_error(prefix(option) + quoted(text) + " is not " + valid);
+        usage_error(prefix(option) + in_quotes(text) + " is not " + valid);
     }
     std::array<Factor, 2> factors;
     for (std::size_t i = 0; i < axes.size(); ++i) {
@@ -233,10 +233,10 @@ Downsample parse_downsample(std::string_view option, std::string_view text)
         long long num = 0;
         long long den = 0;
         if (parts.size() != 2 || !read_int(parts[0], num) || !read_int(parts[1], den)) {
-            usage_error(prefix(option) + quoted(text) + " is not " + valid);
+            usage_error(prefix(option) + in_quotes(text) + " is not " + valid);
         }
         if (num < 1 || den < num || den > kMaxDownsampleDenominator) {
-            usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
+            usage_error(prefix(option) + in_quotes(text) + " is outside the valid range: " + valid);
         }
         factors[i] = Factor{static_cast<int>(num), static_cast<int>(den)};
     }
@@ -244,23 +244,23 @@ Downsample parse_downsample(std::string_view option, std::string_view text)
     return Downsample{factors[0], factors[1]};
 }
 
-int parse_depth(std::string_view option, std::string_view text)
+FrameDepth parse_depth(std::string_view option, std::string_view text)
 {
     long long v = 0;
     if (!read_int(text, v) || (v != 8 && v != 16 && v != 32)) {
-        usage_error(prefix(option) + quoted(text) + " is not a depth: use 8, 16 or 32");
+        usage_error(prefix(option) + in_quotes(text) + " is not a depth: use 8, 16 or 32");
     }
-    return static_cast<int>(v);
+    return FrameDepth(static_cast<int>(v));
 }
 
 int parse_threads(std::string_view option, std::string_view text)
 {
     long long v = 0;
     if (!read_int(text, v)) {
-        usage_error(prefix(option) + quoted(text) + " is not a whole number of threads");
+        usage_error(prefix(option) + in_quotes(text) + " is not a whole number of threads");
     }
     if (v < 1 || v > kMaxThreads) {
-        usage_error(prefix(option) + quoted(text) + " is outside the valid range: 1 to " +
+        usage_error(prefix(option) + in_quotes(text) + " is outside the valid range: 1 to " +
                     std::to_string(kMaxThreads) + " threads");
     }
     return static_cast<int>(v);
@@ -289,12 +289,12 @@ std::uint64_t parse_memory_size(std::string_view option, std::string_view text)
     }
     double value = 0;
     if (!read_number(number, value) || value < 0) {
-        usage_error(prefix(option) + quoted(text) + " is not " + valid);
+        usage_error(prefix(option) + in_quotes(text) + " is not " + valid);
     }
     const double bytes = std::floor(std::ldexp(value, 10 * power));
     if (!(bytes >= static_cast<double>(kMinMemoryLimit) &&
           bytes <= static_cast<double>(kMaxMemoryLimit))) {
-        usage_error(prefix(option) + quoted(text) + " is outside the valid range: " + valid);
+        usage_error(prefix(option) + in_quotes(text) + " is outside the valid range: " + valid);
     }
     return static_cast<std::uint64_t>(bytes);
 }

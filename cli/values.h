@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/frame_depth.h"
+
 namespace velkorramp {
 
 struct PointValue {
@@ -54,6 +56,9 @@ inline constexpr int kMaxDownsampleDenominator = 1000;
 inline constexpr std::uint64_t kMinMemoryLimit = std::uint64_t{1} << 20;  // 1M
 inline constexpr std::uint64_t kMaxMemoryLimit = std::uint64_t{1} << 50;  // 1024T
 
+// A whole number filling all of `text`, optionally signed ("12", "+3", "-40"),
+// within long long; false for anything else.
+bool read_whole(std::string_view text, long long& value);
 // A finite decimal number ("12", "-0.5", "1e3").
 double parse_number(std::string_view option, std::string_view text);
 // "X,Y", two finite numbers.
@@ -76,7 +81,7 @@ Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alph
 // "N/D" for both axes or "N/D,N/D" for horizontal then vertical.
 Downsample parse_downsample(std::string_view option, std::string_view text);
 // 8, 16 or 32.
-int parse_depth(std::string_view option, std::string_view text);
+FrameDepth parse_depth(std::string_view option, std::string_view text);
 // 1..kMaxThreads.
 int parse_threads(std::string_view option, std::string_view text);
 // A number of bytes, whole or with K, M, G or T (powers of 1024, "iB" or "B"

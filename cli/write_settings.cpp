@@ -1,32 +1,70 @@
 #include "cli/write_settings.h"
 
+#include <array>
+
+#include "cli/failure.h"
+#include "cli/message_text.h"
+
 namespace velkorramp {
 
 namespace {
 
 bool opaque(const simhost::World& frame)
 {
-    for (int y = 0; y < frame.height(); ++y) {
-        for (int x = 0; x < frame.width(); ++x) {
-            switch (simhost::bit_depth(frame.format())) {
-            case 8:
-                if (frame.at<PF_Pixel>(x, y).alpha != PF_MAX_CHAN8) return false;
-                break;
-            case 16:
-                if (frame.at<PF_Pixel16>(x, y).alpha != PF_MAX_CHAN16) return false;
-                break;
-            default:
-                if (frame.at<PF_PixelFloat>(x, y).alpha != 1.0f) return false;
-                break;
+    return with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
+        constexpr auto full = opaque_alpha<Pixel>();
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < frame.width(); ++x) {
+                if (frame.at<Pixel>(x, y).alpha != full) return false;
             }
         }
-    }
-    return true;
+        return true;
+    });
 }
 
-std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
+constexpr std::array<OptionSpec, 6> kOutputOptions{{
+    {"--output", "-o", "FILE",
+     "the frame to write, in the format its extension names (- for stdout)"},
+    {"--output-depth", nullptr, "8|16|half|float",
+     "the file's samples (default: the frame's, or the nearest held)"},
+    {"--alpha", nullptr, "straight|premultiplied",
+     "the file's alpha convention, for TIFF (default: the format's own)"},
+    {"--compression", nullptr, "NAME[:LEVEL]",
+     "the writer's compression: zip:9 (PNG), lzw (TIFF), piz, dwaa:45 (EXR)"},
+    {"--output-colorspace", nullptr, "NAME",
+     "convert the frame to this colour space on writing (default: none)"},
+    {"--format", nullptr, "EXT", "the format for -o - (png or tif; default png)"},
+}};
 
 }  // namespace
+
+std::span<const OptionSpec> output_options() { return kOutputOptions; }
+
+WriteRequest parse_write_request(const ParsedOptions& options)
+{
+    const std::string* output = options.find("--output");
+    if (output == nullptr)
+        usage_error("render needs an output file: -o FILE; see velkorramp render --help");
+    WriteRequest request;
+    request.output = *output;
+    const std::string* format_word = options.find("--format");
+    request.format =
+        output_format_for(request.output, format_word != nullptr ? *format_word : std::string());
+    if (options.has("--format") && *output != "-")
+        usage_error("--format is for -o - (standard output); a file's extension names its format");
+    if (const std::string* text = options.find("--output-depth")) {
+        request.depth =
+            choose_depth(request.format, 8, parse_output_depth("--output-depth", *text));
+    }
+    if (const std::string* text = options.find("--alpha")) {
+        choose_premultiplied(request.format, *text);
+        request.alpha = *text;
+    }
+    if (const std::string* text = options.find("--compression"))
+        request.compression = parse_compression("--compression", *text, request.format);
+    if (const std::string* text = options.find("--output-colorspace")) request.colour_space = *text;
+    return request;
+}
 
 WriteSettings write_settings_for(const WriteRequest& request, const simhost::World& frame,
                                  const FrameWindows& windows, const std::string& working_space,
@@ -41,11 +79,11 @@ WriteSettings write_settings_for(const WriteRequest& request, const simhost::Wor
     settings.compression = request.compression;
     const std::string note = "velkorramp: note: ";
 
-    const int frame_bits = simhost::bit_depth(frame.format());
+    const FrameDepth frame_bits = FrameDepth::of(frame);
     settings.depth = choose_depth(format, frame_bits, request.depth);
     if (!request.depth && settings.depth != frame_depth(frame_bits)) {
         notes << note << format.name << " holds " << format.depths_text() << " samples, not "
-              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits
+              << depth_text(frame_depth(frame_bits)) << "; writing the " << frame_bits.bits()
               << "-bit frame as " << depth_text(settings.depth) << " (--output-depth chooses)\n";
     }
 

@@ -6,7 +6,8 @@
 #   share/doc/velkorramp/                       component "docs": README.md,
 #     CHANGELOG.md, LICENSE, cli/README.md and docs/gallery/, laid out as in the
 #     source tree so the READMEs' links hold
-#   share/velkorramp/windows/VelkorRamp.aex, INSTALL.txt
+#   share/velkorramp/windows/VelkorRamp.aex, INSTALL.txt, and the multi-frame
+#     build's in share/velkorramp/windows-multi-frame/
 #                                               component "windows", when built
 #   lib/OFX/Plugins/VelkorRamp.ofx.bundle/Contents/Linux-x86-64/VelkorRamp.ofx
 #                                               component "ofx": the OpenFX
@@ -17,6 +18,8 @@
 #   VelkorRamp-<version>-win64.zip              for the host's users, when the
 #     Windows module is built: VelkorRamp.aex, INSTALL.txt, LICENSE and a few
 #     gallery pictures (component "host-zip", never part of a plain install)
+#   VelkorRamp-<version>-win64-multi-frame.zip  the same with the multi-frame
+#     build's VelkorRamp.aex (component "host-zip-multi-frame")
 #   velkorramp-<version>-linux-<arch>.tar.gz    for pipelines: "tool" and "docs"
 #   velkorramp_<version>-1_<arch>.deb           the same under /usr, where
 #     Debian's packaging tools are installed
@@ -39,18 +42,47 @@ install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${doc_dir} COMPONENT do
 install(FILES cli/README.md DESTINATION ${doc_dir}/cli COMPONENT docs)
 install(DIRECTORY docs/gallery DESTINATION ${doc_dir}/docs COMPONENT docs)
 
+# The host users' zips, one per build of the .aex (VELKOR_ZIP_COMPONENTS), and
+# what INSTALL.txt calls each.
+set(VELKOR_HOST_ZIP_NAME VelkorRamp-${VELKOR_VERSION_TEXT}-win64)
+set(VELKOR_MULTI_FRAME_ZIP_NAME VelkorRamp-${VELKOR_VERSION_TEXT}-win64-multi-frame)
+set(VELKOR_DEFAULT_BUILD_TEXT "default (single-frame)")
+set(VELKOR_MULTI_FRAME_BUILD_TEXT "multi-frame")
+set(VELKOR_ZIP_COMPONENTS "")
+
 if(DEFINED VELKOR_WINDOWS_MODULE)
   set(install_txt ${PROJECT_BINARY_DIR}/INSTALL.txt)
+  set(VELKOR_INSTALL_BUILD ${VELKOR_DEFAULT_BUILD_TEXT})
   configure_file(docs/INSTALL.txt.in ${install_txt} @ONLY)
   install(FILES ${VELKOR_WINDOWS_MODULE} ${install_txt}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/velkorramp/windows COMPONENT windows)
 
   # The pictures INSTALL.txt points to: each shape and Type over a layer.
+  # Each zip's files lie in one top folder named like the zip.
   set(VELKOR_HOST_ZIP_PICTURES linear-points.png linear2-center.png radial-center.png type-color-alpha.png)
-  install(FILES ${VELKOR_WINDOWS_MODULE} ${install_txt} LICENSE
-    DESTINATION . COMPONENT host-zip EXCLUDE_FROM_ALL)
   list(TRANSFORM VELKOR_HOST_ZIP_PICTURES PREPEND ${gallery}/ OUTPUT_VARIABLE pictures)
-  install(FILES ${pictures} DESTINATION gallery COMPONENT host-zip EXCLUDE_FROM_ALL)
+  install(FILES ${VELKOR_WINDOWS_MODULE} ${install_txt} LICENSE
+    DESTINATION ${VELKOR_HOST_ZIP_NAME} COMPONENT host-zip EXCLUDE_FROM_ALL)
+  install(FILES ${pictures} DESTINATION ${VELKOR_HOST_ZIP_NAME}/gallery COMPONENT host-zip EXCLUDE_FROM_ALL)
+  list(APPEND VELKOR_ZIP_COMPONENTS host-zip)
+  set(CPACK_ARCHIVE_HOST-ZIP_FILE_NAME ${VELKOR_HOST_ZIP_NAME})
+endif()
+
+# The multi-frame zip: the same files, the .aex of the multi-frame build
+# (cmake/VelkorMultiFrame.cmake), for host versions that render several frames
+# at once; its INSTALL.txt and the default's say which to choose.
+if(DEFINED VELKOR_WINDOWS_MODULE AND DEFINED VELKOR_WINDOWS_MULTI_FRAME_MODULE)
+  set(multi_frame_install_txt ${PROJECT_BINARY_DIR}/multi-frame/INSTALL.txt)
+  set(VELKOR_INSTALL_BUILD ${VELKOR_MULTI_FRAME_BUILD_TEXT})
+  configure_file(docs/INSTALL.txt.in ${multi_frame_install_txt} @ONLY)
+  install(FILES ${VELKOR_WINDOWS_MULTI_FRAME_MODULE} ${multi_frame_install_txt}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/velkorramp/windows-multi-frame COMPONENT windows)
+  install(FILES ${VELKOR_WINDOWS_MULTI_FRAME_MODULE} ${multi_frame_install_txt} LICENSE
+    DESTINATION ${VELKOR_MULTI_FRAME_ZIP_NAME} COMPONENT host-zip-multi-frame EXCLUDE_FROM_ALL)
+  install(FILES ${pictures} DESTINATION ${VELKOR_MULTI_FRAME_ZIP_NAME}/gallery
+    COMPONENT host-zip-multi-frame EXCLUDE_FROM_ALL)
+  list(APPEND VELKOR_ZIP_COMPONENTS host-zip-multi-frame)
+  set(CPACK_ARCHIVE_HOST-ZIP-MULTI-FRAME_FILE_NAME ${VELKOR_MULTI_FRAME_ZIP_NAME})
 endif()
 
 # The OpenFX plug-in's bundle, in the standard's layout.
@@ -79,7 +111,8 @@ effect module is loaded into a simulated host and driven as the host drives it."
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_VELKOR_HOST_ZIP_NAME VelkorRamp-${VELKOR_VERSION_TEXT}-win64)
+set(CPACK_VELKOR_HOST_ZIP_NAME ${VELKOR_HOST_ZIP_NAME})
+set(CPACK_VELKOR_ZIP_COMPONENTS ${VELKOR_ZIP_COMPONENTS})
 set(CPACK_VELKOR_TARBALL_NAME velkorramp-${VELKOR_VERSION_TEXT}-${platform})
 set(CPACK_VELKOR_BUILD_DIR ${PROJECT_BINARY_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/VelkorPackageContents.cmake)

@@ -7,7 +7,8 @@
 #
 # Sets VELKOR_WINDOWS_MODULE, VELKOR_WINDOWS_HOSTCHECK, VELKOR_WINDOWS_MATH_PROBE,
 # VELKOR_WINDOWS_OFX_BUNDLE, VELKOR_WINDOWS_OFXCHECK, VELKOR_WINE and
-# VELKOR_WINESERVER for the tests.
+# VELKOR_WINESERVER for the tests, and VELKOR_WINDOWS_MULTI_FRAME_MODULE
+# where the multi-frame build is made (cmake/VelkorMultiFrame.cmake).
 
 include(ExternalProject)
 
@@ -38,6 +39,15 @@ set(VELKOR_WINDOWS_OFX_BUNDLE "${windows_dir}/ofx/VelkorRamp.ofx.bundle")
 set(VELKOR_WINDOWS_OFX_PLUGIN "${VELKOR_WINDOWS_OFX_BUNDLE}/Contents/Win64/VelkorRamp.ofx")
 set(VELKOR_WINDOWS_OFXCHECK "${windows_dir}/ofxhost/velkor_ofxcheck.exe")
 set(windows_targets VelkorRamp velkor_hostcheck velkor_math_probe velkor_ofx_plugin velkor_ofxcheck)
+# The multi-frame build's .aex, embedding the list this build wrote for it.
+set(multi_frame_args "")
+set(multi_frame_depends "")
+if(TARGET velkor_multi_frame_pipl)
+  set(VELKOR_WINDOWS_MULTI_FRAME_MODULE "${windows_dir}/multi-frame/VelkorRamp.aex")
+  list(APPEND windows_targets velkor_multi_frame_module)
+  set(multi_frame_args -DVELKOR_MULTI_FRAME_PIPL_FILE=${VELKOR_MULTI_FRAME_PIPL})
+  set(multi_frame_depends velkor_multi_frame_pipl)
+endif()
 
 # Make shares its job server with the cross build (and, unlike Ninja, must be
 # told to regenerate before it knows a newly added target); other generators
@@ -57,6 +67,7 @@ ExternalProject_Add(velkor_windows
     -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DVELKOR_PIPL_FILE=${VELKOR_PIPL_OUTPUT}
+    ${multi_frame_args}
     -DVELKOR_MULTI_FRAME=${VELKOR_MULTI_FRAME}
     -DVELKOR_HOST_SDK_DIR=${VELKOR_WINDOWS_HOST_SDK_DIR}
     -DVELKOR_BUILD_TOOLS=ON
@@ -67,5 +78,6 @@ ExternalProject_Add(velkor_windows
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${VELKOR_WINDOWS_MODULE}" "${VELKOR_WINDOWS_HOSTCHECK}" "${VELKOR_WINDOWS_MATH_PROBE}"
     "${VELKOR_WINDOWS_OFX_PLUGIN}" "${VELKOR_WINDOWS_OFXCHECK}"
+    ${VELKOR_WINDOWS_MULTI_FRAME_MODULE}
   INSTALL_COMMAND ""
-  DEPENDS velkor_pipl)
+  DEPENDS velkor_pipl ${multi_frame_depends})

@@ -117,33 +117,4 @@ std::string Accounting::unbalanced() const
     return out.str();
 }
 
-std::string Accounting::summary() const
-{
-    std::ostringstream out;
-    out << "suites:";
-    for (const auto& [key, counts] : suites) {
-        out << " " << key.text() << " +" << counts.acquired << "/-" << counts.released;
-        if (counts.refused != 0) {
-            out << " (refused " << counts.refused << ")";
-        }
-        out << ";";
-    }
-    out << "\nhandles: created " << handles_created << ", disposed " << handles_disposed
-        << ", alive " << live_handles.size() << ", locks " << lock_calls << ", unlocks "
-        << unlock_calls;
-    out << "\nparameters: out " << params_checked_out << ", in " << params_checked_in;
-    out << "\nlayers: checkout_layer " << layers_checked_out << ", pixels out "
-        << layer_pixels_checked_out << ", checked in by module " << layer_pixels_checked_in
-        << ", released by host " << layer_pixels_still_out_at_frame_end;
-    out << "\npre-render data: created " << pre_render_data_created << ", deleted "
-        << pre_render_data_deleted << ", dropped by the host after a failure "
-        << pre_render_data_dropped;
-    out << "\nviolations: " << violations.size() << "\n";
-    const std::string problems = unbalanced();
-    if (!problems.empty()) {
-        out << problems;
-    }
-    return out.str();
-}
-
 }  // namespace simhost

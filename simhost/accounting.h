@@ -94,8 +94,6 @@ struct Accounting {
     bool balanced() const;
     // "" when balanced(), else one line per thing left over.
     std::string unbalanced() const;
-    // A readable summary of all the counts.
-    std::string summary() const;
 
     int acquired(const std::string& name, int version) const;
     int released(const std::string& name, int version) const;

@@ -500,12 +500,14 @@ RenderResult Session::render(const RenderOptions& options)
         result.return_msg = "no module loaded";
         return result;
     }
-    HostConfig& config = host_->config();
-    const HostConfig saved = config;
-    config = frame_config(saved, options);
-    RenderResult result = render_frame(*host_, host_->own_frame(), options, last_out_);
-    config = saved;
-    return result;
+    // The frame's configuration lasts as long as the frame, however it ends.
+    struct Restore {
+        HostConfig& config;
+        const HostConfig saved;
+        ~Restore() { config = saved; }
+    } restore{host_->config(), host_->config()};
+    restore.config = frame_config(restore.saved, options);
+    return render_frame(*host_, host_->own_frame(), options, last_out_);
 }
 
 ParamValues Session::param_values() const { return host_ ? host_->param_values() : ParamValues{}; }

@@ -1,6 +1,7 @@
 // Sequences with the built velkorramp as a process: keyed frames equal
 // single-frame renders of the interpolated values, input sequences, failures
-// part way, interrupts, and the progress display on a terminal and off it.
+// part way, interrupts, the progress display on a terminal and off it, and a
+// sequence split into chunks (--chunk, --skip-existing) as a render farm runs it.
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "cli/values.h"
@@ -41,6 +43,15 @@ std::vector<std::string> hidden_files(const std::vector<std::string>& names)
 
 class Sequences : public ToolTest {
 protected:
+    // The two folders hold the same names (nothing hidden besides), each file
+    // the same bytes.
+    static void expect_same_files(const fs::path& farm, const fs::path& whole)
+    {
+        ASSERT_EQ(files_in(farm), files_in(whole));
+        for (const std::string& name : files_in(whole))
+            EXPECT_TRUE(slurp(farm / name) == slurp(whole / name)) << name << " differs";
+    }
+
     // Each frame's pixels as the file holds them.
     std::vector<std::uint8_t> pixels(const std::string& name) { return read_file(path(name)).u8; }
 
@@ -180,6 +191,46 @@ TEST_F(Sequences, AnInputSequenceGivesEachFrameItsOwnFile)
     EXPECT_NE(sized.err.find("frame 2: cannot use input"), std::string::npos) << sized.err;
     EXPECT_NE(sized.err.find("20x8"), std::string::npos) << sized.err;
     EXPECT_NE(sized.err.find("(1 of 3 frames written)"), std::string::npos) << sized.err;
+}
+
+// Frame lists as oiiotool users type them, and an input sequence without
+// --frames: each writes exactly the files named, and says so in one line.
+TEST_F(Sequences, FrameListsReverseRangesAtSignsAndExistingInputFrames)
+{
+    for (int f : {1, 2, 5}) write_layer("seq.000" + std::to_string(f) + ".png", 9, 9, 9);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> written;
+        const char* said;
+    } cases[] = {
+        {{"--size", "8x8", "--frames", "3,1", "-o", path("list.#.png")},
+         {"list.0001.png", "list.0003.png"},
+         ""},
+        {{"--size", "8x8", "--frames", "3-1", "-o", path("down.#.png")},
+         {"down.0001.png", "down.0002.png", "down.0003.png"},
+         ""},
+        {{"--size", "8x8", "--frames", "9-10", "-o", path("at.@@.png")},
+         {"at.09.png", "at.10.png"},
+         ""},
+        {{"--input", path("seq.#.png"), "-o", path("found.#.png")},
+         {"found.0001.png", "found.0002.png", "found.0005.png"},
+         "rendering the 3 frames from 1 to 5 that exist"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"render", "--type", "alpha"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), *c.said ? 1 : 0) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        const std::string stem = c.written.front().substr(0, c.written.front().find('.') + 1);
+        std::vector<std::string> made;
+        for (const std::string& name : files()) {
+            if (name.rfind(stem, 0) == 0) made.push_back(name);
+        }
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, c.written) << c.args.back();
+    }
 }
 
 // A failure in frame 3 of 5, on the input side and on the output side (with
@@ -362,6 +413,70 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
         << verbose.out;
 }
 
+// The words of `line`, split at spaces, then `more`.
+std::vector<std::string> words(const std::string& line, std::vector<std::string> more = {})
+{
+    std::istringstream in(line);
+    std::vector<std::string> all{std::istream_iterator<std::string>(in), {}};
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+TEST_F(Sequences, ChunksOnMachinesOfAnyCoresAndWritersWriteTheBytesOfOneProcess)
+{
+    const std::string animated =
+        "render --size 96x54 --controlled-by center --direction 0@1,300@40 -q --length "
+        "10@-3,80@40 --start-color #FF0000@1,#00FF80@40 --power 0.5@1,4@40 --frames ";
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"1-13", 4, "r.#.png"},       {"1-10", 4, "r.#.exr"}, {"-3-17x3", 3, "r.%d.tif"},
+        {"1-7", 7, "r.#.png"},        {"5", 1, "r.#.png"},    {"1-40x2", 6, "r.#.exr"},
+        {"1,3,7,9,20", 2, "r.#.png"}, {"12-1", 5, "r.#.exr"}, {"30-26x2,1-5,9", 4, "r.#.png"}};
+    for (const auto& [frames, chunks, name] : cases) {
+        SCOPED_TRACE(std::string(frames) + " in " + std::to_string(chunks) + " chunks");
+        const fs::path whole = path("whole" + std::string(frames));
+        const fs::path farm = path("farm" + std::string(frames));
+        fs::create_directories(whole);
+        fs::create_directories(farm);
+        ASSERT_EQ(run(words(animated + frames, {"-o", whole / name})).exit_code, 0);
+        for (int k = 1; k <= chunks; ++k) {
+            const std::string chunk = std::to_string(k) + "/" + std::to_string(chunks);
+            const ProcessResult r =
+                run(words(animated + frames + " --chunk " + chunk + " --threads " +
+                              std::to_string(1 + k % 3) + " --writers " + std::to_string(1 + k % 2),
+                          {"-o", farm / name}));
+            ASSERT_EQ(r.exit_code, 0) << r.err;
+        }
+        expect_same_files(farm, whole);
+        EXPECT_EQ(read_spec(whole / files_in(whole).front()).find_attribute("DateTime"), nullptr);
+    }
+}
+
+TEST_F(Sequences, AChunkKilledMidFrameAndRunAgainCompletesTheSequence)
+{
+    const std::string frames =
+        "render --size 1920x1080 --frames 1-12 --power 1@1,3@12 -q --writers 2";
+    fs::create_directories(path("whole"));
+    fs::create_directories(path("farm"));
+    ASSERT_EQ(run(words(frames, {"-o", path("whole/f.#.png")})).exit_code, 0);
+    const auto chunk = [&](const char* k) {
+        return words(frames + " --skip-existing --chunk " + k, {"-o", path("farm/f.#.png")});
+    };
+    // Killed where no handler runs, while frames are being written.
+    const pid_t pid = start(chunk("2/2"));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(path("farm/f.0008.png")) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    EXPECT_EQ(finish(pid).signal, SIGKILL);
+    // A frame cut short by another writer is not whole.
+    const std::string seventh = slurp(path("farm/f.0007.png"));
+    std::ofstream(path("farm/f.0007.png")) << seventh.substr(0, seventh.size() / 2);
+    // 8: some frames were whole already and left, 9: all were.
+    const std::pair<const char*, int> reruns[] = {{"2/2", 8}, {"1/2", 0}, {"2/2", 9}};
+    for (const auto& [k, code] : reruns) EXPECT_EQ(launch(chunk(k)).exit_code, code) << k;
+    expect_same_files(path("farm"), path("whole"));
+}
+
 TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
 {
     struct Case {
@@ -371,7 +486,7 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
     const std::vector<Case> cases{
         {{"--frames", "1-5", "-o", path("plain.png")},
          {"names one file", "5 frames", "# (4 digits) or %04d"}},
-        {{"--frames", "5-1", "-o", path("x.#.png")}, {"--frames", "FIRST <= LAST"}},
+        {{"--frames", "1-5x0", "-o", path("x.#.png")}, {"--frames", "STEP at least 1"}},
         {{"--fps", "0", "-o", path("x.png")}, {"--fps", "30000/1001"}},
         {{"--writers", "0", "-o", path("x.png")}, {"--writers", "1 to 16"}},
         {{"--direction", "0@1,360", "-o", path("x.png")},
@@ -381,6 +496,12 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
         {{"--shape", "linear@1,round@5", "-o", path("x.png")},
          {"--shape", "\"round\" is not a choice"}},
         {{"-o", path("x.#.%d.png")}, {"more than one frame number"}},
+        {{"--chunk", "5/4", "--frames", "1-40", "-o", path("x.#.png")}, {"1 <= K <= N"}},
+        {{"--chunk", "0/4", "-o", path("x.png")}, {"--chunk", "1 <= K <= N <= 100000"}},
+        {{"--chunk", "-1/4", "-o", path("x.png")}, {"--chunk", "is not K/N"}},
+        {{"--chunk", "3/50", "--frames", "1-40", "-o", path("x.#.png")},
+         {"frames 1 to 40 (40 frames)", "N is 1 to 40"}},
+        {{"--skip-existing", "-o", "-"}, {"--skip-existing", "standard output"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"render", "--size", "8x8"};

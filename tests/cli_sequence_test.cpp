@@ -85,10 +85,34 @@ TEST(FrameRanges, RangesStepsSingleFramesAndTheClocksLimits)
                          "frames from -2145338 to 2145338 at 30000/1001"));
 
     for (const char* bad :
-         {"5-1", "1-10x0", "1-10x-2", "1-", "-", "a", "1..5", "1-5y2", "1,2,3", "99999999999"}) {
+         {"1-10x0", "1-10x-2", "1-", "-", "a", "1..5", "1-5y2", "1,2,3", "99999999999"}) {
         const std::string line = usage_failure([&] { parse_frames("--frames", bad, fps24); });
         EXPECT_TRUE(mentions(line, "FIRST-LAST")) << bad << ": " << line;
     }
+}
+
+TEST(FrameLists, CommasReverseRangesAndMixturesAsOiiotoolTakesThem)
+{
+    const FrameRate fps24{24, 1};
+    const struct {
+        const char* text;
+        std::vector<int> frames;
+    } cases[] = {
+        {"1,3,7", {1, 3, 7}},
+        {"1-10x2", {1, 3, 5, 7, 9}},
+        {"5-1", {5, 4, 3, 2, 1}},
+        {"10-1x4", {10, 6, 2}},
+        {"1-3,10,20-16x2", {1, 2, 3, 10, 20, 18, 16}},
+        {"-2--4", {-2, -3, -4}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parse_frame_list("--frames", c.text, fps24), c.frames);
+    for (const char* bad : {"1,,3", "1,", ",1", "1-3,2", "1-2000000"}) {
+        const std::string line = usage_failure([&] { parse_frame_list("--frames", bad, fps24); });
+        EXPECT_TRUE(mentions(line, "--frames: ")) << bad << ": " << line;
+    }
+    EXPECT_EQ(frames_text(std::vector<int>{1, 3, 7}), "3 frames from 1 to 7");
+    EXPECT_EQ(FileSequence("-o", "logo@2x.png").name(7), "logo@2x.png");
+    EXPECT_EQ(FileSequence("-o", "ramp.@@@.png", true).name(7), "ramp.007.png");
 }
 
 TEST(FileSequences, NamesAreNumberedAsOiiotoolNumbersThem)

@@ -1,8 +1,9 @@
 // The packages as their users receive them, made by cpack and unpacked into
-// fresh folders (package_unpack.cmake): the host users' zip holds exactly its
-// files and the very module the build tested; the Linux tarball and the .deb
-// hold the tool, its module and the docs, and the tool renders from wherever
-// the tree is unpacked or moved, finding its own module.
+// fresh folders (package_unpack.cmake): each host users' zip (the default and
+// the multi-frame build) holds exactly its files and the very module the build
+// tested; the Linux tarball and the .deb hold the tool, its module and the
+// docs, name no folder of the build, and the tool renders from wherever the
+// tree is unpacked or moved, finding its own module.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "host/host_interface.h"
 #include "hostcheck/pe_image.h"
 #include "hostcheck/pipl_reader.h"
 #include "host/effect_identity.h"
 #include "resources/pipl_format.h"
-#include "resources/pipl_writer.h"
 
 namespace {
 
@@ -157,6 +158,14 @@ protected:
     fs::path dir_;
 };
 
+// What `strings` would show of the tool and its module names no folder of the
+// build, so a copy elsewhere never looks there.
+void names_no_build_folder(const fs::path& root)
+{
+    for (const char* file : {"bin/velkorramp", "lib/velkorramp/VelkorRamp.so"})
+        EXPECT_EQ(slurp(root / file).find(VELKOR_BUILD_DIR), std::string::npos) << file;
+}
+
 TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
 {
     const fs::path root = kUnpacked / "tarball" / VELKOR_TARBALL_NAME;
@@ -166,6 +175,7 @@ TEST_F(PackageTest, TarballHoldsTheToolItsModuleAndTheDocs)
     EXPECT_EQ(tree(root), linux_tree());
     EXPECT_EQ(slurp(root / "share/doc/velkorramp/LICENSE"),
               slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
+    names_no_build_folder(root);
     renders_from_a_moved_copy(root);
 }
 
@@ -224,18 +234,51 @@ TEST_F(PackageTest, DebHoldsTheSameFilesUnderUsr)
     std::set<std::string> expected = {"usr/"};
     for (const std::string& entry : linux_tree()) expected.insert("usr/" + entry);
     EXPECT_EQ(tree(kUnpacked / "deb"), expected);
+    names_no_build_folder(kUnpacked / "deb/usr");
     renders_from_a_moved_copy(kUnpacked / "deb/usr");
 }
 
-const fs::path zip_root() { return kUnpacked / "zip" / VELKOR_HOST_ZIP_NAME; }
+// A host users' zip (none without the Windows module): its name, the build
+// its INSTALL.txt names, the module and property list the build tested.
+struct HostZip {
+    const char* name;
+    const char* build;
+    const char* module;
+    const char* pipl;
+    bool multi_frame;
+};
 
-TEST_F(PackageTest, HostZipHoldsExactlyTheModuleInstructionsLicenceAndPictures)
+std::vector<HostZip> host_zips()
 {
-#if !defined(VELKOR_WINDOWS_MODULE)
-    GTEST_SKIP() << "no Windows module in this build (VELKOR_WINDOWS=OFF)";
+    return
+    {
+#if defined(VELKOR_WINDOWS_MODULE)
+        {VELKOR_HOST_ZIP_NAME, "default (single-frame)", VELKOR_WINDOWS_MODULE, VELKOR_PIPL_PATH,
+         false},
 #endif
-    EXPECT_EQ(top_level(kUnpacked / "zip"),
-              std::set<std::string>{std::string(VELKOR_HOST_ZIP_NAME) + "/"});
+#if defined(VELKOR_WINDOWS_MULTI_FRAME_MODULE)
+            {VELKOR_MULTI_FRAME_ZIP_NAME, "multi-frame", VELKOR_WINDOWS_MULTI_FRAME_MODULE,
+             VELKOR_MULTI_FRAME_PIPL_PATH, true},
+#endif
+    };
+}
+
+void PrintTo(const HostZip& zip, std::ostream* out) { *out << zip.name; }
+
+class HostZipTest : public PackageTest, public ::testing::WithParamInterface<HostZip> {
+protected:
+    fs::path zip_root() const { return kUnpacked / "zip" / GetParam().name; }
+};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(HostZipTest);
+INSTANTIATE_TEST_SUITE_P(Zips, HostZipTest, ::testing::ValuesIn(host_zips()), [](const auto& zip) {
+    return zip.param.multi_frame ? "multi" : "single";
+});
+
+TEST_P(HostZipTest, HoldsExactlyTheModuleInstructionsLicenceAndPictures)
+{
+    std::set<std::string> tops;
+    for (const HostZip& zip : host_zips()) tops.insert(std::string(zip.name) + "/");
+    EXPECT_EQ(top_level(kUnpacked / "zip"), tops) << "each zip one top folder, named like it";
     EXPECT_EQ(tree(zip_root()),
               (std::set<std::string>{"VelkorRamp.aex", "INSTALL.txt", "LICENSE", "gallery/",
                                      "gallery/linear-points.png", "gallery/linear2-center.png",
@@ -246,18 +289,20 @@ TEST_F(PackageTest, HostZipHoldsExactlyTheModuleInstructionsLicenceAndPictures)
     EXPECT_NE(install.find("\"Velkor\""), std::string::npos)
         << "the category the effect appears under";
     EXPECT_EQ(install.find('@'), std::string::npos) << "a placeholder was left unfilled";
+    // Each says which build it holds and names both zips to choose from.
+    EXPECT_NE(install.find("This is the " + std::string(GetParam().build) + " build."),
+              std::string::npos);
+    for (const char* zip : {VELKOR_HOST_ZIP_NAME, VELKOR_MULTI_FRAME_ZIP_NAME})
+        EXPECT_NE(install.find(std::string(zip) + ".zip"), std::string::npos) << zip;
     EXPECT_EQ(slurp(zip_root() / "LICENSE"), slurp(fs::path(VELKOR_SOURCE_DIR) / "LICENSE"));
 }
 
-TEST_F(PackageTest, HostZipModuleIsTheTestedOneAndRegistersTheEffect)
+TEST_P(HostZipTest, ModuleIsTheTestedOneAndRegistersTheEffect)
 {
-#if !defined(VELKOR_WINDOWS_MODULE)
-    GTEST_SKIP() << "no Windows module in this build (VELKOR_WINDOWS=OFF)";
-#else
     const fs::path module = zip_root() / "VelkorRamp.aex";
     // The same bytes as the module the Windows tests and the Wine host check
     // passed, so every one of their findings holds for the shipped file.
-    EXPECT_EQ(slurp(module), slurp(VELKOR_WINDOWS_MODULE));
+    EXPECT_EQ(slurp(module), slurp(GetParam().module));
 
     const velkor::pe::Image image = velkor::pe::read_image_file(module);
     EXPECT_EQ(image.machine, velkor::pe::kMachineAmd64);
@@ -270,15 +315,16 @@ TEST_F(PackageTest, HostZipModuleIsTheTestedOneAndRegistersTheEffect)
                    r.language == velkor::pipl::kResourceLanguage;
         });
     ASSERT_NE(pipl, image.resources.end()) << "no property list resource";
-    EXPECT_EQ(pipl->data, velkor::pipl::build_property_list(velkor::pipl::velkor_ramp_identity()));
+    EXPECT_EQ(std::string(pipl->data.begin(), pipl->data.end()), slurp(GetParam().pipl));
     const velkor::pipl::Registration registration = velkor::pipl::read_registration(pipl->data);
     EXPECT_EQ(registration.name, velkor::kEffectName);
     EXPECT_EQ(registration.category, velkor::kEffectCategory);
     EXPECT_EQ(registration.entry_point, velkor::kEntryPointName);
     EXPECT_EQ(registration.version, velkor::kVersionWord);
     EXPECT_EQ(registration.out_flags, velkor::kGlobalOutFlags);
-    EXPECT_EQ(registration.out_flags2, velkor::kGlobalOutFlags2);
-#endif
+    EXPECT_EQ(registration.out_flags2,
+              velkor::kGlobalOutFlags2 |
+                  (GetParam().multi_frame ? PF_OutFlag2_SUPPORTS_THREADED_RENDERING : 0));
 }
 
 TEST_F(PackageTest, NamesCarryTheVersionAndPlatform)
@@ -288,8 +334,8 @@ TEST_F(PackageTest, NamesCarryTheVersionAndPlatform)
         if (entry.is_regular_file()) names.insert(entry.path().filename().string());
     const std::string version = velkor::kProjectVersionText;
     std::set<std::string> expected = {"velkorramp-" + version + "-linux-x86_64.tar.gz"};
+    for (const HostZip& zip : host_zips()) expected.insert(std::string(zip.name) + ".zip");
 #if defined(VELKOR_WINDOWS_MODULE)
-    expected.insert("VelkorRamp-" + version + "-win64.zip");
     expected.insert("VelkorRamp-" + version + "-ofx-win64.zip");
 #endif
     if (VELKOR_DEB_PACKAGE) expected.insert("velkorramp_" + version + "-1_amd64.deb");
