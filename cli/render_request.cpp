@@ -7,6 +7,7 @@
 #include "cli/controls.h"
 #include "cli/effect_run.h"
 #include "cli/failure.h"
+#include "cli/keys_file.h"
 #include "cli/output_file.h"
 #include "cli/render_pipeline.h"
 
@@ -39,14 +40,16 @@ constexpr std::array<OptionSpec, 13> kLayerOptions{{
     kHelpOption,
 }};
 
-// A sequence: its frames, their rate, the writers, and the progress display.
-constexpr std::array<OptionSpec, 4> kSequenceOptions{{
+// A sequence: its frames, their rate, keys from a file, the writers, and the
+// progress display.
+constexpr std::array<OptionSpec, 5> kSequenceOptions{{
     {"--frames", nullptr, "FIRST-LAST[xSTEP]",
      "the frames to render, or one frame N (default 1); several need # or %04d in -o"},
     {"--fps", nullptr, "RATE",
      "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
     {"--quiet", "-q", nullptr, "no progress display"},
+    kKeysOption,
 }};
 
 // The layer: an input file, or a solid of a size and colour.

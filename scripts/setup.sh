@@ -12,6 +12,7 @@ packages=(
   python3
   dpkg-dev file
   clang-format
+  nlohmann-json3-dev
 )
 
 missing=()

@@ -359,6 +359,10 @@ Status Session::set_key_sides(int index, const KeyTime& at, KeySide in, KeySide 
             side->speed = {given[0] * 65536.0};
         } else if (p->type == PF_Param_COLOR) {
             side->speed = {0.0, given[0], given[1], given[2]};
+        } else if (p->type == PF_Param_POINT) {
+            side->speed = {given[0], given[1]};
+        } else {
+            side->speed = {given[0]};
         }
     }
     key->in = in;
