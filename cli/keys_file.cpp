@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
@@ -41,16 +40,17 @@ std::size_t keyed_number(PF_ParamType type, std::size_t n)
     return type == PF_Param_COLOR ? n + 1 : n;
 }
 
+// A key's fields for one of its sides.
+struct SideFields {
+    const char* kind;
+    const char* speed;
+    const char* influence;
+};
+constexpr SideFields kIn{"in", "speed_in", "influence_in"};
+constexpr SideFields kOut{"out", "speed_out", "influence_out"};
+
 // A declared 32-bit float as the decimal it was written as (0.01, not 0.0099999998).
 double declared_float(double value) { return std::stod(format_float(static_cast<float>(value))); }
-
-Json colour_json(double red, double green, double blue)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", static_cast<unsigned>(red),
-                  static_cast<unsigned>(green), static_cast<unsigned>(blue));
-    return text;
-}
 
 // A value in the units the option takes.
 Json value_json(const simhost::ParamInfo& p, const simhost::KeyValue& value)
@@ -62,7 +62,7 @@ Json value_json(const simhost::ParamInfo& p, const simhost::KeyValue& value)
     case PF_Param_POINT:
         return Json::array({v[0], v[1]});
     case PF_Param_COLOR:
-        return colour_json(v[1], v[2], v[3]);
+        return value_text(p, value);  // "#RRGGBB"
     default:
         return v[0] / keyed_unit(p.type);
     }
@@ -84,7 +84,7 @@ Json default_json(const simhost::ParamInfo& p, int layer_width, int layer_height
     case PF_Param_ANGLE:
         return def.u.ad.dephault / 65536.0;
     case PF_Param_COLOR:
-        return colour_json(def.u.cd.dephault.red, def.u.cd.dephault.green, def.u.cd.dephault.blue);
+        return default_text(p, layer_width, layer_height);  // "#RRGGBB"
     default:
         return nullptr;
     }
@@ -103,11 +103,11 @@ Json speed_json(const simhost::ParamInfo& p, const KeySide& side)
 Json key_json(const simhost::ParamInfo& p, const simhost::Keyframe& key, A_long step)
 {
     Json json{{"frame", key.time.value / step}, {"value", value_json(p, key.value)}};
-    for (const auto& [side, suffix] : {std::pair{&key.in, "_in"}, std::pair{&key.out, "_out"}}) {
-        json[suffix + 1] = interpolation_name(side->kind);
+    for (const auto& [side, fields] : {std::pair{&key.in, kIn}, std::pair{&key.out, kOut}}) {
+        json[fields.kind] = interpolation_name(side->kind);
         if (side->kind == KeyInterpolation::bezier) {
-            json[std::string("speed") + suffix] = speed_json(p, *side);
-            json[std::string("influence") + suffix] = side->influence;
+            json[fields.speed] = speed_json(p, *side);
+            json[fields.influence] = side->influence;
         }
     }
     return json;
@@ -178,11 +178,11 @@ std::optional<std::string> value_text_of(const Json& value)
     return text;
 }
 
-KeySide read_side(const Json& key, const char* suffix, PF_ParamType type, const Place& place)
+KeySide read_side(const Json& key, const SideFields& fields, PF_ParamType type, const Place& place)
 {
-    const std::string kind_field = suffix + 1;
-    const std::string speed_field = std::string("speed") + suffix;
-    const std::string influence_field = std::string("influence") + suffix;
+    const std::string kind_field = fields.kind;
+    const std::string speed_field = fields.speed;
+    const std::string influence_field = fields.influence;
     KeySide side;
     if (const auto kind = key.find(kind_field); kind != key.end()) {
         const auto named =
@@ -248,8 +248,7 @@ KeyText read_key(const Json& key, PF_ParamType type, int largest, Place& place)
             "takes it");
     }
     return KeyText{*text, static_cast<int>(*place.frame),
-                   KeySides{read_side(key, "_in", type, place),
-                            read_side(key, "_out", type, place)}};
+                   KeySides{read_side(key, kIn, type, place), read_side(key, kOut, type, place)}};
 }
 
 std::string control_names()
