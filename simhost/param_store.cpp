@@ -146,7 +146,12 @@ KeyValue ParamStore::value_locked(int index, const KeyTime& at) const
     const PF_ParamDef& def = params_.at(static_cast<std::size_t>(index));
     const auto keyed = keys_.find(index);
     if (keyed != keys_.end() && !keyed->second.empty()) {
-        return simhost::value_at(def.param_type, keyed->second, at);
+        const KeyValue value = simhost::value_at(def.param_type, keyed->second, at);
+        if (def.param_type == PF_Param_POINT) return value;
+        // As the record holds it: a curve carried past a slider's range stops there.
+        PF_ParamDef record = def;
+        set_record_value(record, value);
+        return record_value(record);
     }
     if (def.param_type == PF_Param_POINT) {
         return point_value(points_, index);

@@ -1,7 +1,8 @@
 // Eased, held and Bezier keys with the built velkorramp: a keys file written by
 // params --json reads back to itself, every frame of a sequence from it equals a
-// single frame of the values params reports there, and each malformed file is
-// refused in one line naming the file, the control and the key.
+// single frame of the values params reports there (Power's curve dips past its
+// valid range and stops there), and each malformed file is refused in one line
+// naming the file, the control and the key.
 #include <nlohmann/json.hpp>
 
 #include "cli/values.h"
@@ -25,9 +26,10 @@ TEST_F(Keys, AFileRoundTripsAndItsFramesEqualSingleFramesOfTheirValues)
         return r.out;
     };
     const std::string written =
-        tool("params", {"--json", "--length", "10@1:ease,40@6", "--direction", "0@1,270@6:ease-in",
-                        "--center", "0,0@1:bezier=0/50/-20/75,40,16@6", "--start-color",
-                        "#000000@1:ease-out,#FF8040@6", "--power", "1@1:hold,3@4:ease,2@6"});
+        tool("params",
+             {"--json", "--length", "10@1:ease,40@6", "--direction", "0@1,270@6:ease-in",
+              "--center", "0,0@1:bezier=0/50/-20/75,40,16@6", "--start-color",
+              "#000000@1:ease-out,#FF8040@6", "--power", "1@1:bezier=0/50/-60/50,3@4:hold,2@6"});
     std::ofstream(path("shot.json")) << written;
     EXPECT_EQ(tool("params", {"--json", "--keys", path("shot.json")}), written);
 
