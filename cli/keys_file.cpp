@@ -11,6 +11,7 @@
 #include "cli/controls.h"
 #include "cli/failure.h"
 #include "cli/keyframes.h"
+#include "cli/message_text.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -137,7 +138,7 @@ struct Place {
 
     [[noreturn]] void fail(const std::string& why) const
     {
-        std::string where = "--keys \"" + file + "\"";
+        std::string where = "--keys " + in_quotes(file);
         if (!control.empty()) where += ": " + control;
         if (key > 0) where += ", key " + std::to_string(key);
         if (frame) where += " (frame " + std::to_string(*frame) + ")";
@@ -149,7 +150,7 @@ void check_fields(const Json& object, const std::set<std::string>& allowed, cons
 {
     for (const auto& item : object.items()) {
         if (!allowed.count(item.key())) {
-            place.fail("unknown field \"" + item.key() + "\"; the fields are " +
+            place.fail("unknown field " + in_quotes(item.key()) + "; the fields are " +
                        fields_text(allowed));
         }
     }
@@ -188,14 +189,14 @@ KeySide read_side(const Json& key, const SideFields& fields, PF_ParamType type, 
         const auto named =
             kind->is_string() ? interpolation_named(kind->get<std::string>()) : std::nullopt;
         if (!named)
-            place.fail("\"" + kind_field + "\" is none of \"linear\", \"hold\", \"bezier\"");
+            place.fail(in_quotes(kind_field) + " is none of \"linear\", \"hold\", \"bezier\"");
         side.kind = *named;
     }
     const bool bezier = side.kind == KeyInterpolation::bezier;
     for (const std::string& field : {speed_field, influence_field}) {
         if (key.contains(field) && !bezier) {
-            place.fail("\"" + field + "\" is for a \"bezier\" side; \"" + kind_field + "\" is \"" +
-                       interpolation_name(side.kind) + "\"");
+            place.fail(in_quotes(field) + " is for a \"bezier\" side; " + in_quotes(kind_field) +
+                       " is " + in_quotes(interpolation_name(side.kind)));
         }
     }
     if (const auto speed = key.find(speed_field); speed != key.end()) {
@@ -205,7 +206,7 @@ KeySide read_side(const Json& key, const SideFields& fields, PF_ParamType type, 
             speed->is_array() && speed->size() == count &&
             std::all_of(speed->begin(), speed->end(), [](const Json& n) { return n.is_number(); });
         if (!one && !all) {
-            place.fail("\"" + speed_field + "\" is not a number" +
+            place.fail(in_quotes(speed_field) + " is not a number" +
                        (count > 1 ? " or an array of " + std::to_string(count) + " numbers" : "") +
                        " (the control's units a second)");
         }
@@ -216,7 +217,7 @@ KeySide read_side(const Json& key, const SideFields& fields, PF_ParamType type, 
     if (const auto influence = key.find(influence_field); influence != key.end()) {
         const double percent = influence->is_number() ? influence->get<double>() : 0.0;
         if (!(percent > 0.0 && percent <= 100.0)) {
-            place.fail("\"" + influence_field +
+            place.fail(in_quotes(influence_field) +
                        "\" is not a number more than 0 and at most 100 (percent)");
         }
         side.influence = percent;
@@ -255,7 +256,7 @@ std::string control_names()
 {
     std::string text;
     for (const ControlOption& option : kControlOptions) {
-        text += (text.empty() ? "\"" : ", \"") + std::string(option.control) + "\"";
+        text += (text.empty() ? "" : ", ") + in_quotes(option.control);
     }
     return text;
 }
@@ -283,7 +284,7 @@ std::vector<FileControl> read_controls(simhost::Session& session, const Json& ro
         if (!control.is_object() || !control.contains("name") || !control["name"].is_string())
             place.fail("is not an object with a \"name\"");
         const std::string name = control["name"].get<std::string>();
-        place.control = "\"" + name + "\"";
+        place.control = in_quotes(name);
         const ControlOption* option = option_for_control(name);
         if (option == nullptr || session.find_param(name) < 0)
             place.fail("names no control; the controls are " + control_names());
@@ -317,7 +318,7 @@ void apply_keys_file(simhost::Session& session, const std::filesystem::path& pat
     if (stream && !std::filesystem::is_directory(path, ec)) text << stream.rdbuf();
     if (!stream || stream.bad() || std::filesystem::is_directory(path, ec)) {
         const int reason = std::filesystem::is_directory(path, ec) ? EISDIR : errno;
-        usage_error("--keys: cannot read \"" + file + "\": " + system_reason(reason));
+        usage_error("--keys: cannot read " + in_quotes(file) + ": " + system_reason(reason));
     }
     Json root;
     try {
@@ -329,7 +330,7 @@ void apply_keys_file(simhost::Session& session, const std::filesystem::path& pat
         const std::size_t bracket = what.find("] ");
         if (bracket != std::string::npos) what.erase(0, bracket + 2);
         what = what.substr(0, what.find("; last read"));
-        usage_error("--keys \"" + file + "\": not JSON: " + what);
+        usage_error("--keys " + in_quotes(file) + ": not JSON: " + what);
     }
     for (const FileControl& control : read_controls(session, root, file)) {
         const int index = session.find_param(control.option->control);
