@@ -218,7 +218,7 @@ KeySide read_side(const Json& key, const SideFields& fields, PF_ParamType type, 
         const double percent = influence->is_number() ? influence->get<double>() : 0.0;
         if (!(percent > 0.0 && percent <= 100.0)) {
             place.fail(in_quotes(influence_field) +
-                       "\" is not a number more than 0 and at most 100 (percent)");
+                       " is not a number more than 0 and at most 100 (percent)");
         }
         side.influence = percent;
     }
