@@ -85,6 +85,12 @@ std::string render_help(const fs::path& module)
            "angles, points and colour channels move in a straight line, choices hold\n"
            "until the next key, and before the first or after the last key a control\n"
            "holds that key's value. Frame f is at time f/fps on the host's clock.\n"
+           "After a frame, :ease (Easy Ease: speed 0, influence 33 1/3 % on both sides),\n"
+           ":ease-in, :ease-out, :hold (held until the next key), :linear (the default)\n"
+           "or :bezier=SPEED_IN/INFLUENCE_IN/SPEED_OUT/INFLUENCE_OUT (units a second,\n"
+           "percent) says how the key is arrived at and left, as the host's temporal\n"
+           "ease; each number of a point or colour eases on its own. --keys FILE.json\n"
+           "reads keys as params --json writes them (see cli/README.md).\n"
            "File names number frames as oiiotool does: # is 4 digits (## 8), %04d 4,\n"
            "%d as many as needed (out.#.png: out.0001.png, ...), and with --frames @ one\n"
            "digit each. An --input named so gives each frame its own file, all of the\n"
@@ -149,6 +155,7 @@ std::string params_help()
            "(index, name, type, default, valid and slider ranges, choices), the value each\n"
            "has at --frame N with the controls given (constant or keyed VALUE@FRAME,...,\n"
            "as for render), and whether the module's own UI update enables each there.\n"
+           "With --json, the same and each control's keys as JSON, the form --keys reads.\n"
            "\n" +
            options_help(params_options());
 }

@@ -9,6 +9,7 @@
 #include "cli/failure.h"
 #include "cli/message_text.h"
 #include "cli/keyframes.h"
+#include "cli/keys_file.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -319,17 +320,33 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
 
 }  // namespace
 
+int largest_key_frame(simhost::Session& session)
+{
+    // Frames whose time fits the host's 32-bit clock at its time step.
+    const int step = std::max<A_long>(session.config().time_step, 1);
+    return static_cast<int>(2147483647 / step);
+}
+
+void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key)
+{
+    const simhost::KeyTime at = session.frame_time(key.frame);
+    apply_value(session, option, key.value, at);
+    check(option, session.set_key_sides(session.find_param(option.control), at, key.sides.in,
+                                        key.sides.out));
+}
+
 void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text)
 {
     if (!is_keyed(text)) {
         apply_value(session, option, text, std::nullopt);
         return;
     }
-    // Frames whose time fits the host's 32-bit clock at its time step.
-    const int step = std::max<A_long>(session.config().time_step, 1);
-    const int largest = static_cast<int>(2147483647 / step);
-    for (const KeyText& key : parse_keys(option.option, text, largest)) {
-        apply_value(session, option, key.value, session.frame_time(key.frame));
+    // The keys replace any the control had (from a keys file, or the same option
+    // given before).
+    const std::vector<KeyText> keys = parse_keys(option.option, text, largest_key_frame(session));
+    session.host().clear_keys(session.find_param(option.control));
+    for (const KeyText& key : keys) {
+        apply_key(session, option, key);
     }
 }
 
@@ -365,6 +382,7 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
 
 void apply_controls(simhost::Session& session, const ParsedOptions& options)
 {
+    if (const std::string* file = options.find("--keys")) apply_keys_file(session, *file);
     for (const auto& [name, value] : options.all()) {
         if (const ControlOption* control = find_control_option(name))
             apply_control(session, *control, value);

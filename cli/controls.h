@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/keyframes.h"
 #include "cli/options.h"
 #include "simhost/session.h"
 
@@ -67,6 +68,12 @@ const char* value_form(PF_ParamType type);
 // a value outside the declared valid range is a usage failure whose message
 // names the control and its range.
 void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text);
+// One key of the control, its value as the option would take it, its sides'
+// speeds in the control's units a second.
+void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key);
+// The largest frame a key may be at on the session's clock (and its negative
+// the smallest).
+int largest_key_frame(simhost::Session& session);
 
 // Sets every control the options name, in the order given.
 void apply_controls(simhost::Session& session, const ParsedOptions& options);

@@ -8,6 +8,7 @@
 #include "cli/failure.h"
 #include "cli/frame_sequence.h"
 #include "cli/image_file.h"
+#include "cli/keys_file.h"
 #include "cli/values.h"
 
 namespace velkorramp {
@@ -46,6 +47,9 @@ std::vector<OptionSpec> params_options()
          "show point defaults for this image's layer (its display window)"},
         {"--frame", nullptr, "N", "the frame whose values are shown (default 1)"},
         {"--fps", nullptr, "RATE", "frames a second that keys are counted in (default 24)"},
+        kKeysOption,
+        {"--json", nullptr, nullptr,
+         "write the controls and their keys as JSON, the form --keys reads"},
         kModuleOption,
         kHelpOption};
     for (const ControlOption& c : kControlOptions) {
@@ -86,6 +90,13 @@ int params_command(std::span<const std::string> args, std::ostream& out)
     apply_controls(session, options);
     session.set_current_frame(frame);
     run.update_params_ui();
+    if (options.has("--json")) {
+        out << params_json(session,
+                           JsonContext{frame, frame_rate_text(rate), size.width, size.height,
+                                       [&](int index) { return !run.disabled(index); }});
+        run.finish();
+        return 0;
+    }
 
     std::string settings;
     for (const char* name : kUiDeciders) {

@@ -7,8 +7,9 @@
 #include "cli/controls.h"
 #include "cli/effect_run.h"
 #include "cli/failure.h"
-#include "cli/message_text.h"
 #include "cli/frame_chunks.h"
+#include "cli/keys_file.h"
+#include "cli/message_text.h"
 #include "cli/output_file.h"
 #include "cli/render_pipeline.h"
 
@@ -41,8 +42,9 @@ constexpr std::array<OptionSpec, 13> kLayerOptions{{
     kHelpOption,
 }};
 
-// A sequence: its frames, their rate, the writers, and the progress display.
-constexpr std::array<OptionSpec, 6> kSequenceOptions{{
+// A sequence: its frames, their rate, keys from a file, the writers, and the
+// progress display.
+constexpr std::array<OptionSpec, 7> kSequenceOptions{{
     {"--frames", nullptr, "LIST",
      "frames: 1-100, 1-99x2, 100-1, 1,3,7 (default 1, or the input sequence's); "
      "several need # in -o"},
@@ -54,6 +56,7 @@ constexpr std::array<OptionSpec, 6> kSequenceOptions{{
      "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
     {"--quiet", "-q", nullptr, "no progress display"},
+    kKeysOption,
 }};
 
 // The layer: an input file, or a solid of a size and colour.

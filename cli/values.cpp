@@ -38,6 +38,8 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
+}  // namespace
+
 // Whole text must be a finite number; from_chars alone would accept "inf" and
 // stop silently at the first stray character.
 bool read_number(std::string_view text, double& value)
@@ -50,6 +52,8 @@ bool read_number(std::string_view text, double& value)
     const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
     return ec == std::errc{} && end == last && std::isfinite(value);
 }
+
+namespace {
 
 bool read_int(std::string_view text, long long& value) { return read_whole(trimmed(text), value); }
 

@@ -59,6 +59,9 @@ inline constexpr std::uint64_t kMaxMemoryLimit = std::uint64_t{1} << 50;  // 102
 // A whole number filling all of `text`, optionally signed ("12", "+3", "-40"),
 // within long long; false for anything else.
 bool read_whole(std::string_view text, long long& value);
+// True with the number when all of `text` (spaces around it aside) is a finite
+// decimal number.
+bool read_number(std::string_view text, double& value);
 // A finite decimal number ("12", "-0.5", "1e3").
 double parse_number(std::string_view option, std::string_view text);
 // "X,Y", two finite numbers.

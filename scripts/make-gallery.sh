@@ -63,16 +63,18 @@ render type-color-alpha "Type color-alpha over the test layer" --input "$out/tes
   --type color-alpha "${colors[@]}" "${alphas[@]}" --start 0,0 --end 160,90
 
 # An animated ramp: 24 frames whose centre length, direction, start colour and
-# power are keyed, rendered as one sequence; oiiotool makes the GIF (12 frames
-# a second, looping) and a contact sheet of the frames in order.
+# power are keyed with Easy Ease (each key slows in and out, as a designer keys
+# in the host), rendered as one sequence; oiiotool makes the GIF (12 frames a
+# second, looping) and a contact sheet of the frames in order.
 anim=(--size $size --controlled-by center --center 80,45 --shape linear2
-  --length '30@1,60@12,30@24' --direction '0@1,180@24' --end-color '#2B3A67'
-  --start-color '#F2A541@1,#41F2A5@12,#F2A541@24' --power '1@1,3@12,1@24')
+  --length '30@1:ease,60@12:ease,30@24:ease' --direction '0@1:ease,180@24:ease'
+  --end-color '#2B3A67' --start-color '#F2A541@1:ease,#41F2A5@12:ease,#F2A541@24:ease'
+  --power '1@1:ease,3@12:ease,1@24:ease')
 "$tool" render --frames 1-24 --quiet "${anim[@]}" -o "$work/anim.#.png"
 frames=("$work"/anim.*.png)
 oiiotool "${frames[@]}" --siappendall --attrib:type=rational FramesPerSecond 12/1 -o "$out/animated.gif"
 oiiotool "${frames[@]}" --mosaic:pad=2 6x4 -o "$out/animated-sheet.png"
-entries+=("| ![animated ramp](animated.gif) | \`animated.gif\`, \`animated-sheet.png\` | 24 frames, keyed length, direction, start colour and power; the sheet shows frames 1 to 24 in rows | \`render --frames 1-24 ${anim[*]}\` |")
+entries+=("| ![animated ramp](animated.gif) | \`animated.gif\`, \`animated-sheet.png\` | 24 frames, length, direction, start colour and power keyed with Easy Ease; the sheet shows frames 1 to 24 in rows | \`render --frames 1-24 ${anim[*]}\` |")
 
 {
   echo "# Gallery"

@@ -13,6 +13,7 @@ packages=(
   dpkg-dev file
   clang-format
   slurm-wlm munge
+  nlohmann-json3-dev
 )
 
 missing=()

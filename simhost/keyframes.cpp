@@ -57,6 +57,81 @@ double between(double v0, double v1, double u, bool whole)
     return whole ? std::round(v) : v;
 }
 
+bool holds(const Keyframe& before, const Keyframe& after)
+{
+    return before.out.kind == KeyInterpolation::hold || after.in.kind == KeyInterpolation::hold;
+}
+
+// The curve parameter u at which the segment's time coordinate, as a fraction s
+// of the segment, is reached: x(u) = 3a u(1-u)^2 + 3(1-b) u^2(1-u) + u^3 with a, b
+// the two influences as fractions. x is monotone for a, b in (0, 1], so Newton's
+// steps are kept inside a bracket that bisection narrows whenever a step would
+// leave it; the search ends when no step moves u.
+double curve_parameter(double a, double b, double s)
+{
+    const auto x = [&](double u) {
+        const double w = 1.0 - u;
+        return 3.0 * a * u * w * w + 3.0 * (1.0 - b) * u * u * w + u * u * u;
+    };
+    const auto slope = [&](double u) {
+        const double w = 1.0 - u;
+        return 3.0 * (a * w * w + 2.0 * (1.0 - a - b) * u * w + b * u * u);
+    };
+    double low = 0.0;
+    double high = 1.0;
+    double u = s;
+    for (int step = 0; step < 200; ++step) {
+        const double miss = x(u) - s;
+        if (miss == 0.0) return u;
+        (miss < 0.0 ? low : high) = u;
+        const double d = slope(u);
+        double next = d > 0.0 ? u - miss / d : 0.5 * (low + high);
+        if (!(next > low && next < high)) next = 0.5 * (low + high);
+        if (next == u || next == low || next == high) return u;
+        u = next;
+    }
+    return u;
+}
+
+// One side's Bezier control value: the key's value moved by its speed over its
+// share of the segment, `toward` +1 after the key, -1 before it.
+struct SideCurve {
+    double influence;  // a fraction of the segment
+    double control;
+};
+
+SideCurve side_curve(const KeySide& side, std::size_t c, double v, double v0, double v1,
+                     double span, double toward)
+{
+    if (side.kind == KeyInterpolation::bezier) {
+        const double a = side.influence / 100.0;
+        return {a, v + toward * side.speed[c] * a * span};
+    }
+    // A linear side meeting a Bezier side: the segment's average speed,
+    // (v1 - v0) / span, over a third of the segment.
+    return {1.0 / 3.0, v + toward * (v1 - v0) / 3.0};
+}
+
+KeyValue eased(PF_ParamType type, const Keyframe& before, const Keyframe& after, double s)
+{
+    const double span = seconds(after.time) - seconds(before.time);
+    KeyValue value;
+    double u = -1.0;
+    for (std::size_t c = 0; c < value.v.size(); ++c) {
+        const double v0 = before.value.v[c];
+        const double v1 = after.value.v[c];
+        const SideCurve out = side_curve(before.out, c, v0, v0, v1, span, 1.0);
+        const SideCurve in = side_curve(after.in, c, v1, v0, v1, span, -1.0);
+        // The influences are the same for every number, so is the parameter.
+        if (u < 0.0) u = curve_parameter(out.influence, in.influence, s);
+        const double w = 1.0 - u;
+        const double v = v0 * w * w * w + 3.0 * out.control * u * w * w +
+                         3.0 * in.control * u * u * w + v1 * u * u * u;
+        value.v[c] = whole_numbers(type) ? std::round(v) : v;
+    }
+    return value;
+}
+
 }  // namespace
 
 bool earlier(const KeyTime& a, const KeyTime& b) { return compare(a, b) < 0; }
@@ -71,9 +146,12 @@ KeyValue value_at(PF_ParamType type, const std::vector<Keyframe>& keys, const Ke
                          [](const KeyTime& t, const Keyframe& k) { return earlier(t, k.time); });
     if (next == keys.begin()) return keys.front().value;
     const Keyframe& before = *(next - 1);
-    if (next == keys.end() || same_time(before.time, at) || type == PF_Param_POPUP)
+    if (next == keys.end() || same_time(before.time, at) || type == PF_Param_POPUP ||
+        holds(before, *next))
         return before.value;
     const double u = fraction(before.time, next->time, at);
+    if (before.out.kind != KeyInterpolation::linear || next->in.kind != KeyInterpolation::linear)
+        return eased(type, before, *next, u);
     KeyValue value;
     for (std::size_t c = 0; c < value.v.size(); ++c) {
         value.v[c] = between(before.value.v[c], next->value.v[c], u, whole_numbers(type));
@@ -111,8 +189,9 @@ KeyValue record_value(const PF_ParamDef& def)
 
 void set_record_value(PF_ParamDef& def, const KeyValue& value)
 {
-    // Values come from keys of valid values, so they fit; the clamps only keep a
-    // conversion from ever leaving the target's range.
+    // Linear keys of valid values give valid values; a Bezier segment's speeds
+    // may carry it past its keys, and a slider then stops at its valid range, a
+    // colour at 0 and 255, as the host's controls do.
     const auto within = [](double v, double low, double high) {
         return v >= low ? std::min(v, high) : low;
     };
@@ -128,10 +207,10 @@ void set_record_value(PF_ParamDef& def, const KeyValue& value)
         def.u.pd.value = whole(value.v[0]);
         break;
     case PF_Param_FLOAT_SLIDER:
-        def.u.fs_d.value = value.v[0];
+        def.u.fs_d.value = within(value.v[0], def.u.fs_d.valid_min, def.u.fs_d.valid_max);
         break;
     case PF_Param_FIX_SLIDER:
-        def.u.fd.value = fixed(value.v[0]);
+        def.u.fd.value = fixed(within(value.v[0], def.u.fd.valid_min, def.u.fd.valid_max));
         break;
     case PF_Param_ANGLE:
         def.u.ad.value = fixed(value.v[0]);

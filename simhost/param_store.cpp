@@ -18,6 +18,14 @@ KeyValue point_value(const std::map<int, std::pair<double, double>>& points, int
     return value;
 }
 
+// A point's coordinate in 16.16; a Bezier segment may carry a point past any
+// value a user could set, and it then stops at the largest the record holds.
+PF_Fixed point_fixed(double pixels)
+{
+    constexpr double largest = 2147483647.0;
+    return static_cast<PF_Fixed>(std::clamp(std::round(pixels * 65536.0), -largest, largest));
+}
+
 }  // namespace
 
 PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef* def, PF_Err injected)
@@ -108,7 +116,7 @@ void ParamStore::add_key(int index, const Keyframe& key)
         std::lower_bound(keys.begin(), keys.end(), key.time,
                          [](const Keyframe& k, const KeyTime& t) { return earlier(k.time, t); });
     if (at != keys.end() && same_time(at->time, key.time)) {
-        at->value = key.value;
+        *at = key;
     } else {
         keys.insert(at, key);
     }
@@ -138,7 +146,12 @@ KeyValue ParamStore::value_locked(int index, const KeyTime& at) const
     const PF_ParamDef& def = params_.at(static_cast<std::size_t>(index));
     const auto keyed = keys_.find(index);
     if (keyed != keys_.end() && !keyed->second.empty()) {
-        return simhost::value_at(def.param_type, keyed->second, at);
+        const KeyValue value = simhost::value_at(def.param_type, keyed->second, at);
+        if (def.param_type == PF_Param_POINT) return value;
+        // As the record holds it: a curve carried past a slider's range stops there.
+        PF_ParamDef record = def;
+        set_record_value(record, value);
+        return record_value(record);
     }
     if (def.param_type == PF_Param_POINT) {
         return point_value(points_, index);
@@ -174,10 +187,8 @@ PF_Err ParamStore::checkout(const CheckoutParamCall& logged, PF_ParamDef* param,
                 const KeyValue value = has_keys
                                            ? simhost::value_at(PF_Param_POINT, keyed->second, at)
                                            : point_value(points, index);
-                param->u.td.x_value =
-                    static_cast<PF_Fixed>(std::lround(value.v[0] * context.downsample_x * 65536.0));
-                param->u.td.y_value =
-                    static_cast<PF_Fixed>(std::lround(value.v[1] * context.downsample_y * 65536.0));
+                param->u.td.x_value = point_fixed(value.v[0] * context.downsample_x);
+                param->u.td.y_value = point_fixed(value.v[1] * context.downsample_y);
             } else if (has_keys) {
                 set_record_value(*param, simhost::value_at(param->param_type, keyed->second, at));
             }

@@ -330,6 +330,47 @@ Status Session::set_percent(int index, double percent, std::optional<KeyTime> at
     return Status{};
 }
 
+Status Session::set_key_sides(int index, const KeyTime& at, KeySide in, KeySide out)
+{
+    const ParamInfo* p = param(index);
+    if (p == nullptr) return check_index(index, PF_Param_POPUP, "keyed control");
+    std::vector<Keyframe> keys = host_->keys(index);
+    const auto key = std::find_if(keys.begin(), keys.end(),
+                                  [&](const Keyframe& k) { return same_time(k.time, at); });
+    if (key == keys.end()) {
+        return Status::failure(control(*p) + " has no key at time " + std::to_string(at.value) +
+                               "/" + std::to_string(at.scale));
+    }
+    for (KeySide* side : {&in, &out}) {
+        if (!(side->influence > 0.0 && side->influence <= 100.0)) {
+            return Status::failure(control(*p) +
+                                   " takes influences more than 0 and at most 100 %; " +
+                                   number(side->influence) + " is outside that range");
+        }
+        const std::array<double, 4> given = side->speed;
+        for (const double speed : given) {
+            if (!std::isfinite(speed)) {
+                return Status::failure(control(*p) + " needs finite speeds");
+            }
+        }
+        // In the units the control is keyed in: 16.16 for angles and percents;
+        // a colour's numbers after its alpha.
+        if (p->type == PF_Param_ANGLE || p->type == PF_Param_FIX_SLIDER) {
+            side->speed = {given[0] * 65536.0};
+        } else if (p->type == PF_Param_COLOR) {
+            side->speed = {0.0, given[0], given[1], given[2]};
+        } else if (p->type == PF_Param_POINT) {
+            side->speed = {given[0], given[1]};
+        } else {
+            side->speed = {given[0]};
+        }
+    }
+    key->in = in;
+    key->out = out;
+    host_->add_key(index, *key);
+    return Status{};
+}
+
 void Session::set_frame_rate(A_u_long num, A_u_long den)
 {
     const A_u_long common = std::gcd(num, den);

@@ -187,6 +187,11 @@ public:
     Status set_color(int index, PF_Pixel color, std::optional<KeyTime> at = std::nullopt);
     // Fixed sliders shown as percent.
     Status set_percent(int index, double percent, std::optional<KeyTime> at = std::nullopt);
+    // How the control's key at `at` is arrived at and left (keyframes.h), with
+    // Bezier speeds in the user units above a second, one a number of the value
+    // in the order it is set (x, y; red, green, blue), and influences in percent,
+    // more than 0 and at most 100. Refused for a time the control has no key at.
+    Status set_key_sides(int index, const KeyTime& at, KeySide in, KeySide out);
 
     // The host's clock at `num`/`den` frames a second: time scale num, time step
     // den (both reduced by their common factor), so frame f is at time f * step.

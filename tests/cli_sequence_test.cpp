@@ -11,6 +11,7 @@
 #include "cli/keyframes.h"
 #include "cli/memory_budget.h"
 #include "cli/progress.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 namespace {
@@ -178,6 +179,37 @@ TEST(Keys, ValuesWithCommasAndTheirFrames)
         const std::string line = usage_failure([&] { parse_keys("--power", text, 1000); });
         EXPECT_TRUE(mentions(line, why)) << text << ": " << line;
         EXPECT_TRUE(mentions(line, "VALUE@FRAME")) << text << ": " << line;
+    }
+}
+
+TEST(Keys, EachSuffixNamesItsSides)
+{
+    using simhost::KeyInterpolation;
+    const auto sides = [](const char* text) {
+        const KeySides k = parse_keys("--length", text, 1000)[0].sides;
+        const auto side = [](const simhost::KeySide& s) {
+            return std::string(interpolation_name(s.kind)) +
+                   (s.kind == KeyInterpolation::bezier
+                        ? " " + velkorramp::format_number(s.speed[0]) + "/" +
+                              velkorramp::format_number(s.influence)
+                        : "");
+        };
+        return side(k.in) + ", " + side(k.out);
+    };
+    EXPECT_EQ(sides("5@3"), "linear, linear");
+    EXPECT_EQ(sides("5@3:linear"), "linear, linear");
+    EXPECT_EQ(sides("5@3:ease"), "bezier 0/33.333333333333336, bezier 0/33.333333333333336");
+    EXPECT_EQ(sides("5@3:ease-in"), "bezier 0/33.333333333333336, linear");
+    EXPECT_EQ(sides("5@3:ease-out"), "linear, bezier 0/33.333333333333336");
+    EXPECT_EQ(sides("5@3:hold"), "linear, hold");
+    EXPECT_EQ(sides("5@-3:bezier=-20/10/7.5/100,6@4"), "bezier -20/10, bezier 7.5/100");
+    EXPECT_EQ(parse_keys("--start", "1,2@3:hold,4,5@6", 1000)[1].value, "4,5");
+    for (const char* bad :
+         {"5@3:eese", "5@3:", "5@3:bezier=0/0/0/50", "5@3:bezier=0/50/0/101", "5@3:bezier=0/50/0",
+          "5@3:bezier=0/50/0/50/1", "5@3:bezier=a/50/0/50"}) {
+        const std::string line = usage_failure([&] { parse_keys("--length", bad, 1000); });
+        EXPECT_TRUE(mentions(line, ":ease, :ease-in, :ease-out, :hold, :linear")) << line;
+        EXPECT_TRUE(mentions(line, "more than 0 and at most 100")) << line;
     }
 }
 

@@ -96,6 +96,96 @@ TEST(SimhostKeyframes, TimesOnOtherScalesCompareExactly)
     EXPECT_EQ(simhost::value_at(PF_Param_FLOAT_SLIDER, keys, KeyTime{1, 0}).v[0], 48.0);
 }
 
+// The segment from (t0, v0) to (t1, v1) as the curve's definition draws it: its
+// four control points in seconds and value, the parameter found by bisecting
+// the time coordinate.
+double curve_model(double t0, double v0, double t1, double v1, const simhost::KeySide& out,
+                   const simhost::KeySide& in, std::size_t c, double t)
+{
+    using simhost::KeyInterpolation;
+    if (out.kind == KeyInterpolation::hold || in.kind == KeyInterpolation::hold) return v0;
+    const double dt = t1 - t0;
+    if (out.kind == KeyInterpolation::linear && in.kind == KeyInterpolation::linear)
+        return v0 + (v1 - v0) * ((t - t0) / dt);
+    const auto speed = [&](const simhost::KeySide& s) {
+        return s.kind == KeyInterpolation::bezier ? s.speed[c] : (v1 - v0) / dt;
+    };
+    const auto share = [&](const simhost::KeySide& s) {
+        return s.kind == KeyInterpolation::bezier ? s.influence / 100 : 1.0 / 3;
+    };
+    const double x[4] = {t0, t0 + share(out) * dt, t1 - share(in) * dt, t1};
+    const double y[4] = {v0, v0 + speed(out) * share(out) * dt, v1 - speed(in) * share(in) * dt,
+                         v1};
+    const auto bezier = [](const double* p, double u) {
+        return std::pow(1 - u, 3) * p[0] + 3 * u * std::pow(1 - u, 2) * p[1] +
+               3 * u * u * (1 - u) * p[2] + std::pow(u, 3) * p[3];
+    };
+    double low = 0;
+    double high = 1;
+    for (int i = 0; i < 200; ++i) (bezier(x, (low + high) / 2) < t ? low : high) = (low + high) / 2;
+    return bezier(y, (low + high) / 2);
+}
+
+TEST(SimhostKeyframes, EasedHeldAndBezierSegmentsFollowTheCurve)
+{
+    using simhost::KeyInterpolation;
+    const simhost::KeySide linear{};
+    const simhost::KeySide ease = simhost::kEasyEase;
+    const simhost::KeySide hold = simhost::kHold;
+    const simhost::KeySide fast{KeyInterpolation::bezier, {120, -60, 300, 80}, 60};
+    const simhost::KeySide slow{KeyInterpolation::bezier, {-40, 25, -90, 10}, 12.5};
+    const KeyValue number0{{0.25}}, number1{{7.5}};
+    const KeyValue angle0{{0}}, angle1{{90 * 65536.0}};
+    const KeyValue point0{{0, 100}}, point1{{40, -20.5}};
+    const KeyValue colour0{{255, 0, 10, 255}}, colour1{{255, 255, 201, 0}};
+    struct Row {
+        const char* what;
+        PF_ParamType type;
+        KeyValue v0, v1;
+        simhost::KeySide out, in;  // the first key's outgoing, the second's incoming side
+    };
+    const Row rows[] = {
+        {"number eased", PF_Param_FLOAT_SLIDER, number0, number1, ease, ease},
+        {"number eased in", PF_Param_FLOAT_SLIDER, number0, number1, linear, ease},
+        {"number eased out", PF_Param_FLOAT_SLIDER, number0, number1, ease, linear},
+        {"number held", PF_Param_FLOAT_SLIDER, number0, number1, hold, linear},
+        {"number held in", PF_Param_FLOAT_SLIDER, number0, number1, ease, hold},
+        {"number Bezier", PF_Param_FLOAT_SLIDER, number0, number1, fast, slow},
+        {"angle eased", PF_Param_ANGLE, angle0, angle1, ease, ease},
+        {"angle eased in", PF_Param_ANGLE, angle0, angle1, linear, ease},
+        {"angle Bezier", PF_Param_ANGLE, angle0, angle1, slow, fast},
+        {"point eased out", PF_Param_POINT, point0, point1, ease, linear},
+        {"point Bezier", PF_Param_POINT, point0, point1, fast, slow},
+        {"colour eased", PF_Param_COLOR, colour0, colour1, ease, ease},
+        {"colour held", PF_Param_COLOR, colour0, colour1, hold, hold},
+        {"colour Bezier", PF_Param_COLOR, colour0, colour1, slow, ease},
+    };
+    for (const Row& row : rows) {
+        const std::vector<Keyframe> keys{{{24, 24}, row.v0, linear, row.out},
+                                         {{72, 24}, row.v1, row.in, linear}};
+        const bool whole = row.type != PF_Param_FLOAT_SLIDER && row.type != PF_Param_POINT;
+        for (const A_long t : {25, 30, 36, 41, 48, 57, 60, 66, 71}) {
+            SCOPED_TRACE(std::string(row.what) + " at " + std::to_string(t) + "/24");
+            const KeyValue got = simhost::value_at(row.type, keys, KeyTime{t, 24});
+            for (std::size_t c = 0; c < 4; ++c) {
+                const double want =
+                    curve_model(1, row.v0.v[c], 3, row.v1.v[c], row.out, row.in, c, t / 24.0);
+                if (whole) {
+                    EXPECT_EQ(got.v[c], std::round(want)) << c;
+                } else {
+                    EXPECT_NEAR(got.v[c], want, 1e-13 * (1 + std::fabs(want))) << c;
+                }
+                if (row.out == ease && row.in == ease && !whole) {
+                    const double s = (t - 24) / 48.0;
+                    const double v0 = row.v0.v[c];
+                    EXPECT_NEAR(got.v[c], v0 + (row.v1.v[c] - v0) * (3 * s * s - 2 * s * s * s),
+                                1e-13 * (1 + std::fabs(want)));
+                }
+            }
+        }
+    }
+}
+
 // ------------------------------------------------------------------ through the host and the module
 
 class SimhostTime : public ModuleTest {
