@@ -203,12 +203,13 @@ std::string depth_text(FileDepth depth)
 FileDepth parse_output_depth(std::string_view option, std::string_view text)
 {
     const std::string word = lower(text);
-    if (word == "8") return u8;
-    if (word == "16") return u16;
+    // oiiotool's -d names beside the short ones.
+    if (word == "8" || word == "uint8") return u8;
+    if (word == "16" || word == "uint16") return u16;
     if (word == "half") return half;
     if (word == "float" || word == "32") return f32;
     usage_error(std::string(option) + ": " + in_quotes(text) +
-                " is not a file depth: use 8, 16, half or float");
+                " is not a file depth: use 8, 16, half or float (or uint8, uint16)");
 }
 
 bool OutputFormat::holds(FileDepth depth) const

@@ -39,6 +39,7 @@ struct RenderRequest {
     std::vector<int> frames{1};  // in the order rendered
     bool frames_found = false;   // the input sequence's existing frames, without --frames
     int writers = 1;
+    bool overwrite_input = false;  // --overwrite-input
     bool verbose = false;
     bool quiet = false;
 };

@@ -198,8 +198,9 @@ TEST(FriendlierValues, UnknownOptionsNameTheNearestKnownOne)
     };
     EXPECT_NE(message({"--lenght", "3"}).find("did you mean --length?"), std::string::npos);
     EXPECT_NE(message({"--len", "3"}).find("did you mean --length?"), std::string::npos);
-    EXPECT_NE(message({"--start-colour", "#FFF"}).find("did you mean --start-color?"),
+    EXPECT_NE(message({"--start-collor", "#FFF"}).find("did you mean --start-color?"),
               std::string::npos);
+    EXPECT_EQ(message({"--start-colour", "#FFF"}), "") << "a British spelling is the option";
     EXPECT_NE(message({"--outptu", "a"}).find("did you mean --output?"), std::string::npos);
     const std::string far = message({"--zzzzzzzz", "1"});
     EXPECT_EQ(far.find("did you mean"), std::string::npos);
