@@ -25,7 +25,7 @@ bool opaque(const simhost::World& frame)
 constexpr std::array<OptionSpec, 7> kOutputOptions{{
     {"--output", "-o", "FILE",
      "the frame to write, in the format its extension names (- for stdout)"},
-    {"--output-depth", nullptr, "8|16|half|float",
+    {"--output-depth", nullptr, "8|16|half|float|uint10|uint12",
      "the file's samples (default: the frame's, or the nearest held)"},
     {"--alpha", nullptr, "straight|premultiplied",
      "the file's alpha convention, for TIFF (default: the format's own)"},
