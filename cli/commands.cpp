@@ -258,8 +258,12 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         } else if (command == "--version" || command == "version") {
             code = version_command(rest, out);
         } else {
-            usage_error("unknown command \"" + command +
-                        "\"; use render, params or about (see velkorramp --help)");
+            constexpr std::array<std::string_view, 4> kCommands{"render", "params", "about",
+                                                                "--version"};
+            const std::string nearest = nearest_word(command, kCommands);
+            usage_error("unknown command \"" + command + "\"" +
+                        (nearest.empty() ? "" : " (did you mean " + nearest + "?)") +
+                        "; use render, params or about (see velkorramp --help)");
         }
         check_written(out);
         return code;

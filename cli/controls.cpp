@@ -30,6 +30,20 @@ bool fits_fixed(double value)
     return fixed >= -kLargestFixed && fixed <= kLargestFixed;
 }
 
+// The docs write British words; the module's choices are American.
+std::string american(const std::string& word)
+{
+    if (word == "colour") return "color";
+    if (word == "centre") return "center";
+    return word;
+}
+
+std::string hex_byte(unsigned value)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return {kHex[value >> 4 & 15], kHex[value & 15]};
+}
+
 std::vector<std::string> words_of(std::string_view text)
 {
     std::vector<std::string> words;
@@ -38,11 +52,11 @@ std::vector<std::string> words_of(std::string_view text)
         if (std::isalnum(static_cast<unsigned char>(c))) {
             word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         } else if (!word.empty()) {
-            words.push_back(word);
+            words.push_back(american(word));
             word.clear();
         }
     }
-    if (!word.empty()) words.push_back(word);
+    if (!word.empty()) words.push_back(american(word));
     return words;
 }
 
@@ -254,10 +268,52 @@ std::string default_text(const simhost::ParamInfo& param, int layer_width, int l
 
 namespace {
 
+// The number of a text that may end in '%', and whether it did.
+double percent_or_number(const ControlOption& option, std::string_view text, bool& percent)
+{
+    const std::string_view bare = without_spaces_around(text);
+    percent = !bare.empty() && bare.back() == '%';
+    return parse_number(option.option, percent ? bare.substr(0, bare.size() - 1) : text);
+}
+
+// A colour written as whole numbers all 0 or 1: the 0..1 habit, read as 0..255.
+bool looks_like_unit_colour(std::string_view text)
+{
+    if (text.find_first_of(".#fF") != std::string_view::npos) return false;
+    bool one = false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view part = without_spaces_around(text.substr(start, comma - start));
+        if (part != "0" && part != "1") return false;
+        one = one || part == "1";
+        if (comma == text.size()) return one;
+        start = comma + 1;
+    }
+}
+
+// "0.5" for an alpha is 0.5 %: say so, and how to write a half.
+void note_fraction(std::ostream& notes, const std::string& note, double v)
+{
+    notes << note << "is " << format_number(v) << " %, as alphas are percent; for "
+          << format_number(v * 100) << " % write " << format_number(v * 100) << "\n";
+}
+
+// "1,1,1" is #010101: say so, and how to write the 0..1 colour.
+void note_unit_colour(std::ostream& notes, const std::string& note, const Rgba8& c)
+{
+    notes << note << "is 0-255 values (#" << hex_byte(c.red) << hex_byte(c.green)
+          << hex_byte(c.blue) << "); for 0-1 values write them with a decimal point ("
+          << (c.red ? "1.0" : "0.0") << "," << (c.green ? "1.0" : "0.0") << ","
+          << (c.blue ? "1.0" : "0.0") << ")\n";
+}
+
 // One value, for all time or as the key at `at`.
 void apply_value(simhost::Session& session, const ControlOption& option, std::string_view text,
-                 const std::optional<simhost::KeyTime>& at)
+                 const std::optional<simhost::KeyTime>& at, std::ostream* notes)
 {
+    const std::string note =
+        std::string("velkorramp: note: ") + option.option + " " + std::string(text) + " ";
     const int index = session.find_param(option.control);
     if (index < 0) {
         fail(ExitCode::module_error, std::string("the module declares no control named ") +
@@ -270,7 +326,12 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     case PF_Param_POPUP: {
         const int choice = match_choice(param.choices, text);
         if (choice == 0) {
-            usage_error(where + in_quotes(text) + " is not a choice of " + named(param) + "; use " +
+            std::vector<std::string> words;
+            for (const std::string& c : param.choices) words.push_back(choice_word(c));
+            const std::vector<std::string_view> candidates(words.begin(), words.end());
+            const std::string nearest = nearest_word(american(std::string(text)), candidates);
+            usage_error(where + in_quotes(text) + " is not a choice of " + named(param) +
+                        (nearest.empty() ? "" : " (did you mean " + nearest + "?)") + "; use " +
                         choices_text(param));
         }
         check(option, session.set_popup(index, choice, at));
@@ -284,15 +345,25 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
         return;
     }
     case PF_Param_FLOAT_SLIDER: {
-        const double v = parse_number(option.option, text);
+        bool percent = false;
+        double v = percent_or_number(option, text, percent);
+        // Length in percent is of the layer's width, the side a horizontal ramp crosses.
+        if (percent && std::string_view(option.option) == "--length")
+            v = v * session.config().layer_width / 100.0;
+        else if (percent)
+            v = parse_number(option.option, text);
         if (!(v >= param.valid_min && v <= param.valid_max)) out_of_range(option, param, text);
         check(option, session.set_float(index, v, at));
         return;
     }
     case PF_Param_FIX_SLIDER: {
-        const double v = parse_number(option.option, text);
+        bool percent = false;
+        const double v = param.shown_as_percent() ? percent_or_number(option, text, percent)
+                                                  : parse_number(option.option, text);
         if (!fits_fixed(v) || !(v >= param.valid_min && v <= param.valid_max))
             out_of_range(option, param, text);
+        if (notes != nullptr && param.shown_as_percent() && !percent && v > 0 && v < 1)
+            note_fraction(*notes, note, v);
         check(option, session.set_percent(index, v, at));
         return;
     }
@@ -306,6 +377,7 @@ void apply_value(simhost::Session& session, const ControlOption& option, std::st
     }
     case PF_Param_COLOR: {
         const Rgba8 c = parse_color(option.option, text, false);
+        if (notes != nullptr && looks_like_unit_colour(text)) note_unit_colour(*notes, note, c);
         // The colour control has no alpha of its own to set; keep the declared one.
         const PF_Pixel value{param.declared.u.cd.dephault.alpha, c.red, c.green, c.blue};
         check(option, session.set_color(index, value, at));
@@ -327,18 +399,20 @@ int largest_key_frame(simhost::Session& session)
     return static_cast<int>(2147483647 / step);
 }
 
-void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key)
+void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key,
+               std::ostream* notes)
 {
     const simhost::KeyTime at = session.frame_time(key.frame);
-    apply_value(session, option, key.value, at);
+    apply_value(session, option, key.value, at, notes);
     check(option, session.set_key_sides(session.find_param(option.control), at, key.sides.in,
                                         key.sides.out));
 }
 
-void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text)
+void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text,
+                   std::ostream* notes)
 {
     if (!is_keyed(text)) {
-        apply_value(session, option, text, std::nullopt);
+        apply_value(session, option, text, std::nullopt, notes);
         return;
     }
     // The keys replace any the control had (from a keys file, or the same option
@@ -346,7 +420,7 @@ void apply_control(simhost::Session& session, const ControlOption& option, std::
     const std::vector<KeyText> keys = parse_keys(option.option, text, largest_key_frame(session));
     session.host().clear_keys(session.find_param(option.control));
     for (const KeyText& key : keys) {
-        apply_key(session, option, key);
+        apply_key(session, option, key, notes);
     }
 }
 
@@ -380,12 +454,12 @@ std::string value_text(const simhost::ParamInfo& param, const simhost::KeyValue&
     }
 }
 
-void apply_controls(simhost::Session& session, const ParsedOptions& options)
+void apply_controls(simhost::Session& session, const ParsedOptions& options, std::ostream* notes)
 {
     if (const std::string* file = options.find("--keys")) apply_keys_file(session, *file);
     for (const auto& [name, value] : options.all()) {
         if (const ControlOption* control = find_control_option(name))
-            apply_control(session, *control, value);
+            apply_control(session, *control, value, notes);
     }
 }
 

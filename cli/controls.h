@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,16 +68,22 @@ const char* value_form(PF_ParamType type);
 // A control the module does not declare is a module failure; malformed text or
 // a value outside the declared valid range is a usage failure whose message
 // names the control and its range.
-void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text);
+// With `notes`, a colour of whole numbers all 0 or 1 and an alpha strictly
+// between 0 and 1 each get a line saying what was understood. An alpha may end
+// in '%'; a Length in '%' is that percent of the layer's width.
+void apply_control(simhost::Session& session, const ControlOption& option, std::string_view text,
+                   std::ostream* notes = nullptr);
 // One key of the control, its value as the option would take it, its sides'
 // speeds in the control's units a second.
-void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key);
+void apply_key(simhost::Session& session, const ControlOption& option, const KeyText& key,
+               std::ostream* notes = nullptr);
 // The largest frame a key may be at on the session's clock (and its negative
 // the smallest).
 int largest_key_frame(simhost::Session& session);
 
 // Sets every control the options name, in the order given.
-void apply_controls(simhost::Session& session, const ParsedOptions& options);
+void apply_controls(simhost::Session& session, const ParsedOptions& options,
+                    std::ostream* notes = nullptr);
 
 // A value as checked out (simhost::KeyValue) in user units: "2 \"Linear 2\"",
 // "960,540", "45 degrees", "50 %", "#FF8000".

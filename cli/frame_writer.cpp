@@ -43,6 +43,8 @@ OIIO::TypeDesc type_of(FileDepth depth)
     switch (depth) {
     case FileDepth::u8:
         return OIIO::TypeDesc::UINT8;
+    case FileDepth::u10:
+    case FileDepth::u12:
     case FileDepth::u16:
         return OIIO::TypeDesc::UINT16;
     case FileDepth::half:
@@ -145,6 +147,11 @@ OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
     spec.full_width = w.display_width;
     spec.full_height = w.display_height;
     if (channels == 4) spec.alpha_channel = 3;
+    if (settings.depth == FileDepth::u10 || settings.depth == FileDepth::u12)
+        spec.attribute("oiio:BitsPerSample", settings.depth == FileDepth::u10 ? 10 : 12);
+    // The TIFF writer stores half samples as float unless told it may keep them.
+    if (settings.depth == FileDepth::half && settings.format.oiio_format == "tiff")
+        spec.attribute("tiff:half", 1);
     // Straight colour is handed over as it is, and the writer told so, or it
     // would divide by alpha itself; the TIFF writer then sets ExtraSamples to
     // unassociated alpha. Premultiplied colour is handed over without the hint.
@@ -212,6 +219,8 @@ bool write_pixels(OIIO::ImageOutput& out, const simhost::World& frame,
     case FileDepth::u8:
         return write_bands<Pixel, HostToFile8>(out, frame, settings, region, spec,
                                                OIIO::TypeDesc::UINT8);
+    case FileDepth::u10:  // handed over as 16-bit; the writer keeps the top bits
+    case FileDepth::u12:
     case FileDepth::u16:
         return write_bands<Pixel, HostToFile16>(out, frame, settings, region, spec,
                                                 OIIO::TypeDesc::UINT16);

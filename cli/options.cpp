@@ -26,34 +26,65 @@ std::size_t edit_distance(std::string_view a, std::string_view b)
     return row[b.size()];
 }
 
-// "; did you mean --length?" for the known option nearest to `name`, when it is
-// near enough to be a slip (a few edits, or the start of exactly one name).
+// "; did you mean --length?" for the known option nearest to `name`.
 std::string nearest_hint(std::string_view name, std::span<const OptionSpec> option_specs)
 {
-    const OptionSpec* best = nullptr;
-    std::size_t best_distance = 0;
-    const OptionSpec* prefixed = nullptr;
-    int prefix_count = 0;
-    for (const OptionSpec& s : option_specs) {
-        const std::string_view long_name = s.name;
-        const std::size_t distance = edit_distance(name, long_name);
-        if (best == nullptr || distance < best_distance) {
-            best = &s;
-            best_distance = distance;
-        }
-        if (name.size() > 3 && long_name.substr(0, name.size()) == name) {
-            prefixed = &s;
-            ++prefix_count;
-        }
+    std::vector<std::string_view> names;
+    for (const OptionSpec& s : option_specs) names.emplace_back(s.name);
+    const std::string nearest = nearest_word(name, names);
+    return nearest.empty() ? std::string() : "; did you mean " + nearest + "?";
+}
+
+// "--start-colour" is "--start-color", "--centre" "--center".
+std::string american_name(std::string name)
+{
+    for (const auto& [british, american] :
+         {std::pair<std::string_view, std::string_view>{"colour", "color"}, {"centre", "center"}}) {
+        for (std::size_t at = name.find(british); at != std::string::npos; at = name.find(british))
+            name.replace(at, british.size(), american);
     }
-    if (prefix_count == 1) return std::string("; did you mean ") + prefixed->name + "?";
-    if (best != nullptr && best_distance <= 3 && best_distance * 3 <= name.size()) {
-        return std::string("; did you mean ") + best->name + "?";
-    }
-    return {};
+    return name;
+}
+
+const OptionSpec* find_spec(std::span<const OptionSpec> option_specs, const std::string& name)
+{
+    const auto option =
+        std::find_if(option_specs.begin(), option_specs.end(), [&](const OptionSpec& s) {
+            return name == s.name || (s.short_name != nullptr && name == s.short_name);
+        });
+    return option == option_specs.end() ? nullptr : &*option;
 }
 
 }  // namespace
+
+std::string nearest_word(std::string_view text, std::span<const std::string_view> candidates)
+{
+    std::string_view best;
+    std::size_t best_distance = 0;
+    std::string_view prefixed;
+    int prefix_count = 0;
+    for (const std::string_view candidate : candidates) {
+        const std::size_t distance = edit_distance(text, candidate);
+        if (best.empty() || distance < best_distance) {
+            best = candidate;
+            best_distance = distance;
+        }
+        if (text.size() > 3 && candidate.substr(0, text.size()) == text) {
+            prefixed = candidate;
+            ++prefix_count;
+        }
+    }
+    if (prefix_count == 1) return std::string(prefixed);
+    if (!best.empty() && best_distance <= 3 && best_distance * 3 <= text.size())
+        return std::string(best);
+    return {};
+}
+
+void ParsedOptions::add(std::string name, std::string value)
+{
+    std::erase_if(values_, [&](const auto& entry) { return entry.first == name; });
+    values_.emplace_back(std::move(name), std::move(value));
+}
 
 const std::string* ParsedOptions::find(std::string_view name) const
 {
@@ -81,20 +112,19 @@ ParsedOptions parse_options(std::span<const std::string> args,
                 inline_value = true;
             }
         } else if (arg.empty() || arg[0] != '-' || arg.size() == 1) {
+            // A bare name with an extension is an output file without its -o.
+            const bool file = arg.find('.') != std::string::npos && find_spec(option_specs, "-o");
             usage_error("unexpected argument \"" + arg + "\" for velkorramp " +
-                        std::string(command) + help_hint);
+                        std::string(command) +
+                        (file ? "; did you mean -o " + arg + "?" : help_hint));
         }
-        const auto option =
-            std::find_if(option_specs.begin(), option_specs.end(), [&](const OptionSpec& s) {
-                return name == s.name || (s.short_name != nullptr && name == s.short_name);
-            });
-        if (option == option_specs.end()) {
+        const OptionSpec* option = find_spec(option_specs, name);
+        if (option == nullptr && name.rfind("--", 0) == 0)
+            option = find_spec(option_specs, american_name(name));
+        if (option == nullptr) {
             const std::string hint = nearest_hint(name, option_specs);
             usage_error("unknown option \"" + name + "\" for velkorramp " + std::string(command) +
                         (hint.empty() ? help_hint : hint));
-        }
-        if (parsed.has(option->name)) {
-            usage_error(std::string(option->name) + " is given more than once");
         }
         if (option->value == nullptr) {
             if (inline_value) usage_error(std::string(option->name) + " takes no value");

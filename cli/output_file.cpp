@@ -102,6 +102,16 @@ void remove_leftover_temporary(const fs::path& target)
     ::close(fd);
 }
 
+void make_folder_of(const fs::path& path)
+{
+    std::error_code ec;
+    fs::create_directories(folder_of(path), ec);
+    if (ec) {
+        fail(ExitCode::output, "cannot write " + in_quotes(path) + ": cannot create the folder " +
+                                   in_quotes(folder_of(path)) + ": " + system_reason(ec.value()));
+    }
+}
+
 void check_output_place(const fs::path& path)
 {
     const fs::path folder = folder_of(path);

@@ -32,6 +32,10 @@ namespace velkorramp {
 // file under the target's own temporary name that no live writer holds.
 void remove_leftover_temporary(const std::filesystem::path& target);
 
+// Creates the folder of `path` and those above it where missing (--mkdir); an
+// output failure with the system's reason if it cannot.
+void make_folder_of(const std::filesystem::path& path);
+
 // An output failure unless the folder of `path` exists and can be written to,
 // and `path` itself is not a folder; the message gives the system's reason.
 void check_output_place(const std::filesystem::path& path);

@@ -34,7 +34,7 @@ const std::vector<OutputFormat> kFormats{
     {.name = "TIFF",
      .oiio_format = "tiff",
      .extensions = {".tif", ".tiff"},
-     .depths = {u8, u16, f32},
+     .depths = {u8, u16, half, f32},
      .alpha = either,
      .stores_origin = true,
      .streams = true,
@@ -66,7 +66,7 @@ const std::vector<OutputFormat> kFormats{
     {.name = "DPX",
      .oiio_format = "dpx",
      .extensions = {".dpx"},
-     .depths = {u8, u16, f32},
+     .depths = {u8, u10, u12, u16, f32},
      .alpha = premultiplied,
      .stores_origin = true,
      .stores_display_window = true,
@@ -190,6 +190,10 @@ std::string depth_text(FileDepth depth)
     switch (depth) {
     case u8:
         return "8-bit";
+    case u10:
+        return "10-bit";
+    case u12:
+        return "12-bit";
     case u16:
         return "16-bit";
     case half:
@@ -203,12 +207,17 @@ std::string depth_text(FileDepth depth)
 FileDepth parse_output_depth(std::string_view option, std::string_view text)
 {
     const std::string word = lower(text);
-    if (word == "8") return u8;
-    if (word == "16") return u16;
+    // oiiotool's -d names beside the short ones.
+    if (word == "8" || word == "uint8") return u8;
+    if (word == "uint10") return u10;
+    if (word == "uint12") return u12;
+    if (word == "16" || word == "uint16") return u16;
     if (word == "half") return half;
     if (word == "float" || word == "32") return f32;
-    usage_error(std::string(option) + ": " + in_quotes(text) +
-                " is not a file depth: use 8, 16, half or float");
+    usage_error(
+        std::string(option) + ": " + in_quotes(text) +
+        " is not a file depth: use 8, 16, half or float (or oiiotool's uint8, uint10, uint12, "
+        "uint16)");
 }
 
 bool OutputFormat::holds(FileDepth depth) const

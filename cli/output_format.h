@@ -26,12 +26,14 @@ namespace velkorramp {
 // A sample type a file can store.
 enum class FileDepth {
     u8,
+    u10,  // 10 and 12-bit integers, as DPX packs them; only when asked for
+    u12,
     u16,
     half,
     f32
 };
 
-// "8-bit", "16-bit", "half-float", "float".
+// "8-bit", "10-bit", "12-bit", "16-bit", "half-float", "float".
 std::string depth_text(FileDepth depth);
 // 8, 16, half, float, or a usage failure naming those.
 FileDepth parse_output_depth(std::string_view option, std::string_view text);

@@ -1,6 +1,7 @@
 #include "cli/progress.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,9 +101,12 @@ void Progress::show(bool last)
     if (!last && !all && shown_ != Clock::time_point{} && now - shown_ < every) return;
     if (mode_ == ProgressMode::lines && all && !last) return;  // the final line comes with finish()
     shown_ = now;
-    const std::string text =
-        line(done_, total_, std::chrono::duration<double>(now - start_).count());
+    std::string text = line(done_, total_, std::chrono::duration<double>(now - start_).count());
     if (mode_ == ProgressMode::in_place) {
+        // A line as wide as the terminal would wrap, and every redraw scroll.
+        struct winsize size {};
+        if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col)
+            text.resize(size.ws_col - 1u);
         write("\r" + text + "\033[K");
         drawn_ = true;
     } else {

@@ -1,7 +1,8 @@
 // The progress of a sequence on one line: frames done of the total, frames a
 // second and the time left.
 //
-// On a terminal the line is redrawn in place as frames are written; when
+// On a terminal the line is redrawn in place as frames are written, cut to the
+// terminal's width so that it never wraps; when
 // stderr is not a terminal nothing is shown unless asked for (-v), and then a
 // plain line at most once a second and at the end; --quiet shows nothing. A run
 // of one frame shows nothing either.

@@ -19,9 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<OptionSpec, 13> kLayerOptions{{
+constexpr std::array<OptionSpec, 14> kLayerOptions{{
     {"--input", nullptr, "FILE",
      "the input layer: any image OpenImageIO reads (- for standard input)"},
+    {"--overwrite-input", nullptr, nullptr,
+     "let -o name a file of the input, replacing it (refused otherwise)"},
     {"--size", nullptr, "WxH", "a solid input layer of this size (default 1920x1080)"},
     {"--fill", nullptr, "COLOR",
      "the solid's colour: #RGB, #RRGGBB[AA], R,G,B[,A] 0-255 or 0.0-1.0 (default black)"},
@@ -30,7 +32,7 @@ constexpr std::array<OptionSpec, 13> kLayerOptions{{
      "the colour space the input file is in, whatever it says"},
     {"--working-space", nullptr, "NAME",
      "the colour space the frame is computed in (default: the input's, sRGB)"},
-    {"--threads", nullptr, "N", "host render threads, 1-256 (default: all cores)"},
+    {"--threads", nullptr, "N", "host render threads, 1-256, 0 for all cores (default 0)"},
     {"--downsample", nullptr, "N/D[,N/D]", "proxy resolution, horizontal[,vertical] (default 1/1)"},
     {"--origin", nullptr, "X,Y",
      "where the input's top-left pixel lies on the layer (default: its own; solid 0,0)"},
@@ -55,7 +57,7 @@ constexpr std::array<OptionSpec, 7> kSequenceOptions{{
     {"--fps", nullptr, "RATE",
      "frames a second: 24, 30000/1001, 29.97 (default 24); keys are at frames of this rate"},
     {"--writers", nullptr, "N", "frames written at once, 1-16 (default: cores, at most 4)"},
-    {"--quiet", "-q", nullptr, "no progress display"},
+    {"--quiet", "-q", nullptr, "no progress display and no notes (errors still show)"},
     kKeysOption,
 }};
 
@@ -162,10 +164,14 @@ RenderRequest parse_render_request(const ParsedOptions& options)
             MemoryBudget{parse_memory_size("--memory-limit", *text), "--memory-limit"};
     }
     parse_sequence(options, request);
+    request.overwrite_input = options.has("--overwrite-input");
     request.verbose = options.has("--verbose");
     request.quiet = options.has("--quiet");
-    if (request.write.output != "-")
-        check_output_place(request.output.name(request.frames.front()));
+    if (request.write.output != "-") {
+        const fs::path first = request.output.name(request.frames.front());
+        if (request.write.make_folder) make_folder_of(first);
+        check_output_place(first);
+    }
     return request;
 }
 

@@ -40,6 +40,7 @@ struct RenderRequest {
     bool frames_found = false;   // the input sequence's existing frames, without --frames
     bool skip_existing = false;
     int writers = 1;
+    bool overwrite_input = false;  // --overwrite-input
     bool verbose = false;
     bool quiet = false;
 };

@@ -1,5 +1,6 @@
 #include "cli/render_run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,6 +54,35 @@ void check_inputs_exist(const RenderRequest& request)
     }
 }
 
+// An output that is one of the input's files (by any name or link, any member
+// of an input sequence) is refused before anything renders, unless
+// --overwrite-input says to replace it.
+void check_output_is_not_input(const RenderRequest& request)
+{
+    if (!request.input || request.input->pattern() == "-" || request.write.output == "-" ||
+        request.overwrite_input)
+        return;
+    std::vector<int> members = request.input->existing_frames();
+    members.insert(members.end(), request.frames.begin(), request.frames.end());
+    std::map<std::pair<dev_t, ino_t>, fs::path> inputs;
+    for (const int frame : members) {
+        const fs::path path = request.input->name(frame);
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0)
+            inputs.emplace(std::pair{info.st_dev, info.st_ino}, path);
+    }
+    for (const int frame : request.frames) {
+        const fs::path path = request.output.name(frame);
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) continue;
+        const auto same = inputs.find(std::pair{info.st_dev, info.st_ino});
+        if (same == inputs.end()) continue;
+        usage_error("--output: " + in_quotes(path) + " is the input file " +
+                    in_quotes(same->second) + ", which frame " + std::to_string(frame) +
+                    " would replace; name another output, or give --overwrite-input to replace it");
+    }
+}
+
 // Reads an open input file as the frame's input world, where --origin or the
 // file puts it; `windows` gets the frame's position.
 std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request,
@@ -93,11 +123,11 @@ std::unique_ptr<simhost::World> solid_layer(const RenderRequest& request, const 
 class SequenceRender {
 public:
     SequenceRender(const RenderRequest& request, const RenderPlan& plan, const ColourSpaces& spaces,
-                   std::ostream& out, std::ostream& err)
+                   std::ostream& out, std::ostream& err, std::ostream& notes)
         : request_(request),
           plan_(plan),
           spaces_(spaces),
-          err_(err),
+          notes_(notes),
           report_(request.write.output == "-" ? err : out)
     {
     }
@@ -122,7 +152,7 @@ private:
     const RenderRequest& request_;
     const RenderPlan& plan_;
     const ColourSpaces& spaces_;
-    std::ostream& err_;
+    std::ostream& notes_;  // stderr, or nothing under -q
     std::ostream& report_;
     std::optional<EffectRun> run_;
     Provenance provenance_;
@@ -150,7 +180,7 @@ int SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::W
     first_.read_seconds = read_seconds;
     start_effect(options);
     if (request_.skip_existing) skip_existing();
-    err_.flush();
+    notes_.flush();
     const int count = static_cast<int>(frames_.size());
     const int skipped = static_cast<int>(plan_.frames.size()) - count;
     if (count == 0) {
@@ -197,15 +227,15 @@ void SequenceRender::start_effect(const ParsedOptions& options)
     run_.emplace(RunSettings{request_.module, plan_.layer_width, plan_.layer_height});
     simhost::Session& session = run_->session();
     session.set_frame_rate(request_.rate.num, request_.rate.den);
-    apply_controls(session, options);
+    apply_controls(session, options, &notes_);
     session.set_current_frame(plan_.frames.front());
     run_->update_params_ui();
     for (const auto& [name, value] : options.all()) {
         const ControlOption* control = find_control_option(name);
         if (control == nullptr) continue;
         if (run_->disabled(session.find_param(control->control))) {
-            err_ << "velkorramp: note: \"" << control->control
-                 << "\" is disabled under these settings, so " << name << " has no effect\n";
+            notes_ << "velkorramp: note: \"" << control->control
+                   << "\" is disabled under these settings, so " << name << " has no effect\n";
         }
     }
     provenance_.module =
@@ -274,8 +304,8 @@ void SequenceRender::render_into(const FrameFile& frame, simhost::World& output,
     record.provenance.controls = control_values(session, session.frame_time(frame.frame));
     if (!settings_) {
         settings_ = write_settings_for(request_.write, output, record.windows, plan_.working_space,
-                                       spaces_, record.provenance, err_);
-        err_.flush();
+                                       spaces_, record.provenance, notes_);
+        notes_.flush();
     }
 }
 
@@ -314,7 +344,7 @@ void SequenceRender::written(const FrameFile& file, Progress& progress)
 // they were.
 int render_frames(const RenderRequest& request, const ParsedOptions& options,
                   const ColourSpaces& spaces, RenderPlan& plan, std::ostream& out,
-                  std::ostream& err)
+                  std::ostream& err, std::ostream& notes)
 {
     const Clock::time_point read_start = Clock::now();
     std::optional<InputFile> file;
@@ -331,7 +361,7 @@ int render_frames(const RenderRequest& request, const ParsedOptions& options,
     std::unique_ptr<simhost::World> input =
         file ? layer_from(*file, request, plan, spaces, windows) : solid_layer(request, plan);
     file.reset();
-    return SequenceRender(request, plan, spaces, out, err)
+    return SequenceRender(request, plan, spaces, out, err, notes)
         .run(options, std::move(input), seconds_since(read_start));
 }
 
@@ -345,10 +375,18 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         return 0;
     }
     const RenderRequest request = parse_render_request(options);
+    if (request.write.output == "-" && ::isatty(STDOUT_FILENO) != 0) {
+        usage_error("-o -: standard output is a terminal, where a " + request.write.format.name +
+                    " file is unreadable bytes; redirect it (> frame.png, | oiiotool - ...) or "
+                    "name a file");
+    }
+    check_output_is_not_input(request);
+    std::ostream quiet(nullptr);
+    std::ostream& notes = request.quiet ? quiet : err;
     if (request.frames_found) {
-        err << "velkorramp: note: --input " << in_quotes(request.input->pattern())
-            << " is a sequence; rendering the " << frames_text(request.frames)
-            << " that exist (--frames chooses)\n";
+        notes << "velkorramp: note: --input " << in_quotes(request.input->pattern())
+              << " is a sequence; rendering the " << frames_text(request.frames)
+              << " that exist (--frames chooses)\n";
     }
     const ColourSpaces spaces;
     if (request.working_space) spaces.resolve("--working-space", *request.working_space);
@@ -357,7 +395,7 @@ int render_command(std::span<const std::string> args, std::ostream& out, std::os
         spaces.resolve("--output-colorspace", *request.write.colour_space);
     RenderPlan plan;
     try {
-        const int skipped = render_frames(request, options, spaces, plan, out, err);
+        const int skipped = render_frames(request, options, spaces, plan, out, err, notes);
         return skipped_exit_code(static_cast<int>(request.frames.size()), skipped);
     } catch (const std::bad_alloc&) {
         // The budget is what was free when the frame was weighed; others may have

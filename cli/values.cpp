@@ -1,6 +1,8 @@
 #include "cli/values.h"
 
+#include <algorithm>
 #include <array>
+#include <thread>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -263,10 +265,15 @@ int parse_threads(std::string_view option, std::string_view text)
     if (!read_int(text, v)) {
         usage_error(prefix(option) + in_quotes(text) + " is not a whole number of threads");
     }
-    if (v < 1 || v > kMaxThreads) {
-        usage_error(prefix(option) + in_quotes(text) + " is outside the valid range: 1 to " +
-                    std::to_string(kMaxThreads) + " threads");
+    if (v < 0 || v > kMaxThreads) {
+        usage_error(prefix(option) + in_quotes(text) +
+                    " is outside the valid range: 0 (all cores) to " + std::to_string(kMaxThreads) +
+                    " threads");
     }
+    // 0 is every core, as oiiotool and ffmpeg read it.
+    if (v == 0)
+        return static_cast<int>(
+            std::clamp(std::thread::hardware_concurrency(), 1u, unsigned{kMaxThreads}));
     return static_cast<int>(v);
 }
 

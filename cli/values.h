@@ -85,7 +85,7 @@ Rgba8 parse_color(std::string_view option, std::string_view text, bool with_alph
 Downsample parse_downsample(std::string_view option, std::string_view text);
 // 8, 16 or 32.
 FrameDepth parse_depth(std::string_view option, std::string_view text);
-// 1..kMaxThreads.
+// 1..kMaxThreads, or 0 for every core.
 int parse_threads(std::string_view option, std::string_view text);
 // A number of bytes, whole or with K, M, G or T (powers of 1024, "iB" or "B"
 // after them allowed): "8G", "1.5G", "512MiB", "1048576". kMinMemoryLimit to

@@ -22,10 +22,10 @@ bool opaque(const simhost::World& frame)
     });
 }
 
-constexpr std::array<OptionSpec, 6> kOutputOptions{{
+constexpr std::array<OptionSpec, 7> kOutputOptions{{
     {"--output", "-o", "FILE",
      "the frame to write, in the format its extension names (- for stdout)"},
-    {"--output-depth", nullptr, "8|16|half|float",
+    {"--output-depth", nullptr, "8|16|half|float|uint10|uint12",
      "the file's samples (default: the frame's, or the nearest held)"},
     {"--alpha", nullptr, "straight|premultiplied",
      "the file's alpha convention, for TIFF (default: the format's own)"},
@@ -34,6 +34,7 @@ constexpr std::array<OptionSpec, 6> kOutputOptions{{
     {"--output-colorspace", nullptr, "NAME",
      "convert the frame to this colour space on writing (default: none)"},
     {"--format", nullptr, "EXT", "the format for -o - (png or tif; default png)"},
+    {"--mkdir", nullptr, nullptr, "create the output's folder (and those above it) if missing"},
 }};
 
 }  // namespace
@@ -63,6 +64,7 @@ WriteRequest parse_write_request(const ParsedOptions& options)
     if (const std::string* text = options.find("--compression"))
         request.compression = parse_compression("--compression", *text, request.format);
     if (const std::string* text = options.find("--output-colorspace")) request.colour_space = *text;
+    request.make_folder = options.has("--mkdir");
     return request;
 }
 

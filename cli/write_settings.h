@@ -58,6 +58,7 @@ struct WriteRequest {
     std::optional<std::string> alpha;         // --alpha
     std::optional<Compression> compression;   // --compression
     std::optional<std::string> colour_space;  // --output-colorspace, as given
+    bool make_folder = false;                 // --mkdir
 };
 
 // Reads the output options as the format allows them (usage failures

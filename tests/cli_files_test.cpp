@@ -439,6 +439,9 @@ TEST_F(Conventions, EveryFormatTheToolWritesOpensWithItsDepthAndAlpha)
         {"f.hdr", {}, OIIO::TypeDesc::FLOAT, 3},
         {"h.exr", {"--output-depth", "half"}, OIIO::TypeDesc::HALF, 4},
         {"f8.exr", {"--depth", "32", "--output-depth", "float"}, OIIO::TypeDesc::FLOAT, 4},
+        {"h.tif", {"--depth", "32", "--output-depth", "half"}, OIIO::TypeDesc::HALF, 4},
+        {"t10.dpx", {"--output-depth", "uint10"}, OIIO::TypeDesc::UINT16, 4},
+        {"t12.dpx", {"--output-depth", "uint12"}, OIIO::TypeDesc::UINT16, 4},
     };
     for (const Out& o : outs) {
         SCOPED_TRACE(o.file);
@@ -452,6 +455,9 @@ TEST_F(Conventions, EveryFormatTheToolWritesOpensWithItsDepthAndAlpha)
         EXPECT_EQ(spec.height, 10);
         EXPECT_EQ(spec.nchannels, o.channels);
         EXPECT_EQ(spec.format, o.stored);
+        if (o.file.find(".dpx") != std::string::npos && o.file != "f.dpx") {
+            EXPECT_EQ(spec.get_int_attribute("oiio:BitsPerSample"), o.file == "t10.dpx" ? 10 : 12);
+        }
     }
     // WebP keeps no alpha that is opaque everywhere: an opaque frame reads back RGB.
     const ProcessResult opaque = run({"render", "--size", "4x4", "-o", path("opaque.webp")});

@@ -88,7 +88,10 @@ TEST(OutputFormats, DepthIsTheFramesOrTheNearestTheContainerHolds)
     EXPECT_EQ(choose_depth(exr, 32, half), half);
     EXPECT_EQ(choose_depth(png, 32, u8), u8);
     EXPECT_EQ(code_of([&] { choose_depth(jpg, 8, u16); }), ExitCode::usage);
-    EXPECT_EQ(code_of([&] { choose_depth(tif, 8, half); }), ExitCode::usage);
+    EXPECT_EQ(choose_depth(tif, 8, half), half) << "half TIFF when asked for";
+    EXPECT_EQ(choose_depth(tif, 32, {}), f32);
+    EXPECT_EQ(choose_depth(output_format_for("a.dpx"), 16, {}), u16) << "10-bit only when asked";
+    EXPECT_EQ(parse_output_depth("--output-depth", "uint10"), u10);
     EXPECT_EQ(parse_output_depth("--output-depth", "HALF"), half);
     EXPECT_EQ(parse_output_depth("--output-depth", "32"), f32);
     EXPECT_EQ(code_of([] { parse_output_depth("--output-depth", "12"); }), ExitCode::usage);
@@ -198,8 +201,9 @@ TEST(FriendlierValues, UnknownOptionsNameTheNearestKnownOne)
     };
     EXPECT_NE(message({"--lenght", "3"}).find("did you mean --length?"), std::string::npos);
     EXPECT_NE(message({"--len", "3"}).find("did you mean --length?"), std::string::npos);
-    EXPECT_NE(message({"--start-colour", "#FFF"}).find("did you mean --start-color?"),
+    EXPECT_NE(message({"--start-collor", "#FFF"}).find("did you mean --start-color?"),
               std::string::npos);
+    EXPECT_EQ(message({"--start-colour", "#FFF"}), "") << "a British spelling is the option";
     EXPECT_NE(message({"--outptu", "a"}).find("did you mean --output?"), std::string::npos);
     const std::string far = message({"--zzzzzzzz", "1"});
     EXPECT_EQ(far.find("did you mean"), std::string::npos);

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -514,6 +516,89 @@ TEST_F(Sequences, SequenceMistakesAreOneLineNamingTheValidForms)
             EXPECT_NE(r.err.find(m), std::string::npos) << m << " in " << r.err;
     }
     EXPECT_EQ(visible_files(files()), std::vector<std::string>{});
+}
+
+// The guards: an output that is an input file (by a link, another name or
+// another member of the sequence) and binary bytes for a terminal are refused
+// before anything renders and leave the inputs as they were; typos get the
+// nearest word.
+TEST_F(Sequences, GuardsRefuseOverwritingInputsAndSuggestTheNearestWord)
+{
+    for (int f = 1; f <= 3; ++f) write_layer("in.000" + std::to_string(f) + ".png", 9, 9, 9);
+    fs::create_symlink(path("in.0002.png"), path("link.png"));
+    fs::create_directories(path("sub"));
+    const auto bytes = [&](const std::string& name) {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes("in.0001.png") + bytes("in.0002.png") + bytes("in.0003.png");
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> mentions;
+    } cases[] = {
+        {{"--input", path("in.#.png"), "--frames", "1-3", "-o", path("in.#.png")},
+         {"is the input file", "--overwrite-input"}},
+        {{"--input", path("in.0002.png"), "-o", path("link.png")}, {"in.0002.png"}},
+        {{"--input", path("in.0001.png"), "-o", path("sub/../in.0001.png")}, {"is the input"}},
+        {{"--input", path("in.#.png"), "--frames", "1", "-o", path("in.0003.png")},
+         {"in.0003.png"}},
+        {{"--size", "8x8", "--shape", "radail", "-o", path("x.png")}, {"did you mean radial?"}},
+        {{"--size", "8x8", path("x.png")}, {"did you mean -o"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"render", "--type", "alpha"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exit_code, 2) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        for (const std::string& m : c.mentions)
+            EXPECT_NE(r.err.find(m), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(bytes("in.0001.png") + bytes("in.0002.png") + bytes("in.0003.png"), before);
+    EXPECT_NE(run({"rendr"}).err.find("did you mean render?"), std::string::npos);
+    const ProcessResult terminal = run_on_terminal({"render", "--size", "8x8", "-o", "-"});
+    EXPECT_EQ(terminal.exit_code, 2) << terminal.err;
+    EXPECT_NE(terminal.err.find("standard output is a terminal"), std::string::npos);
+    EXPECT_EQ(run({"render", "--input", path("in.0001.png"), "--overwrite-input", "-o",
+                   path("in.0001.png")})
+                  .exit_code,
+              0);
+}
+
+// Habits of oiiotool and wrapper-script users: accepted, with a one-line note
+// where the meaning may not be the one meant, and no notes under -q.
+TEST_F(Sequences, HabitsAreAcceptedAndAmbiguousValuesNoted)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* note;     // "" for no note at all
+        const char* verbose;  // in the -v report, when given
+    } cases[] = {
+        {{"--start-color", "1,1,1"}, "is 0-255 values (#010101)", ""},
+        {{"--start-alpha", "0.5"}, "is 0.5 %", ""},
+        {{"--start-alpha", "50%", "-v"}, "", "Start Alpha (--start-alpha): 50 %"},
+        {{"-q", "--start-color", "1,1,1", "--start-alpha", "0.5"}, "", ""},
+        {{"--power", "1", "--power", "2", "-v"}, "", "Power (--power): 2"},
+        {{"--threads", "0", "-v"}, "", "host threads "},
+        {{"--output-depth", "uint16", "-v"}, "", "PNG, 16-bit"},
+        {{"--length", "50%", "-v"}, "", "Length (--length): 4"},
+        {{"--type", "colour", "--start-colour", "#FF0000", "--centre", "1,1", "-v"},
+         "",
+         "Type (--type): Color"},
+        {{"--mkdir", "-o", path("made/here/x.png")}, "", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"render",        "--size",      "8x8",
+                                      "--type",        "color-alpha", "--controlled-by",
+                                      "center-length", "-o",          path("h.png")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run(args);
+        ASSERT_EQ(r.exit_code, 0) << c.args.front() << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), *c.note ? 1 : 0) << r.err;
+        EXPECT_NE(r.err.find(c.note), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find(c.verbose), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(fs::exists(path("made/here/x.png")));
 }
 
 }  // namespace
