@@ -215,7 +215,7 @@ void SequenceRender::skip_existing()
     Provenance first = provenance_;
     first.controls = control_values(session, session.frame_time(plan_.frames.front()));
     settings_ = write_settings_for(request_.write, *input_, first_.windows, plan_.working_space,
-                                   spaces_, first, err_);
+                                   spaces_, first, notes_);
     std::erase_if(frames_, [&](int frame) {
         return holds_whole_frame(request_.output.name(frame), *settings_,
                                  input_->world_spec().width, input_->world_spec().height);
