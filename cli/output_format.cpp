@@ -67,7 +67,6 @@ const std::vector<OutputFormat> kFormats{
      .oiio_format = "dpx",
      .extensions = {".dpx"},
      .depths = {u8, u16, f32},
-     .alpha = premultiplied,
      .stores_origin = true,
      .stores_display_window = true,
      .compressions = {{"none"}}},
@@ -75,7 +74,8 @@ const std::vector<OutputFormat> kFormats{
      .oiio_format = "webp",
      .extensions = {".webp"},
      .depths = {u8},
-     .compressions = {{"webp", 1, 100}}},
+     .streams = true,
+     .compressions = {{"webp", 1, 100}, {"lossless"}}},
     {.name = "Targa",
      .oiio_format = "targa",
      .extensions = {".tga", ".tpic"},
@@ -86,7 +86,6 @@ const std::vector<OutputFormat> kFormats{
      .oiio_format = "sgi",
      .extensions = {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"},
      .depths = {u8, u16},
-     .alpha = premultiplied,
      .compressions = {{"none"}, {"rle"}}},
     {.name = "IFF",
      .oiio_format = "iff",
@@ -249,16 +248,7 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
         ext = lower(path.extension().string());
     }
     const std::string where = to_stdout ? "--format" : "--output";
-    if (const OutputFormat* known = find_by_extension(ext)) {
-        const OutputFormat& format = *known;
-        if (to_stdout && !format.streams) {
-            usage_error(
-                where + ": " + format.name +
-                " cannot be written to standard output (its writer needs to seek); use png or tif, or "
-                "write a file");
-        }
-        return format;
-    }
+    if (const OutputFormat* known = find_by_extension(ext)) return *known;
     const std::string shown = ext.empty() ? std::string("a name without an extension") : ext;
     const std::string library_format = library_format_for(ext);
     if (!library_format.empty()) {

@@ -7,8 +7,10 @@
 // The formats are OpenImageIO's writers. Alpha conventions are the ones
 // OpenImageIO's own readers assume, so what this tool writes is read back by
 // every OpenImageIO tool as it was meant:
-//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF;
-//   - premultiplied (associated): OpenEXR, DPX, SGI, IFF, RLA;
+//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF, SGI, DPX (SGI
+//     and DPX have no flag for it; ImageMagick and other readers take their
+//     colour as straight);
+//   - premultiplied (associated): OpenEXR, IFF, RLA (renderers' formats);
 //   - either, with the file saying which: TIFF (its ExtraSamples tag);
 //   - no alpha channel: JPEG, PNM, HDR.
 #pragma once
@@ -60,7 +62,7 @@ struct OutputFormat {
     bool stores_origin = false;           // a non-negative data window origin or offset
     bool stores_negative_origin = false;  // also a negative one
     bool stores_display_window = false;
-    bool streams = false;  // may be written to standard output
+    bool streams = false;  // its writer takes a stream; others write by name (in memory for `-`)
     std::vector<CompressionKind> compressions{};
 
     bool holds(FileDepth depth) const;

@@ -54,20 +54,23 @@ void check_inputs_exist(const RenderRequest& request)
 }
 
 // Reads an open input file as the frame's input world, where --origin or the
-// file puts it; `windows` gets the frame's position.
+// file puts it; `record` gets the frame's position and what the input carries.
 std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request,
                                            const RenderPlan& plan, const ColourSpaces& spaces,
-                                           FrameWindows& windows)
+                                           FrameRecord& record)
 {
     const ColourSpaces::Conversion conversion =
         spaces.conversion(input_space(file.colour_space(), request, spaces), plan.working_space,
                           "input \"" + file.name() + "\"");
     const int origin_x = request.origin ? static_cast<int>(request.origin->x) : file.origin_x();
     const int origin_y = request.origin ? static_cast<int>(request.origin->y) : file.origin_y();
+    const LayerImage image = file.read(conversion, request.write.layer.has_value());
+    record.carried = image.carried;
+    record.loses_16bit_codes = image.loses_16bit_codes;
     auto world = std::make_unique<simhost::World>(
-        layer_world(file.read(conversion), plan.depth, request.downsample, origin_x, origin_y));
-    windows.origin_x = world->world_spec().origin_x;
-    windows.origin_y = world->world_spec().origin_y;
+        layer_world(image, plan.depth, request.downsample, origin_x, origin_y));
+    record.windows.origin_x = world->world_spec().origin_x;
+    record.windows.origin_y = world->world_spec().origin_y;
     return world;
 }
 
@@ -102,9 +105,10 @@ public:
     {
     }
 
-    // The first frame's input world, already read.
+    // The first frame's input world, already read, with `first`'s record of it
+    // and `input` what the file brings to the writing.
     void run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-             double read_seconds);
+             const FrameRecord& first, std::optional<InputTraits> traits);
 
 private:
     void start_effect(const ParsedOptions& options);
@@ -127,19 +131,20 @@ private:
     // How every frame is written, decided (and noted on stderr) once, before the
     // writers take stderr for the image library's messages.
     std::optional<WriteSettings> settings_;
+    std::optional<InputTraits> traits_;
     // Records of the frames between their render and their file's name.
     std::mutex records_mutex_;
     std::map<int, FrameRecord> records_;
 };
 
 void SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-                         double read_seconds)
+                         const FrameRecord& first, std::optional<InputTraits> traits)
 {
     input_ = std::move(input);
-    first_.windows = plan_.windows;
+    first_ = first;
     first_.windows.origin_x = input_->world_spec().origin_x;
     first_.windows.origin_y = input_->world_spec().origin_y;
-    first_.read_seconds = read_seconds;
+    traits_ = std::move(traits);
     start_effect(options);
     err_.flush();
     const int count = static_cast<int>(plan_.frames.size());
@@ -183,6 +188,7 @@ void SequenceRender::start_effect(const ParsedOptions& options)
     provenance_.module =
         request_.module.filename().string() + " " + module_version_text(run_->module_version());
     provenance_.layer = layer_text(request_, plan_);
+    provenance_.working_space = plan_.working_space;
 }
 
 bool SequenceRender::render_one(int index, FrameWriters& writers)
@@ -201,7 +207,7 @@ bool SequenceRender::render_one(int index, FrameWriters& writers)
             input_.reset();
             InputFile next(request_.input->name(number));
             check_same_layer(header_of(next), number, plan_);
-            input_ = layer_from(next, request_, plan_, spaces_, record.windows);
+            input_ = layer_from(next, request_, plan_, spaces_, record);
             record.read_seconds = seconds_since(read_start);
         }
         std::unique_ptr<simhost::World> output = writers.next_world(input_->world_spec());
@@ -245,7 +251,7 @@ void SequenceRender::render_into(const FrameFile& frame, simhost::World& output,
     record.provenance.controls = control_values(session, session.frame_time(frame.frame));
     if (!settings_) {
         settings_ = write_settings_for(request_.write, output, record.windows, plan_.working_space,
-                                       spaces_, record.provenance, err_);
+                                       spaces_, record.provenance, traits_, err_);
         err_.flush();
     }
 }
@@ -260,6 +266,7 @@ void SequenceRender::write_one(const simhost::World& world, const FrameFile& fil
         const FrameRecord& record = records_.at(file.index);
         settings.windows = record.windows;
         settings.provenance = record.provenance;
+        settings.carried = record.carried;
     }
     write_frame(world, file.path, settings, before_commit);
     const double seconds = seconds_since(write_start);
@@ -297,12 +304,24 @@ void render_frames(const RenderRequest& request, const ParsedOptions& options,
     plan = plan_render(request, header ? &*header : nullptr, spaces);
     check_frame_fits(plan.memory,
                      request.memory_limit ? *request.memory_limit : machine_memory_budget());
-    FrameWindows windows = plan.windows;
+    FrameRecord first;
+    first.windows = plan.windows;
     std::unique_ptr<simhost::World> input =
-        file ? layer_from(*file, request, plan, spaces, windows) : solid_layer(request, plan);
+        file ? layer_from(*file, request, plan, spaces, first) : solid_layer(request, plan);
+    std::optional<InputTraits> traits;
+    if (file) {
+        traits.emplace();
+        traits->sample_depth = file->sample_depth();
+        traits->carried_channels = first.carried->names;
+        traits->metadata = first.carried->metadata;
+        traits->loses_16bit_codes = first.loses_16bit_codes;
+        traits->one_for_one = request.downsample.x.num == request.downsample.x.den &&
+                              request.downsample.y.num == request.downsample.y.den;
+    }
     file.reset();
+    first.read_seconds = seconds_since(read_start);
     SequenceRender(request, plan, spaces, out, err)
-        .run(options, std::move(input), seconds_since(read_start));
+        .run(options, std::move(input), first, std::move(traits));
 }
 
 }  // namespace

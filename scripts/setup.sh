@@ -12,6 +12,7 @@ packages=(
   python3
   dpkg-dev file
   clang-format
+  libwebp-dev imagemagick webp
 )
 
 missing=()
