@@ -7,11 +7,6 @@ namespace velkorramp {
 
 namespace {
 
-bool is(const OutputFormat& format, std::string_view oiio_name)
-{
-    return format.oiio_format == oiio_name;
-}
-
 bool starts_with(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
@@ -36,24 +31,20 @@ bool describes_the_input_file(std::string_view name)
 std::string default_output_space(const OutputFormat& format, FileDepth depth)
 {
     if (depth == FileDepth::half || depth == FileDepth::f32) return "linear";
-    if (is(format, "dpx")) return "Rec709";
-    return "sRGB";
+    return format.integer_space;
 }
 
-bool writer_unpremultiplies_regardless(const OutputFormat& format) { return is(format, "webp"); }
-
-bool holds_extra_channels(const OutputFormat& format)
+bool writer_unpremultiplies_regardless(const OutputFormat& format)
 {
-    return is(format, "openexr") || is(format, "tiff");
+    return format.writer_divides_alpha;
 }
+
+bool holds_extra_channels(const OutputFormat& format) { return format.extra_channels; }
 
 bool holds_channel_count(const OutputFormat& format, int channels)
 {
-    if (holds_extra_channels(format)) return channels >= 1;
-    if (is(format, "webp") || is(format, "targa") || is(format, "bmp") || is(format, "ico") ||
-        is(format, "gif") || is(format, "hdr") || is(format, "dpx")) {
-        return channels == 3 || channels == 4;
-    }
+    if (format.extra_channels) return channels >= 1;
+    if (!format.named_channels) return channels == 3 || (channels == 4 && format.has_alpha());
     if (!format.has_alpha()) return channels == 1 || channels == 3;
     return channels >= 1 && channels <= 4;
 }
@@ -61,14 +52,20 @@ bool holds_channel_count(const OutputFormat& format, int channels)
 bool keeps_attribute(const OutputFormat& format, const OIIO::ParamValue& attribute)
 {
     const std::string_view name = attribute.name().string();
-    if (is(format, "openexr")) return true;
-    if (is(format, "png")) return attribute.type() == OIIO::TypeString;
-    if (is(format, "tiff") || is(format, "jpeg")) {
+    switch (format.metadata) {
+    case MetadataKept::all:
+        return true;
+    case MetadataKept::text:
+        return attribute.type() == OIIO::TypeString;
+    case MetadataKept::exif:
         return starts_with(name, "Exif:") || starts_with(name, "IPTC:") ||
                starts_with(name, "GPS:") || name == "Artist" || name == "Copyright" ||
                name == "DocumentName";
+    case MetadataKept::dpx:
+        return starts_with(name, "dpx:") || name == "smpte:TimeCode";
+    case MetadataKept::none:
+        return false;
     }
-    if (is(format, "dpx")) return starts_with(name, "dpx:") || name == "smpte:TimeCode";
     return false;
 }
 

@@ -1,7 +1,7 @@
-// What the tools that open a file next expect of each format, beyond what
-// output_format.h says it can store: the colour space a compositor's writer
-// gives it by default, how OpenImageIO 2.4's writer for it takes alpha, and
-// which of an input's extra channels and metadata it can keep.
+// What the tools that open a file next expect of each format, read from the
+// format table's own fields (output_format.cpp): the colour space a
+// compositor's writer gives it by default, how OpenImageIO 2.4's writer for it
+// takes alpha, and which of an input's extra channels and metadata it keeps.
 //
 // Default colour space ("--output-colorspace auto"):
 //   - scene-linear for float samples: OpenEXR, HDR, float TIFF, DPX and RLA;

@@ -45,6 +45,17 @@ enum class AlphaConvention {
     none
 };
 
+// Which of an input's metadata a format keeps: every attribute (OpenEXR), text
+// ones (PNG), Exif, IPTC and GPS (TIFF, JPEG), its own header fields and the
+// timecode (DPX), or none.
+enum class MetadataKept {
+    all,
+    text,
+    exif,
+    dpx,
+    none
+};
+
 // One compression a writer takes, with the range of its level if it has one.
 struct CompressionKind {
     const char* name;  // as --compression and the writer spell it: "zip", "dwaa"
@@ -64,6 +75,14 @@ struct OutputFormat {
     bool stores_display_window = false;
     bool streams = false;  // its writer takes a stream; others write by name (in memory for `-`)
     std::vector<CompressionKind> compressions{};
+    // What its readers expect (format_conventions.h): the colour space of
+    // integer samples (float ones are linear), whether OpenImageIO's writer
+    // divides colour by alpha whatever it is told, and what of an input it keeps.
+    const char* integer_space = "sRGB";
+    bool writer_divides_alpha = false;
+    bool extra_channels = false;  // channels beyond RGBA, named
+    bool named_channels = true;   // a one-channel file; else 3 or 4 only
+    MetadataKept metadata = MetadataKept::none;
 
     bool holds(FileDepth depth) const;
     bool has_alpha() const { return alpha != AlphaConvention::none; }
