@@ -2,6 +2,7 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <OpenImageIO/parallel.h>
 
 #include <algorithm>
 #include <cctype>
@@ -142,14 +143,21 @@ ColourSpaces::Conversion ColourSpaces::conversion(const std::string& from, const
     return conversion;
 }
 
-void ColourSpaces::Conversion::apply(float* rgba, int width, int height) const
+void ColourSpaces::Conversion::apply(float* rgba, int width, int height, int threads) const
 {
-    OIIO::ImageBuf pixels(OIIO::ImageSpec(width, height, 4, OIIO::TypeDesc::FLOAT), rgba);
-    for (const OIIO::ColorProcessorHandle& step : steps_) {
-        // One thread: the pixels are converted one by one either way, and the
-        // caller's bands are small.
-        OIIO::ImageBufAlgo::colorconvert(pixels, pixels, step.get(), false, {}, 1);
+    // The processor's own loop over the pixels, in chunks of rows.
+    const auto rows = [&](std::int64_t begin, std::int64_t end) {
+        float* first = rgba + begin * static_cast<std::int64_t>(width) * 4;
+        for (const OIIO::ColorProcessorHandle& step : steps_) {
+            step->apply(first, width, static_cast<int>(end - begin), 4, sizeof(float),
+                        4 * sizeof(float), static_cast<OIIO::stride_t>(width) * 4 * sizeof(float));
+        }
+    };
+    if (threads == 1 || height < 2) {
+        rows(0, height);
+        return;
     }
+    OIIO::parallel_for_chunked(0, height, 0, rows, OIIO::paropt(threads));
 }
 
 std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view format)

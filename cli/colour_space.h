@@ -59,8 +59,9 @@ public:
     class Conversion {
     public:
         bool empty() const { return steps_.empty(); }
-        // Converts straight RGBA float pixels in place (alpha untouched).
-        void apply(float* rgba, int width, int height) const;
+        // Converts straight RGBA float pixels in place (alpha untouched), on
+        // `threads` of OpenImageIO's (0: all); every pixel alike either way.
+        void apply(float* rgba, int width, int height, int threads = 1) const;
 
     private:
         friend class ColourSpaces;

@@ -99,14 +99,45 @@ std::vector<int> carried_sources(const WriteSettings& settings, const simhost::W
     return sources;
 }
 
+// The frame's rows for region rows `first_row` .. + `rows` as straight float
+// RGBA, converted in colour in one call on OpenImageIO's threads (each pixel
+// alike whatever the split); rows outside the frame are zero. Empty without a
+// conversion.
+template <class Pixel>
+void converted_rows(const simhost::World& frame, const WriteSettings& settings,
+                    const Region& region, int first_row, int rows, std::vector<float>& out)
+{
+    if (settings.conversion.empty()) return;
+    const std::size_t width = static_cast<std::size_t>(frame.width());
+    out.resize(width * static_cast<std::size_t>(rows) * 4);
+    const HostToFileFloat to_float;
+    for (int r = 0; r < rows; ++r) {
+        const int frame_y = region.y + first_row + r - settings.windows.origin_y;
+        float* s = out.data() + static_cast<std::size_t>(r) * width * 4;
+        if (frame_y < 0 || frame_y >= frame.height()) {
+            std::fill(s, s + width * 4, 0.0f);
+            continue;
+        }
+        const Pixel* pixels = &frame.at<Pixel>(0, frame_y);
+        for (std::size_t i = 0; i < width; ++i, s += 4) {
+            s[0] = to_float(pixels[i].red);
+            s[1] = to_float(pixels[i].green);
+            s[2] = to_float(pixels[i].blue);
+            s[3] = to_float(pixels[i].alpha);
+        }
+    }
+    settings.conversion.apply(out.data(), frame.width(), rows, 0);
+}
+
 // One row of the region as the file's samples: the frame's pixels where it has
 // them, transparent black elsewhere; converted in colour (through float) when
-// asked; premultiplied last, in the file's own units; then put in the file's
-// channels, beside the input's carried ones.
+// asked (`converted`: the frame's row as converted_rows made it);
+// premultiplied last, in the file's own units; then put in the file's channels,
+// beside the input's carried ones.
 template <class Pixel, class ToFile>
 void file_row(const simhost::World& frame, const WriteSettings& settings,
               const std::vector<int>& carried, const Region& region, int row,
-              typename ToFile::Sample* out, std::vector<float>& scratch)
+              typename ToFile::Sample* out, const float* converted)
 {
     using Sample = typename ToFile::Sample;
     const int channels = static_cast<int>(settings.channels.size());
@@ -139,19 +170,6 @@ void file_row(const simhost::World& frame, const WriteSettings& settings,
         }
         return;
     }
-    if (convert) {
-        const HostToFileFloat to_float;
-        scratch.resize(static_cast<std::size_t>(count) * 4);
-        for (int i = 0; i < count; ++i) {
-            const Pixel& p = pixels[i];
-            float* s = &scratch[static_cast<std::size_t>(i) * 4];
-            s[0] = to_float(p.red);
-            s[1] = to_float(p.green);
-            s[2] = to_float(p.blue);
-            s[3] = to_float(p.alpha);
-        }
-        settings.conversion.apply(scratch.data(), count, 1);
-    }
     std::uint32_t maximum = 1;
     if constexpr (!std::is_same_v<Sample, float>) maximum = ToFile::maximum;
     const CarriedData* input = settings.carried.get();
@@ -159,7 +177,7 @@ void file_row(const simhost::World& frame, const WriteSettings& settings,
     for (int i = 0; i < count; ++i, o += channels) {
         std::array<Sample, 4> rgba;
         if (convert) {
-            const float* s = &scratch[static_cast<std::size_t>(i) * 4];
+            const float* s = converted + static_cast<std::size_t>(frame_x + i) * 4;
             for (int c = 0; c < 4; ++c) rgba[static_cast<std::size_t>(c)] = to_file(s[c]);
         } else {
             const Pixel& p = pixels[i];
@@ -269,9 +287,13 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
     const std::vector<int> carried = carried_sources(settings, frame);
     for (int y = 0; y < region.height; y += band_rows) {
         const int rows = std::min(band_rows, region.height - y);
+        converted_rows<Pixel>(frame, settings, region, y, rows, scratch);
         for (int r = 0; r < rows; ++r) {
             Sample* row = band.data() + static_cast<std::size_t>(r) * row_samples;
-            file_row<Pixel, ToFile>(frame, settings, carried, region, y + r, row, scratch);
+            const float* converted =
+                scratch.empty() ? nullptr
+                                : scratch.data() + static_cast<std::size_t>(r) * frame.width() * 4;
+            file_row<Pixel, ToFile>(frame, settings, carried, region, y + r, row, converted);
         }
         const bool written =
             whole ? out.write_image(data_type, band.data())
@@ -365,7 +387,9 @@ std::vector<std::uint8_t> straight_u8_image(const simhost::World& frame,
     for (int y = 0; y < region.height; ++y) {
         std::uint8_t* row = rgba.data() + static_cast<std::size_t>(y) * region.width * 4;
         with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
-            file_row<Pixel, HostToFile8>(frame, settings, carried, region, y, row, scratch);
+            converted_rows<Pixel>(frame, settings, region, y, 1, scratch);
+            file_row<Pixel, HostToFile8>(frame, settings, carried, region, y, row,
+                                         scratch.empty() ? nullptr : scratch.data());
         });
     }
     return rgba;

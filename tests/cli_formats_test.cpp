@@ -4,8 +4,10 @@
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
+#include "cli/colour_space.h"
 #include "cli/failure.h"
 #include "cli/file_metadata.h"
 #include "cli/image_file.h"
@@ -35,6 +37,21 @@ std::string message_of(const std::function<void()>& fn)
         return failure.what();
     }
     return "";
+}
+
+TEST(ColourConversion, ABandOnEveryThreadEqualsEachRowOnOne)
+{
+    const ColourSpaces spaces;
+    const ColourSpaces::Conversion conversion = spaces.conversion("sRGB", "linear", "a test");
+    std::vector<float> band(64 * 37 * 4);
+    for (std::size_t i = 0; i < band.size(); ++i)
+        band[i] = static_cast<float>((i * 7919) % 1201) / 1000.0f - 0.1f;
+    std::vector<float> rows = band;
+    const float alpha = band[3];
+    conversion.apply(band.data(), 64, 37, 0);
+    for (int y = 0; y < 37; ++y) conversion.apply(rows.data() + y * 64 * 4, 64, 1, 1);
+    EXPECT_EQ(std::memcmp(band.data(), rows.data(), band.size() * sizeof(float)), 0);
+    EXPECT_EQ(band[3], alpha);
 }
 
 TEST(OutputFormats, TheTableAgreesWithTheWritersOwnClaims)
