@@ -6,6 +6,8 @@
 //   - single-frame runs, one process a frame, sampled (10 of the 100 frames)
 //     and counted for 100;
 //   - the process's own start and stop (`velkorramp about`);
+// writing one 3840x2160 float OpenEXR frame with its colour converted from the
+// working space (sRGB to linear) and without (linear already), in process;
 // and the peak memory of one 3840x2160 float frame, from a solid layer and from
 // an input file, and of a 4K float sequence, against the process's own
 // (measured by GNU time, /usr/bin/time).
@@ -40,6 +42,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "cli/colour_space.h"
+#include "cli/frame_writer.h"
 
 extern char** environ;
 
@@ -387,6 +392,57 @@ void memory_case(benchmark::State& state, const fs::path& program, std::vector<s
     spread(state, "frames_worth_whole_process", whole);
 }
 
+// One float frame written as OpenEXR with and without the colour conversion,
+// each iteration both in turn (the order rotating): `ratio` is converting over
+// not, from times of the same iteration.
+void exr_write_case(benchmark::State& state)
+{
+    simhost::WorldSpec spec;
+    spec.width = 3840;
+    spec.height = 2160;
+    spec.format = simhost::argb_format_for_depth(32);
+    simhost::World frame(spec);
+    for (int y = 0; y < spec.height; ++y) {
+        for (int x = 0; x < spec.width; ++x) {
+            const float v = static_cast<float>(x) / spec.width;
+            frame.at<PF_PixelFloat>(x, y) = PF_PixelFloat{1.0f - v * 0.5f, v, 0.5f, 1.0f - v};
+        }
+    }
+    const velkorramp::ColourSpaces spaces;
+    velkorramp::WriteSettings settings;
+    settings.format = velkorramp::output_format_for("frame.exr");
+    settings.depth = velkorramp::FileDepth::f32;
+    settings.premultiplied = true;
+    settings.colour_space = "linear";
+    settings.spaces = &spaces;
+    settings.windows = velkorramp::FrameWindows{0, 0, spec.width, spec.height, 0, 0};
+    settings.channels = {{"R", 0, ""}, {"G", 1, ""}, {"B", 2, ""}, {"A", 3, ""}};
+    velkorramp::WriteSettings converting = settings;
+    converting.conversion = spaces.conversion("sRGB", "linear", "the frame");
+    const fs::path file = work_dir() / "write.exr";
+    std::vector<double> on;
+    std::vector<double> off;
+    std::vector<double> ratios;
+    int turn = 0;
+    for (auto _ : state) {
+        double seconds[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const int which = (k + turn) % 2;
+            const auto start = Clock::now();
+            velkorramp::write_frame(frame, file, which == 0 ? converting : settings);
+            seconds[which] = std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        ++turn;
+        on.push_back(seconds[0]);
+        off.push_back(seconds[1]);
+        ratios.push_back(seconds[0] / seconds[1]);
+        state.SetIterationTime(seconds[0] + seconds[1]);
+    }
+    spread(state, "converting_s", on);
+    spread(state, "plain_s", off);
+    spread(state, "ratio", ratios);
+}
+
 void register_all()
 {
     const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8},
@@ -416,6 +472,11 @@ void register_all()
             ->UseManualTime()
             ->Iterations(iterations());
     }
+
+    benchmark::RegisterBenchmark("ExrWrite/3840x2160/float/conversion-vs-none", exr_write_case)
+        ->Unit(benchmark::kSecond)
+        ->UseManualTime()
+        ->Iterations(iterations());
 
     const double uhd_float = 3840.0 * 2160.0 * 16.0;
     const fs::path dir = work_dir();

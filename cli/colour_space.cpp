@@ -2,6 +2,7 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <OpenImageIO/parallel.h>
 
 #include <algorithm>
 #include <cctype>
@@ -142,14 +143,21 @@ ColourSpaces::Conversion ColourSpaces::conversion(const std::string& from, const
     return conversion;
 }
 
-void ColourSpaces::Conversion::apply(float* rgba, int width, int height) const
+void ColourSpaces::Conversion::apply(float* rgba, int width, int height, int threads) const
 {
-    OIIO::ImageBuf pixels(OIIO::ImageSpec(width, height, 4, OIIO::TypeDesc::FLOAT), rgba);
-    for (const OIIO::ColorProcessorHandle& step : steps_) {
-        // One thread: the pixels are converted one by one either way, and the
-        // caller's bands are small.
-        OIIO::ImageBufAlgo::colorconvert(pixels, pixels, step.get(), false, {}, 1);
+    // The processor's own loop over the pixels, in chunks of rows.
+    const auto rows = [&](std::int64_t begin, std::int64_t end) {
+        float* first = rgba + begin * static_cast<std::int64_t>(width) * 4;
+        for (const OIIO::ColorProcessorHandle& step : steps_) {
+            step->apply(first, width, static_cast<int>(end - begin), 4, sizeof(float),
+                        4 * sizeof(float), static_cast<OIIO::stride_t>(width) * 4 * sizeof(float));
+        }
+    };
+    if (threads == 1 || height < 2) {
+        rows(0, height);
+        return;
     }
+    OIIO::parallel_for_chunked(0, height, 0, rows, OIIO::paropt(threads));
 }
 
 std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view format)
@@ -164,22 +172,38 @@ std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view fo
 bool tag_colour_space(OIIO::ImageSpec& spec, std::string_view format, const std::string& space,
                       const ColourSpaces& spaces)
 {
-    spec.attribute("oiio:ColorSpace", space);
     const bool srgb = spaces.same(space, "sRGB");
     const bool linear = spaces.same(space, "linear");
-    if (format == "png") return true;
-    if (format == "tiff") {
-        // 1 is sRGB; 0xFFFF "uncalibrated" is the truth for anything else.
-        spec.attribute("Exif:ColorSpace", srgb ? 1 : 0xFFFF);
-        return srgb;
-    }
     if (format == "openexr") {
+        // The reader calls every OpenEXR file linear; another space is one
+        // attribute, so the file names exactly one.
         if (!linear) spec.attribute(kExrColourSpaceAttribute, space);
         return linear;
     }
-    if (format == "dpx") return linear || spaces.same(space, "Rec709");
-    if (format == "hdr") return linear;
+    spec.attribute("oiio:ColorSpace", space);
+    if (format == "png") return true;  // an sRGB chunk, gAMA 1.0, or the name in text
+    if (format == "tiff") {
+        // 1 is sRGB; 0xFFFF "uncalibrated" is the truth for anything else. A
+        // float TIFF is read as linear by convention.
+        spec.attribute("Exif:ColorSpace", srgb ? 1 : 0xFFFF);
+        const bool float_samples = spec.format.is_floating_point();
+        return srgb || (linear && float_samples);
+    }
+    if (format == "dpx") return linear || spaces.same(space, "Rec709");  // its transfer field
+    if (format == "hdr" || format == "rla") return linear;
     return srgb;
+}
+
+std::string colour_space_reading(std::string_view format)
+{
+    if (format == "openexr") {
+        return " where readers look (only in its colorSpace attribute); they take every OpenEXR "
+               "file as linear";
+    }
+    if (format == "dpx") return ": its transfer field holds Linear or ITU-R 709";
+    if (format == "hdr" || format == "rla") return "; readers will take it as linear";
+    if (format == "tiff") return "; readers will take it as sRGB (float samples as linear)";
+    return "; readers will take it as sRGB";
 }
 
 }  // namespace velkorramp

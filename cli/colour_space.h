@@ -12,10 +12,10 @@
 // How each format states a colour space, and what OpenImageIO reads back:
 //   - PNG: an sRGB chunk, gAMA 1.0 for linear, or the name in a text chunk;
 //   - TIFF: Exif ColorSpace 1 for sRGB; other spaces have no tag it reads;
-//   - OpenEXR: its values are linear by definition, and OpenImageIO reads every
-//     OpenEXR file as "Linear"; another space is recorded in a "colorSpace"
-//     string attribute (read back by this tool);
-//   - DPX: its transfer characteristic (linear, Rec709);
+//   - OpenEXR: its values are scene-linear by definition, and OpenImageIO reads
+//     every OpenEXR file as "Linear"; another space is recorded in a
+//     "colorSpace" string attribute only (read back by this tool);
+//   - DPX: its transfer characteristic (Linear, or ITU-R 709 for Rec709);
 //   - JPEG, WebP and GIF are sRGB by definition.
 #pragma once
 
@@ -59,8 +59,9 @@ public:
     class Conversion {
     public:
         bool empty() const { return steps_.empty(); }
-        // Converts straight RGBA float pixels in place (alpha untouched).
-        void apply(float* rgba, int width, int height) const;
+        // Converts straight RGBA float pixels in place (alpha untouched), on
+        // `threads` of OpenImageIO's (0: all); every pixel alike either way.
+        void apply(float* rgba, int width, int height, int threads = 1) const;
 
     private:
         friend class ColourSpaces;
@@ -79,10 +80,14 @@ private:
 std::string file_colour_space(const OIIO::ImageSpec& header, std::string_view format);
 
 // Sets the attributes by which `format` (a writer's name) records `space` in
-// `spec`. Returns false when the format has no way to record it, so readers
-// will take the values for the format's own default (sRGB, or linear for
-// OpenEXR and HDR).
+// `spec` (whose sample type is set). Returns false when readers will not take
+// the values as `space`: the format has no way to say it, or (OpenEXR) readers
+// take every file as linear whatever it says.
 bool tag_colour_space(OIIO::ImageSpec& spec, std::string_view format, const std::string& space,
                       const ColourSpaces& spaces);
+
+// How readers take the colour of a `format` file that cannot state its space,
+// as the end of a note: "; readers will take it as sRGB".
+std::string colour_space_reading(std::string_view format);
 
 }  // namespace velkorramp

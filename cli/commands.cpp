@@ -112,20 +112,25 @@ std::string render_help(const fs::path& module)
            "Depth: an 8-bit input file gives an 8-bit frame, 16-bit gives 16, half and\n"
            "float give 32, unless --depth says otherwise. The file's extension chooses its\n"
            "format (any OpenImageIO writes: .png .tif .exr .jpg .dpx .webp ...); it is\n"
-           "written at the frame's depth, or the nearest the format holds, with a note.\n"
+           "written at the input file's sample type (half stays half), else the frame's\n"
+           "depth, or the nearest the format holds, with a note.\n"
            "16-bit: the host's 0..32768 is written as round(v*65535/32768) and a 16-bit\n"
-           "file is read as round(f*32768/65535); every host value survives the trip.\n"
+           "file is read as round(f*32768/65535); every host value survives the trip, but\n"
+           "a 16-bit file has twice the codes: use --depth 32 to pass one losslessly.\n"
            "\n"
-           "Alpha: the host's colour is straight. PNG, TGA, WebP hold it straight; EXR,\n"
-           "DPX, SGI, IFF, RLA premultiplied (colour under zero alpha is lost); TIFF either\n"
+           "Alpha: the host's colour is straight. PNG, TGA, WebP, DPX, SGI hold it straight;\n"
+           "EXR, IFF, RLA premultiplied (colour under zero alpha is lost); TIFF either\n"
            "(--alpha), saying which; JPEG and other formats without alpha get the frame\n"
            "over black. Premultiplied inputs are divided by alpha as they are read.\n"
            "\n"
            "Colour: the frame is computed in the working space (the input's own, sRGB for\n"
            "a solid layer or a file that says nothing); control colours are its values.\n"
-           "Inputs in another space are converted on reading; the file is tagged with the\n"
-           "working space or converted (--output-colorspace), by OpenImageIO's colour\n"
-           "management or the OpenColorIO config in $OCIO.\n"
+           "Inputs in another space are converted on reading; the file gets its format's\n"
+           "own space (EXR and float files linear, DPX Rec709, others sRGB) or the one\n"
+           "--output-colorspace names, by OpenImageIO's colour management or the\n"
+           "OpenColorIO config in $OCIO; colour is converted before premultiplying.\n"
+           "Channels: the input's channels beyond RGBA and its metadata are carried\n"
+           "where the format holds them (EXR all), with a note for what it cannot.\n"
            "\n"
            "Position: the layer is the input's display window; its pixels lie where its\n"
            "data window says (--origin moves them). EXR, DPX, TIFF and PNG record that\n"
@@ -195,14 +200,6 @@ void check_written(std::ostream& out)
              (error_number != 0 ? system_reason(error_number) : std::string("write error")));
 }
 
-// The host's packed version word as people write it: 1.0.0 (build 1, release).
-std::string version_word_text(A_u_long word)
-{
-    const VersionWord version = unpack_version(word);
-    return version.numbers() + " (build " + std::to_string(version.build) + ", " +
-           version.stage_name() + ")";
-}
-
 // The tool's own version, then the one the module reports in global setup: the
 // word the host reads, which is all a module built elsewhere can be asked.
 int version_command(std::span<const std::string> args, std::ostream& out)
@@ -214,8 +211,7 @@ int version_command(std::span<const std::string> args, std::ostream& out)
             << options_help(kAboutSpecs);
         return 0;
     }
-    out << "velkorramp " << velkor::kProjectVersionText << " (build "
-        << velkor::kProjectVersionBuild << ")" << std::endl;
+    out << "velkorramp " << tool_version() << std::endl;
     const fs::path module = module_path(options);
     simhost::Session session;
     if (const simhost::Status st = session.load(module.string()); !st)
@@ -230,7 +226,7 @@ int version_command(std::span<const std::string> args, std::ostream& out)
                  simhost::error_name(err) + " (" + std::to_string(err) + ")");
     }
     session.global_setdown();
-    out << "module " << module.string() << ": " << version_word_text(word)
+    out << "module " << module.string() << ": " << module_version_text(word)
         << (multi_frame ? ", multi-frame rendering" : "") << "\n";
     return 0;
 }

@@ -3,16 +3,22 @@
 #include <cstdio>
 
 #include "cli/effect_run.h"
+#include "host/project_version.h"
 
 namespace velkorramp {
 
-const char* tool_version() { return VELKOR_TOOL_VERSION; }
+const std::string& tool_version()
+{
+    static const std::string version = std::string(velkor::kProjectVersionText) + " (build " +
+                                       std::to_string(velkor::kProjectVersionBuild) + ")";
+    return version;
+}
 
 std::string module_version_text(A_u_long word)
 {
     const VersionWord version = unpack_version(word);
-    return version.numbers() + " " + version.stage_name() + ", build " +
-           std::to_string(version.build);
+    return version.numbers() + " (build " + std::to_string(version.build) + ", " +
+           version.stage_name() + ")";
 }
 
 std::string control_attribute(const ControlValue& value)
@@ -27,7 +33,7 @@ std::string control_attribute(const ControlValue& value)
 std::string provenance_description(const Provenance& provenance)
 {
     std::string text = std::string("VelkorRamp frame by velkorramp ") + tool_version() +
-                       " (module " + provenance.module + "), " + provenance.layer +
+                       ", module " + provenance.module + ", " + provenance.layer +
                        ", working colour space " + provenance.working_space + ":";
     for (std::size_t i = 0; i < provenance.controls.size(); ++i) {
         const ControlValue& c = provenance.controls[i];

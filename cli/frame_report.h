@@ -2,6 +2,7 @@
 // that travels with it from its render to its file's name.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cli/render_pipeline.h"
@@ -14,7 +15,9 @@ namespace velkorramp {
 struct FrameRecord {
     FrameWindows windows;
     Provenance provenance;
-    int width = 0;  // the frame rendered
+    std::shared_ptr<const CarriedData> carried;  // what the frame's input brings beyond RGBA
+    bool loses_16bit_codes = false;              // its input, through the host's 16-bit scale
+    int width = 0;                               // the frame rendered
     int height = 0;
     int bands = 0;  // the host's iterations for the first band split
     double read_seconds = 0;

@@ -12,10 +12,12 @@
 
 #include "cli/failure.h"
 #include "cli/full_write.h"
+#include "cli/format_conventions.h"
 #include "cli/library_messages.h"
 #include "cli/memory_budget.h"
 #include "cli/output_file.h"
 #include "cli/sample_conversions.h"
+#include "cli/webp_file.h"
 
 namespace velkorramp {
 
@@ -67,15 +69,79 @@ Sample premultiply(Sample colour, Sample alpha, std::uint32_t maximum)
     }
 }
 
+// Whether the file's channels are the frame's red, green, blue (and alpha), in order.
+bool plain_channels(const WriteSettings& settings)
+{
+    const std::size_t n = settings.channels.size();
+    if (n != 3 && n != 4) return false;
+    for (std::size_t c = 0; c < n; ++c) {
+        if (settings.channels[c].frame_channel != static_cast<int>(c)) return false;
+    }
+    return true;
+}
+
+// Where each carried channel of the file is in this frame's carried samples,
+// or -1 (written as 0) when the input lacks it or has another size than the frame.
+std::vector<int> carried_sources(const WriteSettings& settings, const simhost::World& frame)
+{
+    std::vector<int> sources;
+    const CarriedData* carried = settings.carried.get();
+    const bool fits =
+        carried != nullptr && carried->width == frame.width() && carried->height == frame.height();
+    for (const FileChannel& channel : settings.channels) {
+        int index = -1;
+        if (channel.frame_channel < 0 && fits) {
+            const auto at =
+                std::find(carried->names.begin(), carried->names.end(), channel.carried);
+            if (at != carried->names.end()) index = static_cast<int>(at - carried->names.begin());
+        }
+        sources.push_back(index);
+    }
+    return sources;
+}
+
+// The frame's rows for region rows `first_row` .. + `rows` as straight float
+// RGBA, converted in colour in one call on OpenImageIO's threads (each pixel
+// alike whatever the split); rows outside the frame are zero. Empty without a
+// conversion.
+template <class Pixel>
+void converted_rows(const simhost::World& frame, const WriteSettings& settings,
+                    const Region& region, int first_row, int rows, std::vector<float>& out)
+{
+    if (settings.conversion.empty()) return;
+    const std::size_t width = static_cast<std::size_t>(frame.width());
+    out.resize(width * static_cast<std::size_t>(rows) * 4);
+    const HostToFileFloat to_float;
+    for (int r = 0; r < rows; ++r) {
+        const int frame_y = region.y + first_row + r - settings.windows.origin_y;
+        float* s = out.data() + static_cast<std::size_t>(r) * width * 4;
+        if (frame_y < 0 || frame_y >= frame.height()) {
+            std::fill(s, s + width * 4, 0.0f);
+            continue;
+        }
+        const Pixel* pixels = &frame.at<Pixel>(0, frame_y);
+        for (std::size_t i = 0; i < width; ++i, s += 4) {
+            s[0] = to_float(pixels[i].red);
+            s[1] = to_float(pixels[i].green);
+            s[2] = to_float(pixels[i].blue);
+            s[3] = to_float(pixels[i].alpha);
+        }
+    }
+    settings.conversion.apply(out.data(), frame.width(), rows, 0);
+}
+
 // One row of the region as the file's samples: the frame's pixels where it has
 // them, transparent black elsewhere; converted in colour (through float) when
-// asked; premultiplied last, in the file's own units.
+// asked (`converted`: the frame's row as converted_rows made it);
+// premultiplied last, in the file's own units; then put in the file's channels,
+// beside the input's carried ones.
 template <class Pixel, class ToFile>
-void file_row(const simhost::World& frame, const WriteSettings& settings, const Region& region,
-              int row, typename ToFile::Sample* out, std::vector<float>& scratch)
+void file_row(const simhost::World& frame, const WriteSettings& settings,
+              const std::vector<int>& carried, const Region& region, int row,
+              typename ToFile::Sample* out, const float* converted)
 {
     using Sample = typename ToFile::Sample;
-    const int channels = settings.format.has_alpha() ? 4 : 3;
+    const int channels = static_cast<int>(settings.channels.size());
     Sample* const end = out + static_cast<std::size_t>(region.width) * channels;
     const int frame_y = region.y + row - settings.windows.origin_y;
     // The columns of the region that the frame covers.
@@ -88,11 +154,13 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
     Sample* o = out + static_cast<std::size_t>(first - region.x) * channels;
     std::fill(out, o, Sample{});
     std::fill(out + static_cast<std::size_t>(last - region.x) * channels, end, Sample{});
-    const Pixel* pixels = &frame.at<Pixel>(first - settings.windows.origin_x, frame_y);
+    const int frame_x = first - settings.windows.origin_x;
+    const Pixel* pixels = &frame.at<Pixel>(frame_x, frame_y);
     const ToFile to_file;
     const int count = last - first;
     const bool convert = !settings.conversion.empty();
-    if (!convert && !settings.premultiplied) {
+    const bool plain = plain_channels(settings);
+    if (!convert && !settings.premultiplied && plain) {
         // Most files: each channel converted and put in the file's order.
         for (int i = 0; i < count; ++i, o += channels) {
             const Pixel& p = pixels[i];
@@ -103,25 +171,14 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
         }
         return;
     }
-    if (convert) {
-        const HostToFileFloat to_float;
-        scratch.resize(static_cast<std::size_t>(count) * 4);
-        for (int i = 0; i < count; ++i) {
-            const Pixel& p = pixels[i];
-            float* s = &scratch[static_cast<std::size_t>(i) * 4];
-            s[0] = to_float(p.red);
-            s[1] = to_float(p.green);
-            s[2] = to_float(p.blue);
-            s[3] = to_float(p.alpha);
-        }
-        settings.conversion.apply(scratch.data(), count, 1);
-    }
     std::uint32_t maximum = 1;
     if constexpr (!std::is_same_v<Sample, float>) maximum = ToFile::maximum;
+    const CarriedData* input = settings.carried.get();
+    const std::size_t carried_count = input != nullptr ? input->names.size() : 0;
     for (int i = 0; i < count; ++i, o += channels) {
         std::array<Sample, 4> rgba;
         if (convert) {
-            const float* s = &scratch[static_cast<std::size_t>(i) * 4];
+            const float* s = converted + static_cast<std::size_t>(frame_x + i) * 4;
             for (int c = 0; c < 4; ++c) rgba[static_cast<std::size_t>(c)] = to_file(s[c]);
         } else {
             const Pixel& p = pixels[i];
@@ -131,14 +188,42 @@ void file_row(const simhost::World& frame, const WriteSettings& settings, const 
             for (int c = 0; c < 3; ++c)
                 rgba[static_cast<std::size_t>(c)] = premultiply(rgba[c], rgba[3], maximum);
         }
-        for (int c = 0; c < channels; ++c) o[c] = rgba[static_cast<std::size_t>(c)];
+        if (plain) {
+            for (int c = 0; c < channels; ++c) o[c] = rgba[static_cast<std::size_t>(c)];
+            continue;
+        }
+        const std::size_t pixel =
+            (static_cast<std::size_t>(frame_y) * frame.width() + frame_x + i) * carried_count;
+        for (int c = 0; c < channels; ++c) {
+            const int from = settings.channels[static_cast<std::size_t>(c)].frame_channel;
+            const int source = carried[static_cast<std::size_t>(c)];
+            o[c] = from >= 0     ? rgba[static_cast<std::size_t>(from)]
+                   : source >= 0 ? to_file(input->samples[pixel + static_cast<std::size_t>(source)])
+                                 : Sample{};
+        }
     }
+}
+
+// The file's alpha channel: "A" (or a layer's "matte.A") where the file holds
+// more than that one channel or names its channels; -1 for a grey matte.
+int alpha_channel_of(const WriteSettings& settings)
+{
+    const std::size_t n = settings.channels.size();
+    for (std::size_t c = 0; c < n; ++c) {
+        if (settings.channels[c].frame_channel == 3 &&
+            (n > 1 || holds_extra_channels(settings.format)))
+            return static_cast<int>(c);
+    }
+    return -1;
 }
 
 OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
 {
-    const int channels = settings.format.has_alpha() ? 4 : 3;
+    const int channels = static_cast<int>(settings.channels.size());
     OIIO::ImageSpec spec(region.width, region.height, channels, type_of(settings.depth));
+    spec.channelnames.clear();
+    for (const FileChannel& channel : settings.channels) spec.channelnames.push_back(channel.name);
+    const int alpha = alpha_channel_of(settings);
     const FrameWindows& w = settings.windows;
     spec.x = w.display_x + region.x;
     spec.y = w.display_y + region.y;
@@ -146,7 +231,7 @@ OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
     spec.full_y = w.display_y;
     spec.full_width = w.display_width;
     spec.full_height = w.display_height;
-    if (channels == 4) spec.alpha_channel = 3;
+    spec.alpha_channel = alpha;
     if (settings.depth == FileDepth::u10 || settings.depth == FileDepth::u12)
         spec.attribute("oiio:BitsPerSample", settings.depth == FileDepth::u10 ? 10 : 12);
     // The TIFF writer stores half samples as float unless told it may keep them.
@@ -155,7 +240,15 @@ OIIO::ImageSpec file_spec(const Region& region, const WriteSettings& settings)
     // Straight colour is handed over as it is, and the writer told so, or it
     // would divide by alpha itself; the TIFF writer then sets ExtraSamples to
     // unassociated alpha. Premultiplied colour is handed over without the hint.
-    if (channels == 4 && !settings.premultiplied) spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (alpha >= 0 && !settings.premultiplied) spec.attribute("oiio:UnassociatedAlpha", 1);
+    // What the input said about itself that this format keeps, before what
+    // this tool records, which takes its place where both name a thing.
+    if (settings.carried && settings.carry_metadata) {
+        for (const OIIO::ParamValue& attribute : settings.carried->metadata) {
+            if (keeps_attribute(settings.format, attribute))
+                spec.extra_attribs.add_or_replace(attribute);
+        }
+    }
     if (settings.compression) {
         spec.attribute("compression", settings.compression->attribute());
         if (settings.format.oiio_format == "png") {
@@ -197,11 +290,16 @@ bool write_bands(OIIO::ImageOutput& out, const simhost::World& frame, const Writ
                            std::max(region.height, 1));
     std::vector<Sample> band(static_cast<std::size_t>(band_rows) * row_samples);
     std::vector<float> scratch;
+    const std::vector<int> carried = carried_sources(settings, frame);
     for (int y = 0; y < region.height; y += band_rows) {
         const int rows = std::min(band_rows, region.height - y);
+        converted_rows<Pixel>(frame, settings, region, y, rows, scratch);
         for (int r = 0; r < rows; ++r) {
             Sample* row = band.data() + static_cast<std::size_t>(r) * row_samples;
-            file_row<Pixel, ToFile>(frame, settings, region, y + r, row, scratch);
+            const float* converted =
+                scratch.empty() ? nullptr
+                                : scratch.data() + static_cast<std::size_t>(r) * frame.width() * 4;
+            file_row<Pixel, ToFile>(frame, settings, carried, region, y + r, row, converted);
         }
         const bool written =
             whole ? out.write_image(data_type, band.data())
@@ -309,6 +407,56 @@ void check_reads_back(const std::string& name, const std::string& format,
     if (!problem.empty()) failed(problem);
 }
 
+// The samples of an 8-bit file with alpha, straight, whole, for a writer that
+// is not OpenImageIO's.
+std::vector<std::uint8_t> straight_u8_image(const simhost::World& frame,
+                                            const WriteSettings& settings, const Region& region)
+{
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(region.width) * region.height * 4);
+    std::vector<float> scratch;
+    const std::vector<int> carried = carried_sources(settings, frame);
+    for (int y = 0; y < region.height; ++y) {
+        std::uint8_t* row = rgba.data() + static_cast<std::size_t>(y) * region.width * 4;
+        with_pixel_type(FrameDepth::of(frame), [&]<class Pixel>(Pixel) {
+            converted_rows<Pixel>(frame, settings, region, y, 1, scratch);
+            file_row<Pixel, HostToFile8>(frame, settings, carried, region, y, row,
+                                         scratch.empty() ? nullptr : scratch.data());
+        });
+    }
+    return rgba;
+}
+
+// A WebP file with alpha, encoded by libwebp (webp_file.h): the quality of
+// "webp:Q" (100 without one, as OpenImageIO's writer), or "lossless".
+std::vector<std::uint8_t> webp_file_bytes(const simhost::World& frame,
+                                          const WriteSettings& settings, const Region& region,
+                                          const std::function<void(const std::string&)>& failed)
+{
+    const bool lossless = settings.compression && settings.compression->name == "lossless";
+    const float quality =
+        settings.compression ? static_cast<float>(settings.compression->level.value_or(100)) : 100;
+    WebpEncoding encoded = encode_webp_rgba(straight_u8_image(frame, settings, region),
+                                            region.width, region.height, quality, lossless);
+    if (!encoded.error.empty()) failed(encoded.error);
+    return std::move(encoded.bytes);
+}
+
+[[noreturn]] void stdout_failure(const std::string& reason)
+{
+    fail(ExitCode::output, "cannot write to standard output: " + reason);
+}
+
+// A whole file made in memory, checked by its format's reader, then written to
+// standard output.
+void hand_to_stdout(std::vector<unsigned char>& bytes, const std::string& format,
+                    const OIIO::ImageSpec& spec, const std::function<void()>& before_commit)
+{
+    OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
+    check_reads_back("-", format, &reader, spec, stdout_failure);
+    if (before_commit) before_commit();
+    copy_to_stdout(bytes);
+}
+
 }  // namespace
 
 bool WriteSettings::keeps_origin() const
@@ -327,9 +475,7 @@ void write_to_stdout(const simhost::World& frame, const WriteSettings& settings,
                      std::unique_ptr<OIIO::ImageOutput>& out, bool by_name, LibraryMessages& quiet,
                      const std::function<void()>& before_commit)
 {
-    const auto failed = [&](const std::string& reason) {
-        fail(ExitCode::output, "cannot write to standard output: " + reason);
-    };
+    const auto failed = stdout_failure;
     const auto library_failed = [&](const char* otherwise) {
         const std::string library_error = out ? out->geterror() : OIIO::geterror();
         failed(reason_of(library_error, quiet.text(), otherwise));
@@ -360,10 +506,28 @@ void write_to_stdout(const simhost::World& frame, const WriteSettings& settings,
         if (!read) failed(system_reason(error_number));
     }
     quiet.text();
-    OIIO::Filesystem::IOMemReader reader(bytes.data(), bytes.size());
-    check_reads_back("-", settings.format.oiio_format, &reader, spec, failed);
+    hand_to_stdout(bytes, settings.format.oiio_format, spec, before_commit);
+}
+
+// A WebP file with alpha, encoded by libwebp (webp_file.h), to standard output
+// or beside its name.
+void write_webp(const fs::path& path, const simhost::World& frame, const WriteSettings& settings,
+                const Region& region, const OIIO::ImageSpec& spec,
+                const std::function<void()>& before_commit)
+{
+    if (path == "-") {
+        std::vector<std::uint8_t> bytes = webp_file_bytes(frame, settings, region, stdout_failure);
+        hand_to_stdout(bytes, settings.format.oiio_format, spec, before_commit);
+        return;
+    }
+    OutputFile file(path);
+    const auto failed = [&](const std::string& reason) { file.fail(reason); };
+    const std::vector<std::uint8_t> bytes = webp_file_bytes(frame, settings, region, failed);
+    if (file.writer().write(bytes.data(), bytes.size()) != bytes.size()) file.fail("");
+    check_reads_back(file.temporary().string(), settings.format.oiio_format, nullptr, spec, failed);
+    file.complete();
     if (before_commit) before_commit();
-    copy_to_stdout(bytes);
+    file.commit();
 }
 
 // The file made beside its name, checked, then renamed into place.
@@ -428,6 +592,10 @@ void write_frame(const simhost::World& frame, const fs::path& path, const WriteS
 {
     const Region region = written_region(frame.width(), frame.height(), settings);
     const OIIO::ImageSpec spec = file_spec(region, settings);
+    if (writer_unpremultiplies_regardless(settings.format) && spec.alpha_channel >= 0) {
+        write_webp(path, frame, settings, region, spec, before_commit);
+        return;
+    }
     LibraryMessages quiet;
     auto out = OIIO::ImageOutput::create(settings.format.oiio_format);
     // OpenImageIO 2.4's TIFF writer, given a proxy, leaves the image directory

@@ -12,6 +12,7 @@
 
 #include "cli/failure.h"
 #include "cli/message_text.h"
+#include "cli/format_conventions.h"
 #include "cli/library_messages.h"
 
 namespace velkorramp {
@@ -149,7 +150,8 @@ std::string lower(std::string text)
 // saying so (OpenImageIO takes an unmarked file as premultiplied).
 bool straight_by_format(const std::string& format)
 {
-    return format == "bmp" || format == "ico" || format == "gif";
+    return format == "bmp" || format == "ico" || format == "gif" || format == "sgi" ||
+           format == "dpx";
 }
 
 }  // namespace
@@ -167,7 +169,7 @@ std::uint16_t file16_to_host16(std::uint16_t file_value)
 }
 
 // 8 for 8-bit files, 16 for 16-bit ones, 32 for half and float.
-static FrameDepth sample_depth(OIIO::TypeDesc type)
+static FrameDepth frame_depth_of(OIIO::TypeDesc type)
 {
     switch (type.basetype) {
     case OIIO::TypeDesc::UINT8:
@@ -289,7 +291,23 @@ InputFile::InputFile(const fs::path& path) : path_(path)
                                   std::to_string(least) + " bytes, but the file has " +
                                   std::to_string(file_bytes));
     }
-    depth_ = sample_depth(image_spec.format);
+    depth_ = frame_depth_of(image_spec.format);
+    switch (image_spec.format.basetype) {
+    case OIIO::TypeDesc::UINT8:
+    case OIIO::TypeDesc::INT8:
+        sample_depth_ = FileDepth::u8;
+        break;
+    case OIIO::TypeDesc::UINT16:
+    case OIIO::TypeDesc::INT16:
+        sample_depth_ = FileDepth::u16;
+        break;
+    case OIIO::TypeDesc::HALF:
+        sample_depth_ = FileDepth::half;
+        break;
+    default:
+        sample_depth_ = FileDepth::f32;
+        break;
+    }
     colour_space_ = file_colour_space(image_spec, in_->format_name());
     const bool has_alpha = channel_map(image_spec).alpha >= 0;
     premultiplied_ = has_alpha && image_spec.get_int_attribute("oiio:UnassociatedAlpha") == 0 &&
@@ -316,8 +334,10 @@ std::string InputFile::name() const
 
 std::uint64_t InputFile::rgba_bytes(bool converting) const
 {
-    return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_) * 4 *
-           static_cast<std::uint64_t>(converting ? 4 : depth_.bits() / 8);
+    // The carried channels are kept as float until the frame is written.
+    const std::uint64_t carried = carried_indices(false).size() * 4;
+    return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_) *
+           (4 * static_cast<std::uint64_t>(converting ? 4 : depth_.bits() / 8) + carried);
 }
 
 std::uint64_t InputFile::band_bytes() const
@@ -327,9 +347,30 @@ std::uint64_t InputFile::band_bytes() const
            static_cast<std::uint64_t>(depth_.bits() / 8);
 }
 
+std::vector<int> InputFile::carried_indices(bool all_channels) const
+{
+    const OIIO::ImageSpec& image_spec = in_->spec();
+    const ChannelMap map = channel_map(image_spec);
+    std::vector<int> indices;
+    for (int c = 0; c < image_spec.nchannels; ++c) {
+        const bool rgba = c == map.red || c == map.green || c == map.blue || c == map.alpha;
+        if (all_channels || !rgba) indices.push_back(c);
+    }
+    return indices;
+}
+
+std::vector<std::string> InputFile::carried_channels(bool all_channels) const
+{
+    std::vector<std::string> names;
+    for (const int c : carried_indices(all_channels)) names.push_back(in_->spec().channel_name(c));
+    return names;
+}
+
 template <class Sample>
 std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque,
-                                         const ColourSpaces::Conversion& conversion)
+                                         const ColourSpaces::Conversion& conversion,
+                                         CarriedData& carried,
+                                         const std::vector<int>& carried_indices)
 {
     const OIIO::ImageSpec& image_spec = in_->spec();
     const int channels = image_spec.nchannels;
@@ -353,6 +394,14 @@ std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque,
                  "cannot read input " + where(path_) + ": " +
                      reason_of(library_error, quiet.text(), "the image library gave no reason"));
         }
+        if (!carried_indices.empty()) {
+            const FileToHostFloat to_float;
+            const std::size_t count = static_cast<std::size_t>(rows) * row_pixels;
+            for (std::size_t i = 0; i < count; ++i) {
+                const Sample* s = &band[i * static_cast<std::size_t>(channels)];
+                for (const int c : carried_indices) carried.samples.push_back(to_float(s[c]));
+            }
+        }
         if (premultiplied_) {
             // In the band's own sample type: OpenImageIO divides in float and
             // rounds back, and leaves alpha 0 and 1 untouched.
@@ -370,7 +419,7 @@ std::vector<Sample> InputFile::read_rgba(OIIO::TypeDesc type, Sample opaque,
     return rgba;
 }
 
-LayerImage InputFile::read(const ColourSpaces::Conversion& conversion)
+LayerImage InputFile::read(const ColourSpaces::Conversion& conversion, bool all_channels)
 {
     LayerImage image;
     image.width = width_;
@@ -380,13 +429,26 @@ LayerImage InputFile::read(const ColourSpaces::Conversion& conversion)
     image.origin_x = origin_x_;
     image.origin_y = origin_y_;
     image.depth = depth_;
+    auto carried = std::make_shared<CarriedData>();
+    carried->width = width_;
+    carried->height = height_;
+    const std::vector<int> indices = carried_indices(all_channels);
+    carried->names = carried_channels(all_channels);
+    carried->samples.reserve(static_cast<std::size_t>(width_) * height_ * indices.size());
+    carried->metadata = carried_metadata(in_->spec());
     if (!conversion.empty() || depth_ == 32) {
-        image.f32 = read_rgba<float>(OIIO::TypeDesc::FLOAT, 1.0f, conversion);
+        image.f32 = read_rgba<float>(OIIO::TypeDesc::FLOAT, 1.0f, conversion, *carried, indices);
     } else if (depth_ == 8) {
-        image.u8 = read_rgba<std::uint8_t>(OIIO::TypeDesc::UINT8, 255, conversion);
+        image.u8 =
+            read_rgba<std::uint8_t>(OIIO::TypeDesc::UINT8, 255, conversion, *carried, indices);
     } else {
-        image.u16 = read_rgba<std::uint16_t>(OIIO::TypeDesc::UINT16, 65535, conversion);
+        image.u16 =
+            read_rgba<std::uint16_t>(OIIO::TypeDesc::UINT16, 65535, conversion, *carried, indices);
+        image.loses_16bit_codes =
+            std::any_of(image.u16.begin(), image.u16.end(),
+                        [](std::uint16_t f) { return host16_to_file16(file16_to_host16(f)) != f; });
     }
+    image.carried = std::move(carried);
     return image;
 }
 

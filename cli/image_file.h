@@ -31,11 +31,23 @@
 
 #include "cli/colour_space.h"
 #include "cli/frame_depth.h"
+#include "cli/output_format.h"
 #include "cli/sample_conversions.h"
 #include "cli/values.h"
 #include "simhost/world.h"
 
 namespace velkorramp {
+
+// What an input file holds beyond the colour and alpha the effect replaces: its
+// other channels as stored (never divided by alpha; integer samples as
+// value / maximum, so they convert back exactly) and its metadata.
+struct CarriedData {
+    int width = 0;  // the input's data window
+    int height = 0;
+    std::vector<std::string> names;  // as the file names them: "Z", "N.x"
+    std::vector<float> samples;      // names.size() a pixel, row by row
+    std::vector<OIIO::ParamValue> metadata;
+};
 
 // An image as read from a file, four channels red, green, blue, alpha per pixel
 // (straight), in the file's own sample type, or in float when its colour was
@@ -51,6 +63,10 @@ struct LayerImage {
     std::vector<std::uint8_t> u8;
     std::vector<std::uint16_t> u16;  // file values 0..65535
     std::vector<float> f32;
+    std::shared_ptr<const CarriedData> carried;
+    // A 16-bit file some of whose samples do not survive the host's 0..32768
+    // scale (file -> host -> file changes them).
+    bool loses_16bit_codes = false;
 };
 
 // An input image file, opened and checked from its header before any pixel is
@@ -80,6 +96,7 @@ public:
     int display_x() const { return display_x_; }  // the display window's own origin
     int display_y() const { return display_y_; }
     FrameDepth depth() const { return depth_; }  // 8, 16, or 32 for half and float files
+    FileDepth sample_depth() const { return sample_depth_; }  // as stored
     // The colour space the file states, or "" when it says nothing.
     const std::string& colour_space() const { return colour_space_; }
     // "photo.exr", or "standard input".
@@ -90,12 +107,17 @@ public:
     std::uint64_t rgba_bytes(bool converting) const;
     std::uint64_t band_bytes() const;
 
+    // The channels read() carries: those beyond red, green, blue and alpha, or
+    // with `all_channels` every one the file has.
+    std::vector<std::string> carried_channels(bool all_channels) const;
+
     // Reads the first image band by band: grey images give red = green = blue, an
     // image without alpha is opaque, premultiplied colour is divided by alpha and
-    // then, with a `conversion`, converted (into float samples). A file that ends
-    // early or is damaged is an input failure; memory is filled only as the file's
-    // data arrives.
-    LayerImage read(const ColourSpaces::Conversion& conversion);
+    // then, with a `conversion`, converted (into float samples); the carried
+    // channels (carried_channels) and the metadata are kept as stored. A file
+    // that ends early or is damaged is an input failure; memory is filled only as
+    // the file's data arrives.
+    LayerImage read(const ColourSpaces::Conversion& conversion, bool all_channels = false);
 
 private:
     // Checks the file, or takes standard input whole; returns its size in bytes.
@@ -104,7 +126,9 @@ private:
     void take_windows(const OIIO::ImageSpec& image_spec);
     template <class Sample>
     std::vector<Sample> read_rgba(OIIO::TypeDesc type, Sample opaque,
-                                  const ColourSpaces::Conversion& conversion);
+                                  const ColourSpaces::Conversion& conversion, CarriedData& carried,
+                                  const std::vector<int>& carried_indices);
+    std::vector<int> carried_indices(bool all_channels) const;
 
     std::filesystem::path path_;
     std::vector<unsigned char> standard_input_;
@@ -119,6 +143,7 @@ private:
     int display_x_ = 0;
     int display_y_ = 0;
     FrameDepth depth_;
+    FileDepth sample_depth_ = FileDepth::u8;
     int band_rows_ = 1;
     std::string colour_space_;
     bool premultiplied_ = false;

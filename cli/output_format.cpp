@@ -30,7 +30,8 @@ const std::vector<OutputFormat> kFormats{
      .depths = {u8, u16},
      .stores_origin = true,
      .streams = true,
-     .compressions = {{"zip", 0, 9}}},
+     .compressions = {{"zip", 0, 9}},
+     .metadata = MetadataKept::text},
     {.name = "TIFF",
      .oiio_format = "tiff",
      .extensions = {".tif", ".tiff"},
@@ -38,7 +39,9 @@ const std::vector<OutputFormat> kFormats{
      .alpha = either,
      .stores_origin = true,
      .streams = true,
-     .compressions = {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}}},
+     .compressions = {{"none"}, {"lzw"}, {"zip", 1, 9}, {"packbits"}},
+     .extra_channels = true,
+     .metadata = MetadataKept::exif},
     {.name = "OpenEXR",
      .oiio_format = "openexr",
      .extensions = {".exr"},
@@ -56,37 +59,49 @@ const std::vector<OutputFormat> kFormats{
                       {"b44"},
                       {"b44a"},
                       {"dwaa", 1, 10000, false},
-                      {"dwab", 1, 10000, false}}},
+                      {"dwab", 1, 10000, false}},
+     .extra_channels = true,
+     .metadata = MetadataKept::all},
     {.name = "JPEG",
      .oiio_format = "jpeg",
      .extensions = {".jpg", ".jpeg", ".jpe", ".jif", ".jfif", ".jfi"},
      .depths = {u8},
      .alpha = none,
-     .compressions = {{"jpeg", 1, 100}}},
+     .compressions = {{"jpeg", 1, 100}},
+     .metadata = MetadataKept::exif},
     {.name = "DPX",
      .oiio_format = "dpx",
      .extensions = {".dpx"},
      .depths = {u8, u10, u12, u16, f32},
-     .alpha = premultiplied,
      .stores_origin = true,
      .stores_display_window = true,
-     .compressions = {{"none"}}},
+     .compressions = {{"none"}},
+     .integer_space = "Rec709",
+     .named_channels = false,
+     .metadata = MetadataKept::dpx},
     {.name = "WebP",
      .oiio_format = "webp",
      .extensions = {".webp"},
      .depths = {u8},
-     .compressions = {{"webp", 1, 100}}},
+     .streams = true,
+     .compressions = {{"webp", 1, 100}, {"lossless"}},
+     .writer_divides_alpha = true,
+     .named_channels = false},
     {.name = "Targa",
      .oiio_format = "targa",
      .extensions = {".tga", ".tpic"},
      .depths = {u8},
-     .compressions = {{"none"}, {"rle"}}},
-    {.name = "BMP", .oiio_format = "bmp", .extensions = {".bmp", ".dib"}, .depths = {u8}},
+     .compressions = {{"none"}, {"rle"}},
+     .named_channels = false},
+    {.name = "BMP",
+     .oiio_format = "bmp",
+     .extensions = {".bmp", ".dib"},
+     .depths = {u8},
+     .named_channels = false},
     {.name = "SGI",
      .oiio_format = "sgi",
      .extensions = {".sgi", ".rgb", ".rgba", ".bw", ".int", ".inta"},
      .depths = {u8, u16},
-     .alpha = premultiplied,
      .compressions = {{"none"}, {"rle"}}},
     {.name = "IFF",
      .oiio_format = "iff",
@@ -103,8 +118,16 @@ const std::vector<OutputFormat> kFormats{
      .stores_origin = true,
      .stores_negative_origin = true,
      .stores_display_window = true},
-    {.name = "ICO", .oiio_format = "ico", .extensions = {".ico"}, .depths = {u8}},
-    {.name = "GIF", .oiio_format = "gif", .extensions = {".gif"}, .depths = {u8}},
+    {.name = "ICO",
+     .oiio_format = "ico",
+     .extensions = {".ico"},
+     .depths = {u8},
+     .named_channels = false},
+    {.name = "GIF",
+     .oiio_format = "gif",
+     .extensions = {".gif"},
+     .depths = {u8},
+     .named_channels = false},
     {.name = "PNM",
      .oiio_format = "pnm",
      .extensions = {".ppm", ".pnm"},
@@ -114,7 +137,8 @@ const std::vector<OutputFormat> kFormats{
      .oiio_format = "hdr",
      .extensions = {".hdr", ".rgbe"},
      .depths = {f32},
-     .alpha = none},
+     .alpha = none,
+     .named_channels = false},
 };
 
 std::string lower(std::string_view text)
@@ -258,16 +282,7 @@ OutputFormat output_format_for(const fs::path& path, std::string_view format_wor
         ext = lower(path.extension().string());
     }
     const std::string where = to_stdout ? "--format" : "--output";
-    if (const OutputFormat* known = find_by_extension(ext)) {
-        const OutputFormat& format = *known;
-        if (to_stdout && !format.streams) {
-            usage_error(
-                where + ": " + format.name +
-                " cannot be written to standard output (its writer needs to seek); use png or tif, or "
-                "write a file");
-        }
-        return format;
-    }
+    if (const OutputFormat* known = find_by_extension(ext)) return *known;
     const std::string shown = ext.empty() ? std::string("a name without an extension") : ext;
     const std::string library_format = library_format_for(ext);
     if (!library_format.empty()) {

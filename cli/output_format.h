@@ -7,8 +7,10 @@
 // The formats are OpenImageIO's writers. Alpha conventions are the ones
 // OpenImageIO's own readers assume, so what this tool writes is read back by
 // every OpenImageIO tool as it was meant:
-//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF;
-//   - premultiplied (associated): OpenEXR, DPX, SGI, IFF, RLA;
+//   - straight (unassociated): PNG, Targa, WebP, BMP, ICO, GIF, SGI, DPX (SGI
+//     and DPX have no flag for it; ImageMagick and other readers take their
+//     colour as straight);
+//   - premultiplied (associated): OpenEXR, IFF, RLA (renderers' formats);
 //   - either, with the file saying which: TIFF (its ExtraSamples tag);
 //   - no alpha channel: JPEG, PNM, HDR.
 #pragma once
@@ -45,6 +47,17 @@ enum class AlphaConvention {
     none
 };
 
+// Which of an input's metadata a format keeps: every attribute (OpenEXR), text
+// ones (PNG), Exif, IPTC and GPS (TIFF, JPEG), its own header fields and the
+// timecode (DPX), or none.
+enum class MetadataKept {
+    all,
+    text,
+    exif,
+    dpx,
+    none
+};
+
 // One compression a writer takes, with the range of its level if it has one.
 struct CompressionKind {
     const char* name;  // as --compression and the writer spell it: "zip", "dwaa"
@@ -62,8 +75,16 @@ struct OutputFormat {
     bool stores_origin = false;           // a non-negative data window origin or offset
     bool stores_negative_origin = false;  // also a negative one
     bool stores_display_window = false;
-    bool streams = false;  // may be written to standard output
+    bool streams = false;  // its writer takes a stream; others write by name (in memory for `-`)
     std::vector<CompressionKind> compressions{};
+    // What its readers expect (format_conventions.h): the colour space of
+    // integer samples (float ones are linear), whether OpenImageIO's writer
+    // divides colour by alpha whatever it is told, and what of an input it keeps.
+    const char* integer_space = "sRGB";
+    bool writer_divides_alpha = false;
+    bool extra_channels = false;  // channels beyond RGBA, named
+    bool named_channels = true;   // a one-channel file; else 3 or 4 only
+    MetadataKept metadata = MetadataKept::none;
 
     bool holds(FileDepth depth) const;
     bool has_alpha() const { return alpha != AlphaConvention::none; }

@@ -84,20 +84,23 @@ void check_output_is_not_input(const RenderRequest& request)
 }
 
 // Reads an open input file as the frame's input world, where --origin or the
-// file puts it; `windows` gets the frame's position.
+// file puts it; `record` gets the frame's position and what the input carries.
 std::unique_ptr<simhost::World> layer_from(InputFile& file, const RenderRequest& request,
                                            const RenderPlan& plan, const ColourSpaces& spaces,
-                                           FrameWindows& windows)
+                                           FrameRecord& record)
 {
     const ColourSpaces::Conversion conversion =
         spaces.conversion(input_space(file.colour_space(), request, spaces), plan.working_space,
                           "input \"" + file.name() + "\"");
     const int origin_x = request.origin ? static_cast<int>(request.origin->x) : file.origin_x();
     const int origin_y = request.origin ? static_cast<int>(request.origin->y) : file.origin_y();
+    const LayerImage image = file.read(conversion, request.write.layer.has_value());
+    record.carried = image.carried;
+    record.loses_16bit_codes = image.loses_16bit_codes;
     auto world = std::make_unique<simhost::World>(
-        layer_world(file.read(conversion), plan.depth, request.downsample, origin_x, origin_y));
-    windows.origin_x = world->world_spec().origin_x;
-    windows.origin_y = world->world_spec().origin_y;
+        layer_world(image, plan.depth, request.downsample, origin_x, origin_y));
+    record.windows.origin_x = world->world_spec().origin_x;
+    record.windows.origin_y = world->world_spec().origin_y;
     return world;
 }
 
@@ -132,10 +135,11 @@ public:
     {
     }
 
-    // The first frame's input world, already read. Returns how many frames were
-    // left as they were (--skip-existing).
+    // The first frame's input world, already read, with `first`'s record of it
+    // and `traits` what the file brings to the writing. Returns how many frames
+    // were left as they were (--skip-existing).
     int run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-            double read_seconds);
+            const FrameRecord& first, std::optional<InputTraits> traits);
 
 private:
     void start_effect(const ParsedOptions& options);
@@ -163,21 +167,22 @@ private:
     // How every frame is written, decided (and noted on stderr) once, before the
     // writers take stderr for the image library's messages.
     std::optional<WriteSettings> settings_;
+    std::optional<InputTraits> traits_;
     // Records of the frames between their render and their file's name.
     std::mutex records_mutex_;
     std::map<int, FrameRecord> records_;
 };
 
 int SequenceRender::run(const ParsedOptions& options, std::unique_ptr<simhost::World> input,
-                        double read_seconds)
+                        const FrameRecord& first, std::optional<InputTraits> traits)
 {
     input_ = std::move(input);
     input_frame_ = plan_.frames.front();
     frames_ = plan_.frames;
-    first_.windows = plan_.windows;
+    first_ = first;
     first_.windows.origin_x = input_->world_spec().origin_x;
     first_.windows.origin_y = input_->world_spec().origin_y;
-    first_.read_seconds = read_seconds;
+    traits_ = std::move(traits);
     start_effect(options);
     if (request_.skip_existing) skip_existing();
     notes_.flush();
@@ -215,7 +220,7 @@ void SequenceRender::skip_existing()
     Provenance first = provenance_;
     first.controls = control_values(session, session.frame_time(plan_.frames.front()));
     settings_ = write_settings_for(request_.write, *input_, first_.windows, plan_.working_space,
-                                   spaces_, first, notes_);
+                                   spaces_, first, traits_, notes_);
     std::erase_if(frames_, [&](int frame) {
         return holds_whole_frame(request_.output.name(frame), *settings_,
                                  input_->world_spec().width, input_->world_spec().height);
@@ -241,6 +246,7 @@ void SequenceRender::start_effect(const ParsedOptions& options)
     provenance_.module =
         request_.module.filename().string() + " " + module_version_text(run_->module_version());
     provenance_.layer = layer_text(request_, plan_);
+    provenance_.working_space = plan_.working_space;
 }
 
 bool SequenceRender::render_one(int index, FrameWriters& writers)
@@ -259,7 +265,7 @@ bool SequenceRender::render_one(int index, FrameWriters& writers)
             input_.reset();
             InputFile next(request_.input->name(number));
             check_same_layer(header_of(next), number, plan_);
-            input_ = layer_from(next, request_, plan_, spaces_, record.windows);
+            input_ = layer_from(next, request_, plan_, spaces_, record);
             input_frame_ = number;
             record.read_seconds = seconds_since(read_start);
         }
@@ -304,7 +310,7 @@ void SequenceRender::render_into(const FrameFile& frame, simhost::World& output,
     record.provenance.controls = control_values(session, session.frame_time(frame.frame));
     if (!settings_) {
         settings_ = write_settings_for(request_.write, output, record.windows, plan_.working_space,
-                                       spaces_, record.provenance, notes_);
+                                       spaces_, record.provenance, traits_, notes_);
         notes_.flush();
     }
 }
@@ -319,6 +325,7 @@ void SequenceRender::write_one(const simhost::World& world, const FrameFile& fil
         const FrameRecord& record = records_.at(file.index);
         settings.windows = record.windows;
         settings.provenance = record.provenance;
+        settings.carried = record.carried;
     }
     write_frame(world, file.path, settings, before_commit);
     const double seconds = seconds_since(write_start);
@@ -357,12 +364,24 @@ int render_frames(const RenderRequest& request, const ParsedOptions& options,
     plan = plan_render(request, header ? &*header : nullptr, spaces);
     check_frame_fits(plan.memory,
                      request.memory_limit ? *request.memory_limit : machine_memory_budget());
-    FrameWindows windows = plan.windows;
+    FrameRecord first;
+    first.windows = plan.windows;
     std::unique_ptr<simhost::World> input =
-        file ? layer_from(*file, request, plan, spaces, windows) : solid_layer(request, plan);
+        file ? layer_from(*file, request, plan, spaces, first) : solid_layer(request, plan);
+    std::optional<InputTraits> traits;
+    if (file) {
+        traits.emplace();
+        traits->sample_depth = file->sample_depth();
+        traits->carried_channels = first.carried->names;
+        traits->metadata = first.carried->metadata;
+        traits->loses_16bit_codes = first.loses_16bit_codes;
+        traits->one_for_one = request.downsample.x.num == request.downsample.x.den &&
+                              request.downsample.y.num == request.downsample.y.den;
+    }
     file.reset();
+    first.read_seconds = seconds_since(read_start);
     return SequenceRender(request, plan, spaces, out, err, notes)
-        .run(options, std::move(input), seconds_since(read_start));
+        .run(options, std::move(input), first, std::move(traits));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ packages=(
   clang-format
   slurm-wlm munge
   nlohmann-json3-dev
+  libwebp-dev imagemagick webp
 )
 
 missing=()

@@ -95,10 +95,12 @@ TEST_F(Render, FilesAtEachDepthHoldExactlyWhatTheHostRendered)
             std::vector<std::string> args{"render", "--depth", depth_and_files[0], "-o",
                                           path(depth_and_files[f])};
             args.insert(args.end(), options.begin(), options.end());
+            // The values as rendered: float files are linear unless told otherwise.
+            args.insert(args.end(), {"--output-colorspace", "sRGB"});
             const ProcessResult r = run(args);
             ASSERT_EQ(r.exit_code, 0) << r.err;
             const bool exr = depth_and_files[f] == "f.exr";
-            // OpenEXR is linear to its readers; the frame's sRGB is noted, not converted.
+            // OpenEXR is linear to its readers; an sRGB one is noted.
             if (!exr) {
                 EXPECT_EQ(r.err, "");
             }
