@@ -115,13 +115,18 @@ WriteRequest parse_write_request(const ParsedOptions& options)
     }
     if (const std::string* text = options.find("--compression"))
         request.compression = parse_compression("--compression", *text, request.format);
-    {"--output-colorspace", nullptr, "auto|NAME",
-     "the file's colour space (default auto: linear for EXR and float, sRGB, DPX Rec709)"},
-    {"--output-channels", nullptr, "R,G,B,A",
-     "write only these of the frame's channels: A is a one-channel matte"},
-    {"--output-layer", nullptr, "NAME",
-     "write the frame's channels as NAME.R ... beside all of the input's (EXR, TIFF)"},
-    {"--format", nullptr, "EXT", "the format for -o -, any extension (default png)"},
+    if (const std::string* text = options.find("--output-colorspace")) {
+        if (*text != "auto") request.colour_space = *text;
+    }
+    if (const std::string* text = options.find("--output-channels"))
+        request.channels = parse_output_channels("--output-channels", *text);
+    if (const std::string* text = options.find("--output-layer")) {
+        if (text->empty() || text->find_first_of(". ") != std::string::npos) {
+            usage_error("--output-layer: " + in_quotes(*text) +
+                        " is not a layer name: use letters and digits, e.g. matte");
+        }
+        request.layer = *text;
+    }
     request.make_folder = options.has("--mkdir");
     return request;
 }
