@@ -1,23 +1,12 @@
 #include "cli/frame_chunks.h"
 
-#include <charconv>
 #include <cstdint>
 
 #include "cli/failure.h"
+#include "cli/message_text.h"
+#include "cli/values.h"
 
 namespace velkorramp {
-
-namespace {
-
-// Digits only, filling all of `text`.
-bool read_count(std::string_view text, long long& value)
-{
-    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc{} && end == text.data() + text.size();
-}
-
-}  // namespace
 
 Chunk parse_chunk(std::string_view option, std::string_view text)
 {
@@ -27,13 +16,18 @@ Chunk parse_chunk(std::string_view option, std::string_view text)
     const std::size_t slash = text.find('/');
     long long index = 0;
     long long count = 0;
+    // Counts, so digits only: "-1/4" and "+1/4" are not chunks.
+    const auto read_count = [](std::string_view part, long long& value) {
+        return !part.empty() && part.front() >= '0' && part.front() <= '9' &&
+               read_whole(part, value);
+    };
     if (slash == std::string_view::npos || !read_count(text.substr(0, slash), index) ||
         !read_count(text.substr(slash + 1), count)) {
-        usage_error(std::string(option) + ": \"" + std::string(text) + "\" is not " + valid);
+        usage_error(std::string(option) + ": " + in_quotes(text) + " is not " + valid);
     }
     if (index < 1 || count < 1 || index > count || count > kMaxChunks) {
-        usage_error(std::string(option) + ": \"" + std::string(text) +
-                    "\" is outside the valid range: " + valid);
+        usage_error(std::string(option) + ": " + in_quotes(text) +
+                    " is outside the valid range: " + valid);
     }
     return Chunk{static_cast<int>(index), static_cast<int>(count)};
 }

@@ -10,6 +10,7 @@
 
 #include "cli/failure.h"
 #include "cli/message_text.h"
+#include "cli/values.h"
 
 namespace velkorramp {
 
@@ -387,10 +388,7 @@ Compression parse_compression(std::string_view option, std::string_view text,
     }
     const std::string_view level_text = text.substr(colon + 1);
     double level = 0;
-    const auto [end, ec] =
-        std::from_chars(level_text.data(), level_text.data() + level_text.size(), level);
-    const bool number = !level_text.empty() && ec == std::errc{} &&
-                        end == level_text.data() + level_text.size() && std::isfinite(level);
+    const bool number = read_number(level_text, level);
     if (!number || (kind->whole_level && level != std::floor(level)) || level < kind->min_level ||
         level > kind->max_level) {
         usage_error(prefix + in_quotes(text) + ": the level of " + std::string(kind->name) +
