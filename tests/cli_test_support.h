@@ -271,7 +271,7 @@ inline OIIO::ImageSpec read_spec(const fs::path& path)
     return in->spec();
 }
 
-// Writes samples of the spec's type with its windows and attributes, as
+// Writes samples of the header's type with its windows and attributes, as
 // straight alpha where the format has a choice.
 template <class Sample>
 void write_file(const fs::path& path, OIIO::ImageSpec image_spec,
