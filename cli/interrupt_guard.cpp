@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -36,17 +37,30 @@ struct Installed {
     struct sigaction previous;
 };
 std::mutex g_install_mutex;
-int g_guards_armed = 0;
+int g_handler_users = 0;  // guards armed and lines open
 std::vector<Installed> g_installed;
 
 // Files being created whose names are not yet in a slot.
 std::atomic<int> g_arming{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the count");
 
-// Async-signal-safe only: nanosleep, unlink, sigaction, pthread_sigmask, raise,
-// _exit.
+// The line an interrupt ends, and whether it is drawn without its end.
+std::atomic<int> g_line_fd{-1};
+std::atomic<bool> g_line_drawn{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler reads the flag");
+
+void write_text(int fd, const char* text) { (void)!::write(fd, text, std::strlen(text)); }
+
+// Async-signal-safe only: nanosleep, unlink, write, strlen, sigaction,
+// pthread_sigmask, raise, _exit.
 extern "C" void remove_files_and_die(int signal_number)
 {
+    const int saved_errno = errno;
+    // stderr itself may be caught for the image library's messages; the line's
+    // descriptor is a copy of the real one.
+    const int line = g_line_fd.load(std::memory_order_acquire);
+    if (line >= 0 && g_line_drawn.load(std::memory_order_acquire)) write_text(line, "\n");
+    const int report = line >= 0 ? line : STDERR_FILENO;
     // A file created on another thread (which holds the signals back) has its
     // name published within microseconds; wait for it, but never long.
     for (int waits = 0; waits < 200 && g_arming.load(std::memory_order_acquire) > 0; ++waits) {
@@ -56,8 +70,13 @@ extern "C" void remove_files_and_die(int signal_number)
         ::nanosleep(&pause, nullptr);
     }
     for (Slot& slot : g_slots) {
-        if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlink(slot.path);
+        if (slot.state.load(std::memory_order_acquire) != kArmed) continue;
+        if (::unlink(slot.path) == 0 || errno == ENOENT) continue;
+        write_text(report, "velkorramp: left behind, as it could not be removed: \"");
+        write_text(report, slot.path);
+        write_text(report, "\"\n");
     }
+    errno = saved_errno;
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     sigemptyset(&default_action.sa_mask);
@@ -77,6 +96,30 @@ sigset_t guarded_set()
     sigemptyset(&set);
     for (const int s : InterruptGuard::guarded_signals()) sigaddset(&set, s);
     return set;
+}
+
+// Every armed guard and open line counts; the first installs the handlers and
+// the last gives the previous actions back.
+void count_handler_user()
+{
+    const std::lock_guard<std::mutex> lock(g_install_mutex);
+    if (g_handler_users++ > 0) return;
+    struct sigaction handler {};
+    handler.sa_handler = remove_files_and_die;
+    handler.sa_mask = guarded_set();
+    for (const int s : InterruptGuard::guarded_signals()) {
+        struct sigaction current {};
+        if (::sigaction(s, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        if (::sigaction(s, &handler, nullptr) == 0) g_installed.push_back(Installed{s, current});
+    }
+}
+
+void uncount_handler_user()
+{
+    const std::lock_guard<std::mutex> lock(g_install_mutex);
+    if (--g_handler_users > 0) return;
+    for (const Installed& i : g_installed) ::sigaction(i.signal_number, &i.previous, nullptr);
+    g_installed.clear();
 }
 
 }  // namespace
@@ -136,17 +179,8 @@ InterruptGuard::Arming::~Arming() { g_arming.fetch_sub(1, std::memory_order_acq_
 void InterruptGuard::install()
 {
     if (counted_) return;
-    const std::lock_guard<std::mutex> lock(g_install_mutex);
     counted_ = true;
-    if (g_guards_armed++ > 0) return;
-    struct sigaction handler {};
-    handler.sa_handler = remove_files_and_die;
-    handler.sa_mask = guarded_set();
-    for (const int s : guarded_signals()) {
-        struct sigaction current {};
-        if (::sigaction(s, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-        if (::sigaction(s, &handler, nullptr) == 0) g_installed.push_back(Installed{s, current});
-    }
+    count_handler_user();
 }
 
 void InterruptGuard::forget()
@@ -161,10 +195,23 @@ void InterruptGuard::restore()
 {
     if (!counted_) return;
     counted_ = false;
-    const std::lock_guard<std::mutex> lock(g_install_mutex);
-    if (--g_guards_armed > 0) return;
-    for (const Installed& i : g_installed) ::sigaction(i.signal_number, &i.previous, nullptr);
-    g_installed.clear();
+    uncount_handler_user();
 }
+
+InterruptedLine::InterruptedLine(int fd)
+{
+    g_line_drawn.store(false, std::memory_order_release);
+    g_line_fd.store(fd, std::memory_order_release);
+    count_handler_user();
+}
+
+InterruptedLine::~InterruptedLine()
+{
+    uncount_handler_user();
+    g_line_fd.store(-1, std::memory_order_release);
+    g_line_drawn.store(false, std::memory_order_release);
+}
+
+void InterruptedLine::drawn(bool drawn) { g_line_drawn.store(drawn, std::memory_order_release); }
 
 }  // namespace velkorramp

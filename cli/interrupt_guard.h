@@ -4,7 +4,8 @@
 // process (SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2,
 // SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, the real-time signals)
 // removes the file, then ends the process by that same signal with its default
-// action, so a shell or a supervisor still sees how the run died.
+// action, so a shell or a supervisor still sees how the run died. A file that
+// cannot be removed (its folder turned read-only) is named on stderr.
 //
 // Several guards may be armed at once, on any threads (a sequence's writers
 // each write a file): the handler removes every armed file. The handlers are
@@ -98,6 +99,22 @@ private:
     int slot_ = -1;         // where the handler finds the file's name
     bool counted_ = false;  // this guard keeps the handlers installed
     bool armed_ = false;
+};
+
+// A line drawn in place on a terminal (progress.h), which an interrupt ends
+// before the process dies, so that the shell's prompt starts on a line of its
+// own. While one is open the handlers stay installed, with files armed or not,
+// under the same rules as a guard's. One line is open at a time.
+class InterruptedLine {
+public:
+    // `fd` is where the line is drawn; it stays open while this lives.
+    explicit InterruptedLine(int fd);
+    ~InterruptedLine();
+    InterruptedLine(const InterruptedLine&) = delete;
+    InterruptedLine& operator=(const InterruptedLine&) = delete;
+
+    // Whether the screen shows the line without its end.
+    void drawn(bool drawn);
 };
 
 }  // namespace velkorramp

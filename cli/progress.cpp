@@ -43,10 +43,12 @@ ProgressMode progress_mode(bool quiet, bool verbose, bool stderr_is_terminal, in
 Progress::Progress(int total, ProgressMode mode) : total_(total), mode_(mode)
 {
     if (mode_ != ProgressMode::none) fd_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (mode_ == ProgressMode::in_place && fd_ >= 0) line_.emplace(fd_);
 }
 
 Progress::~Progress()
 {
+    line_.reset();  // before the descriptor the handler writes to goes
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -75,7 +77,7 @@ void Progress::print(std::ostream& out, const std::string& text)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (drawn_) write("\r\033[K");
-    drawn_ = false;
+    set_drawn(false);
     out << text << std::flush;
     if (mode_ == ProgressMode::in_place && !finished_) show(true);
 }
@@ -88,7 +90,7 @@ void Progress::finish()
     if (mode_ == ProgressMode::none) return;
     show(true);
     if (mode_ == ProgressMode::in_place) write("\n");
-    drawn_ = false;
+    set_drawn(false);
 }
 
 void Progress::show(bool last)
@@ -108,10 +110,16 @@ void Progress::show(bool last)
         if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col)
             text.resize(size.ws_col - 1u);
         write("\r" + text + "\033[K");
-        drawn_ = true;
+        set_drawn(true);
     } else {
         write(text + "\n");
     }
+}
+
+void Progress::set_drawn(bool drawn)
+{
+    drawn_ = drawn;
+    if (line_) line_->drawn(drawn);
 }
 
 void Progress::write(const std::string& text)
@@ -121,6 +129,7 @@ void Progress::write(const std::string& text)
     int error = 0;
     write_fully(fd_, text.data(), text.size(), error);
     if (error != 0) {
+        line_.reset();
         ::close(fd_);
         fd_ = -1;
     }

@@ -9,13 +9,17 @@
 //
 // The line goes to a copy of stderr taken when the progress starts: while the
 // image library reads or writes, the process's own stderr is caught for its
-// messages (image_file.cpp), and the progress must not vanish into it.
+// messages (image_file.cpp), and the progress must not vanish into it. An
+// interrupt while the line is drawn ends it (interrupt_guard.h).
 #pragma once
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "cli/interrupt_guard.h"
 
 namespace velkorramp {
 
@@ -50,10 +54,12 @@ public:
 private:
     void show(bool last);
     void write(const std::string& text);
+    void set_drawn(bool drawn);
 
     const int total_;
     const ProgressMode mode_;
     int fd_ = -1;
+    std::optional<InterruptedLine> line_;  // in place only
     std::mutex mutex_;
     int done_ = 0;
     Clock::time_point start_ = Clock::now();

@@ -343,32 +343,42 @@ TEST_F(Sequences, AnInterruptedRunLeavesWholeFramesAndNoPartialFile)
     }
 }
 
-// The output of a process on a terminal of its own, until it ends.
-ProcessResult run_on_terminal(const std::vector<std::string>& args)
+// What a process wrote to a terminal of its own (`columns` wide, if given), and
+// how it ended. Once `interrupt_at` shows, Ctrl-C is typed on the terminal.
+Ending run_on_terminal(const std::vector<std::string>& args, unsigned short columns = 0,
+                       const std::string& interrupt_at = "")
 {
+    struct winsize size {
+        24, columns, 0, 0
+    };
     int master = -1;
-    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, columns > 0 ? &size : nullptr);
     if (pid == 0) {
         std::vector<std::string> words{VELKORRAMP_PATH};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
+        std::signal(SIGINT, SIG_DFL);
         ::execv(VELKORRAMP_PATH, argv.data());
         ::_exit(127);
     }
-    ProcessResult result;
+    Ending result;
     if (pid < 0) return result;
     char buffer[4096];
+    bool interrupted = interrupt_at.empty();
     for (;;) {
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0) break;  // EIO once the child's side is closed
         result.err.append(buffer, static_cast<std::size_t>(n));
+        if (!interrupted && result.err.find(interrupt_at) != std::string::npos)
+            interrupted = ::write(master, "\x03", 1) == 1;
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
     ::close(master);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
 
@@ -383,7 +393,7 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
         args.push_back(path(name + ".#.png"));
         return args;
     };
-    const ProcessResult terminal = run_on_terminal(with({}, "t"));
+    const Ending terminal = run_on_terminal(with({}, "t"));
     ASSERT_EQ(terminal.exit_code, 0) << terminal.err;
     EXPECT_NE(terminal.err.find("\rvelkorramp: 12 of 12 frames"), std::string::npos)
         << terminal.err;
@@ -391,7 +401,7 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
     EXPECT_EQ(std::count(terminal.err.begin(), terminal.err.end(), '\n'), 1)
         << "one line, ended once";
 
-    const ProcessResult quiet = run_on_terminal(with({"--quiet"}, "q"));
+    const Ending quiet = run_on_terminal(with({"--quiet"}, "q"));
     ASSERT_EQ(quiet.exit_code, 0);
     EXPECT_EQ(quiet.err, "");
 
@@ -413,6 +423,41 @@ TEST_F(Sequences, ProgressIsOneLineInPlaceOnATerminalAndOnlyOnRequestElsewhere)
                                " (frame 12): 640x360, 8-bit"),
               std::string::npos)
         << verbose.out;
+}
+
+// On a terminal 40 columns wide no redraw reaches the last column (which would
+// wrap and scroll); Ctrl-C ends the line before the run dies by it.
+TEST_F(Sequences, TheProgressLineFitsANarrowTerminalAndCtrlCEndsIt)
+{
+    const struct {
+        unsigned short columns;
+        std::string interrupt_at;
+        int exit_code;
+        int signal;
+    } cases[] = {
+        {40, "", 0, 0},
+        {0, " left", -1, SIGINT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.columns);
+        const std::string frames = c.interrupt_at.empty() ? "1-12" : "1-300";
+        const Ending e =
+            run_on_terminal({"render", "--size", "640x360", "--frames", frames, "--power",
+                             "1@1,4@12", "-o", path("p" + std::to_string(c.columns) + ".#.png")},
+                            c.columns, c.interrupt_at);
+        EXPECT_EQ(e.exit_code, c.exit_code) << e.err;
+        EXPECT_EQ(e.signal, c.signal) << e.err;
+        ASSERT_FALSE(e.err.empty());
+        EXPECT_EQ(e.err.back(), '\n') << "the line is ended: " << e.err;
+        std::string shown = e.err;
+        for (std::size_t at; (at = shown.find("\033[K")) != std::string::npos;) shown.erase(at, 3);
+        std::istringstream pieces(shown);
+        for (std::string line; c.columns > 0 && std::getline(pieces, line);) {
+            std::istringstream redraws(line);
+            for (std::string redraw; std::getline(redraws, redraw, '\r');)
+                EXPECT_LT(redraw.size(), c.columns) << redraw;
+        }
+    }
 }
 
 // The words of `line`, split at spaces, then `more`.
@@ -556,7 +601,7 @@ TEST_F(Sequences, GuardsRefuseOverwritingInputsAndSuggestTheNearestWord)
     }
     EXPECT_EQ(bytes("in.0001.png") + bytes("in.0002.png") + bytes("in.0003.png"), before);
     EXPECT_NE(run({"rendr"}).err.find("did you mean render?"), std::string::npos);
-    const ProcessResult terminal = run_on_terminal({"render", "--size", "8x8", "-o", "-"});
+    const Ending terminal = run_on_terminal({"render", "--size", "8x8", "-o", "-"});
     EXPECT_EQ(terminal.exit_code, 2) << terminal.err;
     EXPECT_NE(terminal.err.find("standard output is a terminal"), std::string::npos);
     EXPECT_EQ(run({"render", "--input", path("in.0001.png"), "--overwrite-input", "-o",
