@@ -7,6 +7,7 @@
 #include "cli/failure.h"
 #include "cli/file_metadata.h"
 #include "cli/message_text.h"
+#include "cli/output_file.h"
 #include "cli/params_command.h"
 #include "cli/render_request.h"
 #include "cli/render_run.h"
@@ -264,13 +265,14 @@ int run_command_line(std::span<const std::string> args, std::ostream& out, std::
         check_written(out);
         return code;
     } catch (const Failure& failure) {
-        err << "velkorramp: " << printable(failure.what()) << "\n";
+        err << "velkorramp: " << printable(failure.what() + left_behind_note()) << "\n";
         return static_cast<int>(failure.code());
     } catch (const std::bad_alloc&) {
-        err << "velkorramp: out of memory\n";
+        err << "velkorramp: out of memory" << printable(left_behind_note()) << "\n";
         return static_cast<int>(ExitCode::memory);
     } catch (const std::exception& e) {
-        err << "velkorramp: unexpected failure: " << printable(e.what()) << "\n";
+        err << "velkorramp: unexpected failure: " << printable(e.what() + left_behind_note())
+            << "\n";
         return static_cast<int>(ExitCode::internal);
     }
 }

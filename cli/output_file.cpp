@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <random>
+#include <vector>
 
 #include "cli/failure.h"
 #include "cli/full_write.h"
@@ -89,7 +91,30 @@ int create_beside(const fs::path& target, fs::path& temporary, InterruptGuard& g
          "cannot write " + in_quotes(target) + ": " + system_reason(error_number));
 }
 
+std::mutex g_left_behind_mutex;
+std::vector<fs::path> g_left_behind;
+
+// Removes a temporary file of this run; one that stays is remembered for the
+// failure's message.
+void remove_temporary(const fs::path& temporary)
+{
+    if (::unlink(temporary.c_str()) == 0 || errno == ENOENT) return;
+    const std::lock_guard<std::mutex> lock(g_left_behind_mutex);
+    g_left_behind.push_back(temporary);
+}
+
 }  // namespace
+
+std::string left_behind_note()
+{
+    const std::lock_guard<std::mutex> lock(g_left_behind_mutex);
+    if (g_left_behind.empty()) return "";
+    std::string note = g_left_behind.size() == 1 ? "; left behind, as it could not be removed: "
+                                                 : "; left behind, as they could not be removed: ";
+    for (std::size_t i = 0; i < g_left_behind.size(); ++i)
+        note += (i > 0 ? ", " : "") + in_quotes(g_left_behind[i]);
+    return note;
+}
 
 void remove_leftover_temporary(const fs::path& target)
 {
@@ -208,7 +233,7 @@ OutputFile::~OutputFile()
     if (done_) return;
     guard_.disarm([&] {
         if (fd_ >= 0) ::close(fd_);
-        ::unlink(temporary_.c_str());
+        remove_temporary(temporary_);
         if (lock_ >= 0) ::close(lock_);
     });
 }
@@ -246,7 +271,7 @@ void OutputFile::commit()
     guard_.disarm([&] {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
             rename_error = errno;
-            ::unlink(temporary_.c_str());
+            remove_temporary(temporary_);
         }
         if (lock_ >= 0) ::close(lock_);
     });

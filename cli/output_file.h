@@ -6,8 +6,9 @@
 // the library noticed), the library's own error state, the flush to disk and
 // the close. Any failure removes the temporary file, keeps the file it would
 // have replaced, and names the user's path with the system's reason; the
-// temporary name never appears in a message. A terminating signal while the
-// file exists removes it too (interrupt_guard.h).
+// temporary name appears in a message only when the file could not be removed
+// (files_left_behind). A terminating signal while the file exists removes it
+// too (interrupt_guard.h).
 //
 // The temporary name is a dot and letters and digits, no longer than the final
 // name (and at most 16 bytes), so it fits wherever the final name fits. The
@@ -31,6 +32,13 @@ namespace velkorramp {
 // Removes the temporary file that a killed run left for `target`: a regular
 // file under the target's own temporary name that no live writer holds.
 void remove_leftover_temporary(const std::filesystem::path& target);
+
+// The temporary files this run could not remove (the file system turned
+// read-only, or the folder's permissions changed, while they were written), in
+// the order they were given up, for the failure that ends the run, since
+// nothing else will remove them: "; left behind, as they could not be removed:
+// \"out/.k3x9q\", ...", or "" when there are none.
+std::string left_behind_note();
 
 // Creates the folder of `path` and those above it where missing (--mkdir); an
 // output failure with the system's reason if it cannot.

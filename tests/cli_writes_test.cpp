@@ -141,6 +141,47 @@ TEST_F(Writes, ReadOnlyAndForbiddenFoldersGiveTheSystemsReason)
                    path("locked") / "o.png", "Permission denied");
 }
 
+// A folder closed to the run while its frames are written (as a file system
+// that turns read-only is): no frame takes its name and no hidden file can be
+// removed, so the error names each one left.
+TEST_F(Writes, AFolderClosedMidSequenceNamesTheFilesLeftBehind)
+{
+    Launch how;
+    how.stdout_path = "/dev/null";
+    if (geteuid() == 0) {
+        if (!runs_as(kNobody))
+            GTEST_SKIP() << "user nobody cannot run the tool from its build folder";
+        how.user = kNobody;  // root would write through the closed folder
+    }
+    const fs::path out = path("out");
+    fs::create_directories(out);
+    fs::permissions(out, fs::perms::all);
+    const pid_t pid = start({"render", "--size", "2000x2000", "--depth", "16", "--frames", "1-3",
+                             "--writers", "3", "-o", (out / "o.#.png").string()},
+                            how);
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (files_in(out).size() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(200us);
+    fs::permissions(out, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Ending e = finish(pid);
+    fs::permissions(out, fs::perms::all);
+
+    const std::vector<std::string> left = files_in(out);
+    ASSERT_EQ(left.size(), 3u) << "every frame was being written when the folder closed";
+    EXPECT_EQ(e.exit_code, 4) << e.err;
+    const std::string failure = "velkorramp: frame 1: cannot write \"" +
+                                (out / "o.0001.png").string() +
+                                "\": Permission denied (0 of 3 frames written); left behind, as "
+                                "they could not be removed: ";
+    EXPECT_EQ(e.err.rfind(failure, 0), 0u) << e.err;
+    for (const std::string& name : left) {
+        EXPECT_EQ(name[0], '.');
+        EXPECT_NE(e.err.find("\"" + (out / name).string() + "\""), std::string::npos) << e.err;
+    }
+    EXPECT_EQ(std::count(e.err.begin(), e.err.end(), '\n'), 1) << e.err;
+}
+
 TEST_F(Writes, TheLongestLegalNameWorksAndALongerOneIsRefused)
 {
     const std::string longest = std::string(251, 'n') + ".png";  // 255 bytes, the usual NAME_MAX
