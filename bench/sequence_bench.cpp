@@ -21,8 +21,8 @@
 // VELKORRAMP names the tool (default: the one this build made);
 // VELKOR_BENCH_DIR the folder written to (default: a new one in the build
 // folder, removed afterwards); VELKOR_BENCH_BASE_TOOL another build of the tool
-// whose single-frame runs and peak memory are measured beside (the figures
-// before a change).
+// whose sequences (one more contender in each iteration's rotation) and peak
+// memory are measured beside (the figures before a change).
 #include <OpenImageIO/imageio.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -64,6 +64,7 @@ std::string env_or(const char* name, const std::string& fallback)
 }
 
 fs::path tool() { return env_or("VELKORRAMP", VELKORRAMP_PATH); }
+fs::path base_tool() { return env_or("VELKOR_BENCH_BASE_TOOL", ""); }
 
 fs::path work_dir()
 {
@@ -272,10 +273,10 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     }
 
     std::vector<double> seq_s, floor_s, start_s, singles_100_s, x_floor, x_floor_after_start,
-        singles_x;
+        singles_x, base_s, x_base;
     int turn = 0;
     for (auto _ : state) {
-        double seq = 0, floor = 0, singles = 0, start = 0;
+        double seq = 0, floor = 0, singles = 0, start = 0, base = 0;
         bool good = true;
         std::string why;  // the first failed run's status and stderr
         const auto check = [&](const Run& r, const char* what) {
@@ -287,6 +288,15 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
             const Run r = run_tool(tool(), sequence);
             check(r, "the sequence");
             seq = r.seconds;
+        };
+        // The same sequence by the other build, into a folder of its own.
+        const auto run_base = [&] {
+            std::vector<std::string> args = sequence;
+            *(std::find(args.begin(), args.end(), "-o") + 1) =
+                (dir / (std::string("base.#.") + format.extension)).string();
+            const Run r = run_tool(base_tool(), args);
+            check(r, "the other build's sequence");
+            base = r.seconds;
         };
         const auto run_floor = [&] {
             floor = encoder_floor(format, memory, writers, dir);
@@ -314,8 +324,9 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
             start = r.seconds;
         };
         // The order rotates, so no contender always follows the same one.
-        const std::vector<std::function<void()>> contenders{run_sequence, run_floor, run_singles,
-                                                            run_start};
+        std::vector<std::function<void()>> contenders{run_sequence, run_floor, run_singles,
+                                                      run_start};
+        if (!base_tool().empty()) contenders.push_back(run_base);
         for (std::size_t i = 0; i < contenders.size(); ++i)
             contenders[(i + turn) % contenders.size()]();
         ++turn;
@@ -332,6 +343,8 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
         x_floor.push_back(seq / floor);
         x_floor_after_start.push_back((seq - start) / floor);
         if (singles_too) singles_x.push_back(singles_100 / seq);
+        if (base > 0) base_s.push_back(base);
+        if (base > 0) x_base.push_back(seq / base);
     }
     state.counters["writers"] = writers;
     spread(state, "sequence_s", seq_s);
@@ -341,6 +354,8 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     spread(state, "x_floor", x_floor);
     spread(state, "x_floor_after_start", x_floor_after_start);
     spread(state, "singles_x_sequence", singles_x);
+    spread(state, "base_sequence_s", base_s);
+    spread(state, "x_base", x_base);
     fs::remove_all(dir);
 }
 
@@ -482,8 +497,7 @@ void register_all()
     const fs::path dir = work_dir();
     const std::string input = (dir / "uhd-input.exr").string();
     std::vector<std::pair<std::string, fs::path>> tools{{"", tool()}};
-    const std::string base = env_or("VELKOR_BENCH_BASE_TOOL", "");
-    if (!base.empty()) tools.emplace_back("base/", base);
+    if (!base_tool().empty()) tools.emplace_back("base/", base_tool());
     for (const auto& [label, program] : tools) {
         benchmark::RegisterBenchmark(("PeakMemory/" + label + "solid/3840x2160/float").c_str(),
                                      [=](benchmark::State& s) {

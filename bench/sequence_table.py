@@ -34,6 +34,15 @@ def main(path):
               f"{cell(b, 'sequence_s')} | {cell(b, 'floor_s')} | {cell(b, 'x_floor')} | "
               f"{cell(b, 'x_floor_after_start')} | {cell(b, 'process_start_s')} | {cell(b, 'singles_100_s', 1)} | "
               f"{cell(b, 'singles_x_sequence', 1)} |")
+    compared = [b for b in run["benchmarks"] if b["name"].startswith("Sequence/")
+                and not b.get("error_occurred") and "base_sequence_s" in b]
+    if compared:
+        print()
+        print("| sequence | before, s | after, s | after / before |")
+        print("|---|---:|---:|---:|")
+        for b in compared:
+            print(f"| {b['name'].split('/manual_time')[0]} | {cell(b, 'base_sequence_s')} | "
+                  f"{cell(b, 'sequence_s')} | {cell(b, 'x_base')} |")
     print()
     print("| peak memory | iterations | peak, MiB | process alone, MiB | frames' worth | whole process, frames' worth |")
     print("|---|---:|---:|---:|---:|---:|")
