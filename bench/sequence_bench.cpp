@@ -163,6 +163,10 @@ struct Format {
     const char* extension;
     int depth;
     OIIO::TypeDesc type;
+    // Written scene-linear by default, converted from the working space (sRGB);
+    // builds before that wrote the working space as it is, so the comparison with
+    // another build runs this one with --output-colorspace sRGB as well.
+    bool linear_by_default;
 };
 
 // The frames as the files hold them, for the floor to write from memory.
@@ -273,10 +277,11 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     }
 
     std::vector<double> seq_s, floor_s, start_s, singles_100_s, x_floor, x_floor_after_start,
-        singles_x, base_s, x_base;
+        singles_x, base_s, x_base, unconverted_s;
+    const bool compare_unconverted = !base_tool().empty() && format.linear_by_default;
     int turn = 0;
     for (auto _ : state) {
-        double seq = 0, floor = 0, singles = 0, start = 0, base = 0;
+        double seq = 0, floor = 0, singles = 0, start = 0, base = 0, unconverted = 0;
         bool good = true;
         std::string why;  // the first failed run's status and stderr
         const auto check = [&](const Run& r, const char* what) {
@@ -297,6 +302,14 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
             const Run r = run_tool(base_tool(), args);
             check(r, "the other build's sequence");
             base = r.seconds;
+        };
+        // This build writing the pixels the other one wrote.
+        const auto run_unconverted = [&] {
+            std::vector<std::string> args = sequence;
+            args.insert(args.end(), {"--output-colorspace", "sRGB", "-q"});
+            const Run r = run_tool(tool(), args);
+            check(r, "the sequence in the working space");
+            unconverted = r.seconds;
         };
         const auto run_floor = [&] {
             floor = encoder_floor(format, memory, writers, dir);
@@ -327,6 +340,7 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
         std::vector<std::function<void()>> contenders{run_sequence, run_floor, run_singles,
                                                       run_start};
         if (!base_tool().empty()) contenders.push_back(run_base);
+        if (compare_unconverted) contenders.push_back(run_unconverted);
         for (std::size_t i = 0; i < contenders.size(); ++i)
             contenders[(i + turn) % contenders.size()]();
         ++turn;
@@ -344,7 +358,9 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
         x_floor_after_start.push_back((seq - start) / floor);
         if (singles_too) singles_x.push_back(singles_100 / seq);
         if (base > 0) base_s.push_back(base);
-        if (base > 0) x_base.push_back(seq / base);
+        if (compare_unconverted) unconverted_s.push_back(unconverted);
+        // This build over the other, on the same pixels.
+        if (base > 0) x_base.push_back((compare_unconverted ? unconverted : seq) / base);
     }
     state.counters["writers"] = writers;
     spread(state, "sequence_s", seq_s);
@@ -355,6 +371,7 @@ void sequence_case(benchmark::State& state, Format format, Size size, bool shape
     spread(state, "x_floor_after_start", x_floor_after_start);
     spread(state, "singles_x_sequence", singles_x);
     spread(state, "base_sequence_s", base_s);
+    spread(state, "unconverted_sequence_s", unconverted_s);
     spread(state, "x_base", x_base);
     fs::remove_all(dir);
 }
@@ -460,8 +477,8 @@ void exr_write_case(benchmark::State& state)
 
 void register_all()
 {
-    const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8},
-                              {"exr32", "exr", 32, OIIO::TypeDesc::FLOAT}};
+    const Format formats[] = {{"png8", "png", 8, OIIO::TypeDesc::UINT8, false},
+                              {"exr32", "exr", 32, OIIO::TypeDesc::FLOAT, true}};
     // The shaped ramp shows the cost of the host's pow beside the encoder; its
     // single runs would add nothing new. 640x360 is a size where the encoder no
     // longer dwarfs the process's start.

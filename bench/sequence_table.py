@@ -38,11 +38,11 @@ def main(path):
                 and not b.get("error_occurred") and "base_sequence_s" in b]
     if compared:
         print()
-        print("| sequence | before, s | after, s | after / before |")
-        print("|---|---:|---:|---:|")
+        print("| sequence | before, s | after, s | after, the working space as before, s | after / before |")
+        print("|---|---:|---:|---:|---:|")
         for b in compared:
             print(f"| {b['name'].split('/manual_time')[0]} | {cell(b, 'base_sequence_s')} | "
-                  f"{cell(b, 'sequence_s')} | {cell(b, 'x_base')} |")
+                  f"{cell(b, 'sequence_s')} | {cell(b, 'unconverted_sequence_s')} | {cell(b, 'x_base')} |")
     print()
     print("| peak memory | iterations | peak, MiB | process alone, MiB | frames' worth | whole process, frames' worth |")
     print("|---|---:|---:|---:|---:|---:|")
