@@ -6,7 +6,8 @@
 # VELKOR_BENCH_DIR says where.
 # Usage: bench/run-sequences.sh [extra Google Benchmark flags, e.g. --benchmark_filter=png8]
 # VELKOR_BENCH_ITERATIONS (default 5) sets the paired iterations of each sequence
-# case; VELKOR_BENCH_BASE_TOOL adds another build's single frames and peak memory.
+# case; VELKOR_BENCH_BASE_TOOL adds another build's sequences (compared on the pixels
+# it wrote) and peak memory.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build/bench"
