@@ -42,7 +42,7 @@ static_assert(kVersionWord == kProjectVersionWord,
 // Rendering several frames at once is a build option (VELKOR_MULTI_FRAME). Hosts
 // that do it honour the threaded-rendering flag only from effects whose
 // registration declares effect spec version 13.25 or later, so the flag and
-// the spec version (13.28) change together. Off, both are a single-frame
+// that declared version (13.28) change together. Off, both are a single-frame
 // effect's.
 #if defined(VELKOR_MULTI_FRAME) && VELKOR_MULTI_FRAME
 inline constexpr bool kMultiFrameRendering = true;
